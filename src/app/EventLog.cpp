@@ -1,0 +1,47 @@
+#include "app/EventLog.h"
+
+#include <cctype>
+#include <charconv>
+
+#include "platform/FileIo.h"
+
+namespace velora {
+
+namespace {
+constexpr int kLowestLimit = 10;
+}
+
+EventLog::EventLog(TextView& view, UiHost& ui, const Clock& clock, const Locale& locale, Sources sources)
+    : view_(view), ui_(ui), clock_(clock), locale_(locale), sources_(std::move(sources)) {}
+
+int EventLog::limitFromText(const std::string& text) {
+    // Only a whole number counts; the spin field may hold anything while it is edited.
+    std::size_t b = 0, e = text.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
+    if (b == e) return kLowestLimit;
+    const char* first = text.data() + b;
+    if (*first == '+') ++first;
+    int value = 0;
+    auto [ptr, ec] = std::from_chars(first, text.data() + e, value);
+    if (ec != std::errc() || ptr != text.data() + e) return kLowestLimit;
+    return value;
+}
+
+void EventLog::write(const std::string& text) {
+    const int limit = limitFromText(sources_.limitText ? sources_.limitText() : std::string());
+    if (static_cast<long long>(view_.lineCount()) > limit) view_.removeFirstLine();
+
+    const DateTime now = clock_.now();
+    const std::string line = locale_.shortDate(now) + " " + locale_.longTime(now) + " " + text;
+    view_.appendLine(line);
+    if (echo_) echo_(line);
+
+    // Events served here may log lines of their own; they reach the file first.
+    ui_.pumpEvents();
+
+    const std::string file = sources_.fileName ? sources_.fileName() : std::string();
+    fileio::append(file, line + "\r\n");
+}
+
+}  // namespace velora

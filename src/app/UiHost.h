@@ -1,0 +1,54 @@
+#pragma once
+// What the core needs from a person or a window. The Qt front end implements it with
+// dialogs and processEvents(); velora-cli and the tests implement it with plain code.
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace velora {
+
+struct FileDialogRequest {
+    std::string title;
+    std::string initialFolder;
+    std::string fileName;          // preset file name
+    std::string filter;            // "description|pattern|description|pattern..."
+    bool multiSelect = false;
+};
+
+class UiHost {
+public:
+    virtual ~UiHost() = default;
+    // Let pending window messages run (timer ticks, buttons, menus): the program's
+    // re-entry points. Anything may happen inside, including changes to the file table.
+    virtual void pumpEvents() = 0;
+    virtual void showLogPage() = 0;
+    // A modal message with the program's text.
+    virtual void showMessage(const std::string& text) = 0;
+    // A yes/no question; true only for "&Ja".
+    virtual bool confirm(const std::string& caption, const std::string& text) = 0;
+    // Chosen files with full paths; empty when cancelled.
+    virtual std::vector<std::string> pickFiles(const FileDialogRequest& request) = 0;
+    // Hide the main window to the tray (no-op without a window).
+    virtual void hideToTray() = 0;
+    // Show the first page ("Config"); only a window has pages.
+    virtual void showFirstPage() {}
+};
+
+// A host that does nothing a person would see; pumpEvents runs an optional hook, which
+// tests use to simulate a timer tick or a deletion nested inside a pass.
+class QuietUiHost : public UiHost {
+public:
+    std::function<void()> onPump;
+    std::vector<std::string> messages;
+
+    void pumpEvents() override {
+        if (onPump) onPump();
+    }
+    void showLogPage() override {}
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    bool confirm(const std::string&, const std::string&) override { return false; }
+    std::vector<std::string> pickFiles(const FileDialogRequest&) override { return {}; }
+    void hideToTray() override {}
+};
+
+}  // namespace velora

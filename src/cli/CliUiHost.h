@@ -1,0 +1,24 @@
+#pragma once
+// The headless stand-in for the window: nothing to repaint, nobody to ask.
+#include <iosfwd>
+
+#include "app/UiHost.h"
+
+namespace velora::cli {
+
+class CliUiHost final : public UiHost {
+public:
+    explicit CliUiHost(std::ostream& err) : err_(err) {}
+    void pumpEvents() override {}
+    void showLogPage() override {}
+    void showMessage(const std::string& text) override;
+    // Without a person to ask, every question is answered "no".
+    bool confirm(const std::string& caption, const std::string& text) override;
+    std::vector<std::string> pickFiles(const FileDialogRequest&) override { return {}; }
+    void hideToTray() override {}
+
+private:
+    std::ostream& err_;
+};
+
+}  // namespace velora::cli

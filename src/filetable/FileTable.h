@@ -1,0 +1,82 @@
+#pragma once
+// The table of files to export: ten text columns, row 0 the header, rows 1..n data.
+// Every pass reads and writes cells by row number at the moment it needs them, and
+// rows may vanish while a pass lets window messages run: reading past the end gives
+// an empty text, writing there does nothing.
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace velora {
+
+enum FileColumn : int {
+    Nr = 0,
+    Aktiv = 1,
+    Tag = 2,
+    Quelle = 3,
+    FtpPfad = 4,
+    FtpName = 5,
+    PsNeu = 6,
+    PsAlt = 7,
+    Msg = 8,
+    TmpQuelle = 9,
+};
+inline constexpr int kFileColumns = 10;
+
+// The grid's fixed geometry.
+inline constexpr int kFileRowHeight = 18;
+inline constexpr int kFileGridLine = 1;
+
+struct CurrentCell {
+    int column = 0;
+    int row = 0;  // 0: no data row is current
+    bool operator==(const CurrentCell&) const = default;
+};
+
+class FileTable {
+public:
+    using Row = std::array<std::string, kFileColumns>;
+    // Called after any change; `row` is the changed row or -1 for a structural change.
+    using Listener = std::function<void(int row)>;
+
+    FileTable();
+
+    static const std::array<const char*, kFileColumns>& captions();
+    static const std::array<int, kFileColumns>& startWidths();
+
+    int rowCount() const { return static_cast<int>(rows_.size()); }  // data rows n
+    void setRowCount(int n);  // new rows are empty; n below 0 counts as 0
+
+    // Row 0 answers the captions. Out of range: "".
+    std::string cell(int column, int row) const;
+    // Out of range (row 0 included): no effect.
+    void setCell(int column, int row, std::string text);
+
+    Row row(int r) const;             // empty row when out of range
+    void setRow(int r, const Row& values);
+    void exchangeRows(int a, int b);
+    // The grid's drag: the row at `from` goes to `to`, the rows between shift by one,
+    // then the rows are renumbered.
+    void moveRow(int from, int to);
+    void renumberRows();              // RenumberRows
+
+    int columnWidth(int column) const;
+    void setColumnWidth(int column, int width);
+
+    // The five rows a first start stores (Nr., TAG, Quelle, FTP Name as given; PS neu
+    // and PS alt "0", MSG "No", the rest empty).
+    void fillSampleRows();
+
+    void setListener(Listener l) { listener_ = std::move(l); }
+
+private:
+    void changed(int row) {
+        if (listener_) listener_(row);
+    }
+    std::vector<Row> rows_;  // rows_[0] is data row 1
+    std::array<int, kFileColumns> widths_;
+    Listener listener_;
+};
+
+}  // namespace velora

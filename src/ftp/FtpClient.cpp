@@ -1,0 +1,176 @@
+#include "ftp/FtpClient.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/Errors.h"
+
+namespace velora {
+namespace {
+
+// The text of a reply's first line without its code, as the system description
+// wants it ("215 UNIX Type: L8" -> "UNIX Type: L8").
+std::string firstTextLine(const FtpReply& reply) {
+    const std::string& line = reply.lines.front();
+    if (reply.code != 0 && line.size() >= 4) return line.substr(4);
+    return reply.code != 0 ? std::string() : line;
+}
+
+// FEAT lists one feature per line between its first and its last line.
+std::vector<std::string> featureLines(const FtpReply& reply) {
+    if (reply.lines.size() < 3) return {};
+    return {reply.lines.begin() + 1, reply.lines.end() - 1};
+}
+
+}  // namespace
+
+FtpClient::FtpClient(FtpClientEvents events, FtpTimeouts timeouts)
+    : events_(std::move(events)), timeouts_(timeouts) {}
+
+// Closing here fires no events: whoever listens may already be gone.
+FtpClient::~FtpClient() = default;
+
+void FtpClient::requireClean(const std::string& line) {
+    for (unsigned char c : line) {
+        if (c < 0x20 || c == 0x7F) throw GeneralError(kBadCharacter);
+    }
+}
+
+void FtpClient::requireConnected() const {
+    if (!control_.isOpen()) throw GeneralError("Not Connected");
+}
+
+void FtpClient::sendCommand(const std::string& line) {
+    requireClean(line);
+    requireConnected();
+    drainStaleReplies();
+    bool delivered = false;
+    try {
+        delivered = control_.writeAll(line + "\r\n", timeouts_.sendStallMs);
+    } catch (const SocketError&) {
+        closeSession();
+        throw;
+    }
+    if (!delivered) {
+        closeSession();
+        throw SocketError(std::strerror(EPIPE));
+    }
+}
+
+// A reply that arrives after its command already gave up ("Read Timeout") would be
+// taken as the answer to the next command; throw such late replies away first.
+void FtpClient::drainStaleReplies() {
+    while (control_.isOpen() && reader_.pending(0)) readReply(timeouts_.readMs);
+}
+
+FtpReply FtpClient::readReply(int timeoutMs) {
+    requireConnected();
+    FtpReply reply;
+    try {
+        reply = reader_.read(timeoutMs);
+    } catch (const SocketError&) {
+        closeSession();
+        throw;
+    } catch (const GeneralError&) {
+        // After a refused reply the stream is out of step for good.
+        if (reader_.corrupt()) closeSession();
+        throw;
+    }
+    if (reply.code == 421) {
+        // The server is closing the control connection; follow it cleanly.
+        closeSession();
+        throw GeneralError(reply.text());
+    }
+    return reply;
+}
+
+const FtpReply& FtpClient::expect(const FtpReply& reply, std::initializer_list<int> expected) {
+    if (!reply.is(expected)) throw GeneralError(reply.text());
+    return reply;
+}
+
+FtpReply FtpClient::command(const std::string& line) {
+    sendCommand(line);
+    return readReply(timeouts_.readMs);
+}
+
+FtpReply FtpClient::command(const std::string& line, std::initializer_list<int> expected) {
+    return expect(command(line), expected);
+}
+
+void FtpClient::connect(const FtpLogin& login) {
+    features_.clear();
+    system_.clear();
+    passive_ = login.passive;
+    const bool viaProxy = !login.proxyHost.empty();
+    const std::string& target = viaProxy ? login.proxyHost : login.host;
+    const int port = viaProxy ? login.proxyPort : login.port;
+
+    std::string ip = target;
+    if (!TcpSocket::isNumericIPv4(target)) {
+        status("Resolving hostname " + target + ".");
+        ip = TcpSocket::resolve(target);
+    }
+    status("Connecting to " + ip + ".");
+    TcpSocket socket = TcpSocket::connectTo(ip, port);
+    control_ = std::move(socket);
+    reader_.reset();
+    status("Connected.");
+    try {
+        logIn(login);
+    } catch (...) {
+        closeSession();
+        throw;
+    }
+    status("Connection established");
+}
+
+void FtpClient::logIn(const FtpLogin& login) {
+    expect(readReply(timeouts_.readMs), {220});
+    if (!login.proxyUser.empty()) authenticate(login.proxyUser, login.proxyPassword);
+    // The proxy learns the real target from OPEN; a plain server refuses it, which
+    // does no harm.
+    command("OPEN " + login.host + (login.port != 21 ? ":" + std::to_string(login.port) : ""));
+    authenticate(login.user, login.password);
+    features_ = featureLines(command("FEAT"));
+    if (!login.identification.empty() && featureListed(features_, "CLNT")) {
+        command("CLNT " + login.identification);
+    }
+    command("TYPE I", {200});
+    const FtpReply syst = command("SYST");
+    system_ = syst.code == 500 ? "Unknown" : firstTextLine(syst);
+}
+
+void FtpClient::authenticate(const std::string& user, const std::string& password) {
+    FtpReply reply = command("USER " + user, {230, 232, 331});
+    if (reply.code == 331) reply = command("PASS " + password, {230, 332});
+    // The server wants an account; there is none to give.
+    if (reply.code == 332) throw GeneralError(reply.text());
+}
+
+void FtpClient::disconnect() { closeSession(); }
+
+void FtpClient::closeSession() {
+    if (!control_.isOpen()) return;
+    try {
+        if (control_.writeAll("QUIT\r\n", timeouts_.quitReplyMs + 1000) && reader_.pending(timeouts_.quitReplyMs)) {
+            reader_.read(timeouts_.quitReplyMs);
+        }
+    } catch (const Error&) {
+        // The link is going away anyway.
+    }
+    // Closed before any event runs, so a handler that pumps window messages and ends
+    // up here again finds nothing left to close.
+    control_.close();
+    reader_.reset();
+    status("Disconnecting.");
+    if (events_.disconnected) events_.disconnected();
+    status("Disconnected.");
+}
+
+void FtpClient::changeDir(const std::string& path) {
+    requireConnected();
+    command("CWD " + path, {200, 250});
+}
+
+}  // namespace velora

@@ -1,0 +1,19 @@
+#pragma once
+// The two operations the upload pass needs from an open FTP connection. Both raise
+// SocketError (the socket layer failed) or GeneralError (a reply, "Read Timeout", a
+// local file that cannot be opened) and leave the connection as it is.
+#include <string>
+
+namespace velora {
+
+class FtpOperations {
+public:
+    virtual ~FtpOperations() = default;
+    // "CWD " + path; 200 and 250 are success.
+    virtual void ChangeDir(const std::string& path) = 0;
+    // Stores the whole local file as remoteName in the current folder (never appends);
+    // an empty remoteName stores under the local file's name part.
+    virtual void Put(const std::string& localFile, const std::string& remoteName) = 0;
+};
+
+}  // namespace velora

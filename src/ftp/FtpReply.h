@@ -1,0 +1,70 @@
+#pragma once
+// Reading and taking apart the server's replies on the control connection. A reply
+// is one line "ddd text" or a multi-line block from "ddd-" to the line starting with
+// "ddd ". The reader is bounded everywhere, because the bytes come from a server we
+// do not control: a reply must begin within the read time-out, and lines, line counts
+// and total size have fixed limits.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "platform/TcpSocket.h"
+
+namespace velora {
+
+struct FtpReply {
+    int code = 0;                      // 0 when the first line carries no code
+    std::vector<std::string> lines;    // without their line breaks
+
+    // The reply as one line of text: its lines joined with a blank.
+    std::string text() const;
+    bool is(std::initializer_list<int> codes) const;
+};
+
+struct ReplyLimits {
+    std::size_t maxLineBytes = 64 * 1024;
+    std::size_t maxLines = 1000;
+    std::size_t maxReplyBytes = 1024 * 1024;
+};
+
+class ReplyReader {
+public:
+    explicit ReplyReader(TcpSocket& socket, ReplyLimits limits = {}) : socket_(socket), limits_(limits) {}
+
+    // Waits at most timeoutMs for the reply to begin and as long again for each further
+    // piece. Raises GeneralError "Read Timeout", SocketError for a broken or closed
+    // connection, and GeneralError (flagged by corrupt()) for a refused reply.
+    FtpReply read(int timeoutMs);
+    // Bytes are waiting: buffered already or readable within timeoutMs.
+    bool pending(int timeoutMs);
+    // The last failure of read() left the stream out of step.
+    bool corrupt() const { return corrupt_; }
+    void reset() {
+        buffer_.clear();
+        corrupt_ = false;
+    }
+
+private:
+    std::string readLine(int timeoutMs, std::size_t& replyBytes);
+    [[noreturn]] void refuse(const std::string& why);
+
+    TcpSocket& socket_;
+    ReplyLimits limits_;
+    std::string buffer_;
+    bool corrupt_ = false;
+};
+
+struct PasvAddress {
+    std::string ip;
+    int port = 0;
+};
+
+// The data address of a 227 reply: the part between "(" and ")" when both are there,
+// otherwise the part after the last blank, holding h1,h2,h3,h4,p1,p2. Raises
+// GeneralError unless it is exactly six decimal numbers of 0..255 with a port above 0.
+PasvAddress parsePasvReply(const std::string& firstLine);
+
+// True when one of the lines has `word` as its first word (trimmed, any case).
+bool featureListed(const std::vector<std::string>& features, const std::string& word);
+
+}  // namespace velora

@@ -1,0 +1,129 @@
+#include "ftp/FtpSession.h"
+
+#include <climits>
+
+#include "ftp/FtpClient.h"
+#include "platform/Errors.h"
+
+namespace velora {
+namespace {
+
+constexpr int kTransferTimeoutMs = 1000;
+
+// The proxy port as the field's text gives it: a decimal integer, nothing else.
+int decimalInteger(const std::string& text) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    const std::size_t firstDigit = i;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') break;
+        value = value * 10 + (c - '0');
+        if (value > INT_MAX) break;
+    }
+    if (i != text.size() || i == firstDigit) {
+        throw GeneralError("'" + text + "' ist kein gültiger Integerwert");
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+}  // namespace
+
+FtpSession::FtpSession(const Settings& settings, const ClientIdentity& identity, EventLog& log, UiHost& ui)
+    : settings_(settings), identity_(identity), log_(log), ui_(ui) {
+    FtpClientEvents events;
+    events.status = [this](const std::string& text) { IdFTP1Status(text); };
+    events.workBegin = [this](std::int64_t size) { IdFTP1WorkBegin(size); };
+    events.work = [this](std::int64_t bytes) { IdFTP1Work(bytes); };
+    events.workEnd = [this] { IdFTP1WorkEnd(); };
+    events.disconnected = [this] { IdFTP1Disconnected(); };
+    events.notice = [this](const std::string& text) { log_.write(text); };
+    FtpTimeouts timeouts;
+    timeouts.transferMs = kTransferTimeoutMs;
+    client_ = std::make_unique<FtpClient>(std::move(events), timeouts);
+}
+
+FtpSession::~FtpSession() = default;
+
+bool FtpSession::connected() const { return client_->connected(); }
+
+void FtpSession::B_connectClick() {
+    if (client_->connected()) {
+        log_.write("es besteht bereits ein Connected");
+        return;
+    }
+    log_.write("Procedure --> Connect");
+    try {
+        FtpLogin login;
+        if (settings_.cb_proxy) {
+            login.proxyHost = settings_.E_Host;
+            login.proxyUser = settings_.E_User_name;
+            login.proxyPassword = settings_.ME_Pasword;
+            login.proxyPort = decimalInteger(settings_.E_ftp_Port);
+            log_.write("Use Proxy " + settings_.E_Host);
+            log_.write("Proxy User " + settings_.E_User_name);
+            log_.write("Proxy Port " + settings_.E_ftp_Port);
+        }
+        login.passive = settings_.cb_passiv;
+        login.port = serverPort_;
+        login.host = settings_.e_host_ziel;
+        login.user = settings_.e_user_ziel;
+        login.password = settings_.ME_pwd_ziel;
+        login.identification = identity_.identificationString();
+        log_.write("Host " + login.host);
+        log_.write("User " + login.user);
+        log_.write("Host " + login.host);
+
+        client_->connect(login);
+
+        ftpopen_ = client_->connected();
+        log_.write(ftpopen_ ? "ONLINE" : "ERROR");
+        log_.write(client_->systemDescription());
+        log_.write("TransferTimeout = " + std::to_string(kTransferTimeoutMs) + " msec.");
+    } catch (const SocketError& e) {
+        log_.write(std::string("FTP_CONNECTED ERROR:  EIdSocketError: ") + e.what());
+    } catch (const Error& e) {
+        log_.write(std::string("FTP_CONNECTED ERROR: Exception: ") + e.what());
+    }
+}
+
+void FtpSession::B_DisconnectClick() {
+    if (!client_->connected()) {
+        log_.write("NOT Connect");
+        return;
+    }
+    client_->disconnect();
+    log_.write("Procedure --> Disconnect");
+}
+
+void FtpSession::ChangeDir(const std::string& path) { client_->changeDir(path); }
+
+void FtpSession::Put(const std::string& localFile, const std::string& remoteName) {
+    client_->put(localFile, remoteName);
+}
+
+void FtpSession::IdFTP1Status(const std::string& text) {
+    log_.write("Status --> " + text);
+    if (text == "Disconnected." && ftpopen_) ftpopen_ = false;
+}
+
+void FtpSession::IdFTP1WorkBegin(std::int64_t size) {
+    log_.write("Status --> Size : " + std::to_string(size) + " Byte");
+}
+
+void FtpSession::IdFTP1Work(std::int64_t bytesSoFar) {
+    log_.write("Status --> " + std::to_string(bytesSoFar));
+    ui_.pumpEvents();
+}
+
+void FtpSession::IdFTP1WorkEnd() { log_.write("Status --> Work End"); }
+
+void FtpSession::IdFTP1Disconnected() {
+    ftpopen_ = client_->connected();
+    log_.write("Procedure --> Disconnected");
+    log_.write(std::string("Status --> Disconnect = ") + (client_->connected() ? "ERROR" : "OFFLINE"));
+}
+
+}  // namespace velora

@@ -1,0 +1,52 @@
+#pragma once
+// The one FTP connection of the program, as the window drives it: connect (with the
+// proxy login), change directory, store, disconnect, and the event handlers that log
+// every step and keep `_ftpopen`. The protocol itself is FtpClient.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/ClientIdentity.h"
+#include "app/EventLog.h"
+#include "ftp/FtpOperations.h"
+#include "settings/Settings.h"
+
+namespace velora {
+
+class FtpClient;
+
+class FtpSession : public FtpOperations {
+public:
+    FtpSession(const Settings& settings, const ClientIdentity& identity, EventLog& log, UiHost& ui);
+    ~FtpSession() override;
+
+    void B_connectClick();      // "Connect"
+    void B_DisconnectClick();   // "DisConnect"
+    void ChangeDir(const std::string& path) override;
+    void Put(const std::string& localFile, const std::string& remoteName) override;
+
+    bool connected() const;
+    bool ftpOpen() const { return ftpopen_; }
+    void clearFtpOpen() { ftpopen_ = false; }   // Label12Click
+
+    // The server port; 21 as the program fixes it. Only tests change it.
+    void setServerPort(int port) { serverPort_ = port; }
+
+private:
+    // Client event handlers
+    void IdFTP1Status(const std::string& text);
+    void IdFTP1WorkBegin(std::int64_t size);
+    void IdFTP1Work(std::int64_t bytesSoFar);
+    void IdFTP1WorkEnd();
+    void IdFTP1Disconnected();
+
+    const Settings& settings_;
+    const ClientIdentity& identity_;
+    EventLog& log_;
+    UiHost& ui_;
+    std::unique_ptr<FtpClient> client_;
+    bool ftpopen_ = false;
+    int serverPort_ = 21;
+};
+
+}  // namespace velora

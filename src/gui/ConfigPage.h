@@ -1,0 +1,46 @@
+#pragma once
+// Page "Config": start switches, files, FTP login, proxy, the FTP folder presets and
+// the external-IP lookup. Every control writes through to Settings.
+#include <QWidget>
+
+#include "gui/SettingsBinder.h"
+
+class QLineEdit;
+
+namespace velora {
+class Program;
+class UiHost;
+}  // namespace velora
+
+namespace velora::gui {
+
+class ConfigPage : public QWidget {
+    Q_OBJECT
+public:
+    ConfigPage(Program& program, UiHost& ui, QWidget* parent = nullptr);
+
+    void refreshFromSettings() { binder_.refresh(); }
+
+private slots:
+    void b_tagClick();
+    void b_logClick();
+    void b_Transfer_LogClick();
+    void cb_activClick();
+    void Button2Click();
+
+private:
+    QWidget* buildStart();
+    QWidget* buildFiles();
+    QWidget* buildLogin();
+    QWidget* buildProxy();
+    QWidget* buildPresets();
+    QWidget* buildExtIp();
+    // A "Suchen" picker: the chosen file replaces the field's text.
+    void pickInto(QLineEdit* edit, const char* title, const char* filter);
+
+    Program& program_;
+    UiHost& ui_;
+    SettingsBinder binder_;
+};
+
+}  // namespace velora::gui

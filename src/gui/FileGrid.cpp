@@ -1,0 +1,115 @@
+#include "gui/FileGrid.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+
+#include "filetable/FileTable.h"
+
+namespace velora::gui {
+
+namespace {
+constexpr int kSection = kFileRowHeight + kFileGridLine;
+}
+
+FileGrid::FileGrid(QWidget* parent) : QTableView(parent) {
+    setObjectName(QStringLiteral("sg_files"));
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
+    setShowGrid(true);
+    setWordWrap(false);
+    // The current cell is painted by the table's colour rules, not by a selection.
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed);
+    setCornerButtonEnabled(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+
+    QHeaderView* rows = verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(1);
+    rows->setDefaultSectionSize(kSection);
+    rows->setSectionsClickable(false);
+    rows->setSectionsMovable(true);
+    rows->setFirstSectionMovable(true);
+    rows->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connect(rows, &QHeaderView::sectionMoved, this, &FileGrid::onSectionMoved);
+
+    QHeaderView* cols = horizontalHeader();
+    cols->setSectionResizeMode(QHeaderView::Interactive);
+    cols->setMinimumSectionSize(1);
+    cols->setSectionsClickable(false);
+    cols->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    cols->setFixedHeight(kSection);
+    cols->setHighlightSections(false);
+    connect(cols, &QHeaderView::sectionResized, this, &FileGrid::onSectionResized);
+
+    corner_ = new QLabel(QString::fromUtf8(FileTable::captions()[Nr]), this);
+    corner_->setObjectName(QStringLiteral("sg_files_corner"));
+    corner_->setAutoFillBackground(true);
+    corner_->setBackgroundRole(QPalette::Button);
+    corner_->setIndent(2);
+}
+
+void FileGrid::applyColumnWidths(const FileTable& table) {
+    adjusting_ = true;
+    // Column 0 lives in the vertical header; the model's column 0 stays hidden.
+    if (model() && !isColumnHidden(Nr)) setColumnHidden(Nr, true);
+    verticalHeader()->setFixedWidth(table.columnWidth(Nr) + kFileGridLine);
+    for (int c = 1; c < kFileColumns; ++c) setColumnWidth(c, table.columnWidth(c) + kFileGridLine);
+    adjusting_ = false;
+    updateGeometries();
+}
+
+GridGeometry FileGrid::gridGeometry(const FileTable& table) const {
+    GridGeometry g;
+    for (int c = 0; c < kFileColumns; ++c) g.columnWidths.push_back(table.columnWidth(c));
+    g.rowHeights.push_back(horizontalHeader()->height() - kFileGridLine);
+    const int rows = model() ? model()->rowCount() : 0;
+    for (int r = 0; r < rows; ++r) g.rowHeights.push_back(rowHeight(r) - kFileGridLine);
+    const int firstCol = columnAt(0);
+    const int firstRow = rowAt(0);
+    g.leftCol = firstCol < 1 ? 1 : firstCol;
+    g.topRow = firstRow < 0 ? 1 : firstRow + 1;
+    return g;
+}
+
+void FileGrid::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        event->accept();  // the context menu follows; the current cell stays
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void FileGrid::contextMenuEvent(QContextMenuEvent* event) {
+    emit menuRequested(event->globalPos());
+    event->accept();
+}
+
+void FileGrid::updateGeometries() {
+    QTableView::updateGeometries();
+    if (corner_) {
+        corner_->setGeometry(frameWidth(), frameWidth(), verticalHeader()->width(), horizontalHeader()->height());
+        corner_->raise();
+    }
+}
+
+void FileGrid::onSectionMoved(int, int oldVisual, int newVisual) {
+    if (adjusting_) return;
+    // The header only shows the drag; the table moves the row and the header goes
+    // back to the identity order, so visual and logical rows stay the same.
+    adjusting_ = true;
+    verticalHeader()->moveSection(newVisual, oldVisual);
+    adjusting_ = false;
+    if (oldVisual != newVisual) emit rowDragged(oldVisual + 1, newVisual + 1);
+}
+
+void FileGrid::onSectionResized(int logical, int, int newSize) {
+    if (adjusting_ || logical == Nr || newSize <= 0) return;
+    emit columnResized(logical, newSize - kFileGridLine);
+}
+
+}  // namespace velora::gui

@@ -1,0 +1,265 @@
+#include "gui/FilesPage.h"
+
+#include <QComboBox>
+#include <QCursor>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QVBoxLayout>
+
+#include "gui/FileGrid.h"
+#include "gui/FileTableModel.h"
+#include "gui/Guarded.h"
+#include "program/Program.h"
+
+namespace velora::gui {
+
+namespace {
+
+QString caption(Pm1Item item) { return QString::fromUtf8(pm1Caption(item)); }
+
+}  // namespace
+
+FilesPage::FilesPage(Program& program, QWidget* parent)
+    : QWidget(parent), program_(program), view_(program.filesView()) {
+    grid_ = new FileGrid(this);
+    model_ = new FileTableModel(program.files(), view_, this);
+    grid_->setModel(model_);
+    applyColumnWidths();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(grid_);
+
+    connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this, &FilesPage::sg_filesSelectCell);
+    connect(grid_, &QTableView::doubleClicked, this, &FilesPage::sg_filesDblClick);
+    connect(grid_, &FileGrid::rowDragged, this, &FilesPage::sg_filesRowMoved);
+    connect(grid_, &FileGrid::menuRequested, this, &FilesPage::showPm1);
+    connect(grid_, &FileGrid::columnResized, this,
+            [this](int column, int width) { program_.files().setColumnWidth(column, width); });
+    connect(model_, &FileTableModel::structureReset, this, &FilesPage::restoreCurrentCell);
+
+    buildPm1();
+    buildEditors();
+}
+
+void FilesPage::applyColumnWidths() { grid_->applyColumnWidths(program_.files()); }
+
+// ---- context menu PM1 -------------------------------------------------------
+
+QAction* FilesPage::addPm1(Pm1Item item, const char* name, void (FilesPage::*slot)()) {
+    QAction* a = pm1_->addAction(caption(item));
+    a->setObjectName(QString::fromLatin1(name));
+    connect(a, &QAction::triggered, this, [this, slot] { guarded([this, slot] { (this->*slot)(); }); });
+    actions_[static_cast<std::size_t>(item)] = a;
+    return a;
+}
+
+void FilesPage::buildPm1() {
+    pm1_ = new QMenu(this);
+    pm1_->setObjectName(QStringLiteral("PM1"));
+    pm1_->setToolTipsVisible(true);
+    addPm1(Pm1Item::zeile_insert, "zeile_insert", &FilesPage::zeile_insertClick);
+    addPm1(Pm1Item::zeile_delete, "zeile_delete", &FilesPage::zeile_deleteClick);
+    pm1_->addSeparator();
+    addPm1(Pm1Item::Dateiname1, "Dateiname1", &FilesPage::Dateiname1Click);
+    addPm1(Pm1Item::EinfgenTag1, "EinfgenTag1", &FilesPage::EinfgenTag1Click);
+    addPm1(Pm1Item::nderNeusteDatei1, "nderNeusteDatei1", &FilesPage::nderNeusteDatei1Click);
+    pm1_->addSeparator();
+    addPm1(Pm1Item::Ordner1, "Ordner1", &FilesPage::Ordner1Click);
+    pm1_->addSeparator();
+    addPm1(Pm1Item::AlleDateienausDiesenVerzeichnisEntfernen1, "AlleDateienausDiesenVerzeichnisEntfernen1",
+           &FilesPage::AlleDateienausDiesenVerzeichnisEntfernen1Click);
+    pm1_->addSeparator();
+    QAction* fill = addPm1(Pm1Item::fill_ftp_pfad, "fill_ftp_pfad", &FilesPage::fill_ftp_pfadClick);
+    fill->setToolTip(QStringLiteral("!!! Nur Leere Zellen !!!"));
+    fill->setStatusTip(fill->toolTip());
+    addPm1(Pm1Item::AlleAktiv, "AlleAktiv", &FilesPage::AlleAktivClick);
+    addPm1(Pm1Item::alleInaktiv, "alleInaktiv", &FilesPage::alleInaktivClick);
+    pm1_->addSeparator();
+    addPm1(Pm1Item::temp_ziel, "temp_ziel", &FilesPage::temp_zielClick);
+    pm1_->addSeparator();
+
+    QMenu* sort = pm1_->addMenu(caption(Pm1Item::Sortiere1));
+    sort->setObjectName(QStringLiteral("Sortiere1"));
+    sort->menuAction()->setObjectName(QStringLiteral("Sortiere1"));
+    actions_[static_cast<std::size_t>(Pm1Item::Sortiere1)] = sort->menuAction();
+    const auto addSort = [this, sort](const char* name, const char* text, void (FilesPage::*slot)()) {
+        QAction* a = sort->addAction(QString::fromUtf8(text));
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, [this, slot] { guarded([this, slot] { (this->*slot)(); }); });
+    };
+    addSort("SortiereAZ", "Quelle  A-Z", &FilesPage::SortiereAZClick);
+    addSort("SortiereZA1", "Quelle Z-A", &FilesPage::SortiereZA1Click);
+    sort->addSeparator();
+    addSort("SortiereFTPPfadAZ1", "FTP Pfad A-Z", &FilesPage::SortiereFTPPfadAZ1Click);
+    addSort("SortiereFTPPfadZA1", "FTP Pfad Z-A", &FilesPage::SortiereFTPPfadZA1Click);
+    sort->addSeparator();
+    addSort("SortiereFTPNameAZ1", "FTP Name A-Z", &FilesPage::SortiereFTPNameAZ1Click);
+    addSort("SortiereFTPNameZA1", "FTP Name Z-A", &FilesPage::SortiereFTPNameZA1Click);
+
+    connect(pm1_, &QMenu::aboutToShow, this, &FilesPage::PM1Popup);
+    // A command may have changed the table or opened an editor.
+    connect(pm1_, &QMenu::triggered, this, [this] { syncEditors(); });
+}
+
+void FilesPage::PM1Popup() {
+    for (int i = 0; i < static_cast<int>(Pm1Item::Count); ++i) {
+        const auto item = static_cast<Pm1Item>(i);
+        if (QAction* a = pm1Action(item)) a->setVisible(view_.itemVisible(item));
+    }
+}
+
+void FilesPage::showPm1(const QPoint& globalPos) { pm1_->popup(globalPos); }
+
+// ---- grid events ------------------------------------------------------------
+
+void FilesPage::sg_filesSelectCell(const QModelIndex& current) {
+    if (restoring_ || !current.isValid()) return;
+    guarded([&] { view_.sg_filesSelectCell(current.column(), FileTableModel::coreRow(current.row())); });
+    syncEditors();
+    grid_->viewport()->update();  // the lime cell moved
+}
+
+void FilesPage::sg_filesDblClick(const QModelIndex& index) {
+    const CurrentCell cell = view_.currentCell();
+    // Only a double-click on the current cell acts; the fixed cells never become current.
+    if (!index.isValid() || index.column() != cell.column || FileTableModel::coreRow(index.row()) != cell.row)
+        return;
+    DoubleClickAction action = DoubleClickAction::None;
+    guarded([&] { action = view_.sg_filesDblClick(); });
+    if (action == DoubleClickAction::OpenContextMenu) {
+        pm1_->popup(QCursor::pos());
+    } else if (action == DoubleClickAction::OpenFtpPathEditor) {
+        view_.showCbFtpPfad();
+    }
+    syncEditors();
+    grid_->viewport()->update();
+}
+
+void FilesPage::sg_filesRowMoved(int from, int to) {
+    guarded([&] {
+        program_.files().moveRow(from, to);
+        view_.sg_filesRowMoved(from, to);
+    });
+}
+
+void FilesPage::restoreCurrentCell() {
+    guarded([this] {
+        if (view_.currentCell().row > program_.files().rowCount()) view_.tableShrank();
+    });
+    const CurrentCell cell = view_.currentCell();
+    restoring_ = true;
+    if (cell.row >= 1 && cell.column >= 1) {
+        grid_->setCurrentIndex(model_->index(FileTableModel::qtRow(cell.row), cell.column));
+    } else {
+        grid_->selectionModel()->clearCurrentIndex();
+    }
+    restoring_ = false;
+    syncEditors();
+}
+
+// ---- editors over the current cell --------------------------------------------
+
+QComboBox* FilesPage::makeCombo(const char* name, bool ftpPath) {
+    auto* combo = new QComboBox(grid_);
+    combo->setObjectName(QString::fromLatin1(name));
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->hide();
+    connect(combo, &QComboBox::editTextChanged, this,
+            [this, ftpPath](const QString& text) { comboEdited(ftpPath, text); });
+    combo->installEventFilter(this);
+    combo->lineEdit()->installEventFilter(this);
+    return combo;
+}
+
+void FilesPage::buildEditors() {
+    cb_tag_ = makeCombo("cb_tag", false);
+    cb_ftp_pfad_ = makeCombo("cb_ftp_pfad", true);
+    e_neuste_datei_ = new QLineEdit(grid_);
+    e_neuste_datei_->setObjectName(QStringLiteral("e_neuste_datei"));
+    QPalette p = e_neuste_datei_->palette();
+    p.setColor(QPalette::Base, QColor(kYellow.r, kYellow.g, kYellow.b));
+    e_neuste_datei_->setPalette(p);
+    e_neuste_datei_->hide();
+    connect(e_neuste_datei_, &QLineEdit::returnPressed, this, [this] {
+        guarded([this] { view_.newestFileEditorEnter(e_neuste_datei_->text().toStdString()); });
+        syncEditors();
+    });
+}
+
+void FilesPage::comboEdited(bool ftpPath, const QString& text) {
+    if (filling_) return;
+    guarded([&] { view_.comboTextChanged(ftpPath, text.toStdString()); });
+    syncEditors();
+}
+
+bool FilesPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        // Opening the drop-down list moves the focus into it; that is still editing.
+        if (reason != Qt::PopupFocusReason) {
+            if (watched == cb_ftp_pfad_ || watched == cb_ftp_pfad_->lineEdit()) {
+                if (!cb_ftp_pfad_->hasFocus() && !cb_ftp_pfad_->isHidden()) {
+                    view_.hideCbFtpPfad();
+                    syncEditors();
+                }
+            } else if (watched == cb_tag_ || watched == cb_tag_->lineEdit()) {
+                if (!cb_tag_->hasFocus() && !cb_tag_->isHidden()) {
+                    view_.hideCbTag();
+                    syncEditors();
+                }
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FilesPage::placeEditor(QWidget* editor, int column) {
+    const int width = program_.files().columnWidth(column) + 4;
+    const EditorPlacement at = view_.PlaceEditorOverCell(grid_->gridGeometry(program_.files()), width);
+    editor->setGeometry(at.left, at.top, at.width, editor->sizeHint().height());
+    editor->raise();
+}
+
+void FilesPage::openCombo(QComboBox* combo, int column, const std::vector<std::string>& items, bool focus) {
+    const CurrentCell cell = view_.currentCell();
+    filling_ = true;
+    combo->clear();
+    for (const auto& item : items) combo->addItem(QString::fromStdString(item));
+    combo->setEditText(QString::fromStdString(program_.files().cell(cell.column, cell.row)));
+    filling_ = false;
+    placeEditor(combo, column);
+    combo->show();
+    if (focus) combo->setFocus(Qt::OtherFocusReason);
+}
+
+void FilesPage::openNewestEditor() {
+    const CurrentCell cell = view_.currentCell();
+    e_neuste_datei_->setText(QString::fromStdString(program_.files().cell(cell.column, cell.row)));
+    placeEditor(e_neuste_datei_, Quelle);
+    e_neuste_datei_->show();
+}
+
+void FilesPage::syncEditors() {
+    if (view_.cbFtpPfadVisible() && cb_ftp_pfad_->isHidden()) {
+        openCombo(cb_ftp_pfad_, FtpPfad, FileTableView::BuildFtpPathList(program_.settings().m_ftp_pfad), true);
+    } else if (!view_.cbFtpPfadVisible() && !cb_ftp_pfad_->isHidden()) {
+        cb_ftp_pfad_->hide();
+    }
+    if (view_.cbTagVisible() && cb_tag_->isHidden()) {
+        std::vector<std::string> names;
+        for (const TagRow& row : program_.tags().rows()) names.push_back(row.name);
+        openCombo(cb_tag_, Quelle, names, false);
+    } else if (!view_.cbTagVisible() && !cb_tag_->isHidden()) {
+        cb_tag_->hide();
+    }
+    if (view_.eNeusteDateiVisible() && e_neuste_datei_->isHidden()) {
+        openNewestEditor();
+    } else if (!view_.eNeusteDateiVisible() && !e_neuste_datei_->isHidden()) {
+        e_neuste_datei_->hide();
+    }
+}
+
+}  // namespace velora::gui

@@ -1,0 +1,94 @@
+#pragma once
+// Page "Dateien": the grid sg_files over the file table, its context menu PM1 and the
+// three editors laid over the current cell (cb_tag, cb_ftp_pfad, e_neuste_datei).
+#include <QWidget>
+#include <array>
+
+#include "filetable/FileTableView.h"
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+
+namespace velora {
+class Program;
+}
+
+namespace velora::gui {
+
+class FileGrid;
+class FileTableModel;
+
+class FilesPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit FilesPage(Program& program, QWidget* parent = nullptr);
+
+    FileGrid* grid() const { return grid_; }
+    FileTableModel* model() const { return model_; }
+    QMenu* pm1() const { return pm1_; }
+    QAction* pm1Action(Pm1Item item) const { return actions_[static_cast<std::size_t>(item)]; }
+
+    // Column widths from the table (after a load).
+    void applyColumnWidths();
+    // Shows or hides each editor as the table view says, opening it over the current
+    // cell when it has just become visible.
+    void syncEditors();
+
+public slots:
+    // PM1 commands; the table commands arrive with the editing commands.
+    void zeile_insertClick() {}
+    void zeile_deleteClick() {}
+    void Dateiname1Click() {}
+    void EinfgenTag1Click() {}
+    void nderNeusteDatei1Click() {}
+    void Ordner1Click() {}
+    void AlleDateienausDiesenVerzeichnisEntfernen1Click() {}
+    void fill_ftp_pfadClick() {}
+    void AlleAktivClick() {}
+    void alleInaktivClick() {}
+    void temp_zielClick() {}
+    // "Sortieren" submenu; the sorting arrives with the sort commands.
+    void SortiereAZClick() {}
+    void SortiereZA1Click() {}
+    void SortiereFTPPfadAZ1Click() {}
+    void SortiereFTPPfadZA1Click() {}
+    void SortiereFTPNameAZ1Click() {}
+    void SortiereFTPNameZA1Click() {}
+
+private slots:
+    void sg_filesSelectCell(const QModelIndex& current);
+    void sg_filesDblClick(const QModelIndex& index);
+    void sg_filesRowMoved(int from, int to);
+    void showPm1(const QPoint& globalPos);
+    void PM1Popup();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildPm1();
+    QAction* addPm1(Pm1Item item, const char* name, void (FilesPage::*slot)());
+    void buildEditors();
+    QComboBox* makeCombo(const char* name, bool ftpPath);
+    void openCombo(QComboBox* combo, int column, const std::vector<std::string>& items, bool focus);
+    void openNewestEditor();
+    void placeEditor(QWidget* editor, int column);
+    void restoreCurrentCell();
+    void comboEdited(bool ftpPath, const QString& text);
+
+    Program& program_;
+    FileTableView& view_;
+    FileGrid* grid_ = nullptr;
+    FileTableModel* model_ = nullptr;
+    QMenu* pm1_ = nullptr;
+    std::array<QAction*, static_cast<std::size_t>(Pm1Item::Count)> actions_{};
+    QComboBox* cb_tag_ = nullptr;
+    QComboBox* cb_ftp_pfad_ = nullptr;
+    QLineEdit* e_neuste_datei_ = nullptr;
+    bool restoring_ = false;
+    bool filling_ = false;
+};
+
+}  // namespace velora::gui

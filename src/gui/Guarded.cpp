@@ -1,0 +1,50 @@
+#include "gui/Guarded.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QString>
+#include <exception>
+
+namespace velora::gui {
+
+namespace {
+
+ErrorSink& sink() {
+    static ErrorSink s;
+    return s;
+}
+
+void report(const std::string& text) {
+    if (sink()) {
+        sink()(text);
+        return;
+    }
+    showProgramMessage(QApplication::activeWindow(), text, true);
+}
+
+}  // namespace
+
+void setErrorSink(ErrorSink s) { sink() = std::move(s); }
+
+bool guarded(const std::function<void()>& work) {
+    try {
+        work();
+        return true;
+    } catch (const std::exception& e) {
+        report(e.what());
+    } catch (...) {
+        report("Unbekannter Fehler");
+    }
+    return false;
+}
+
+void showProgramMessage(QWidget* parent, const std::string& text, bool isError) {
+    QMessageBox box(parent);
+    box.setWindowTitle(QStringLiteral("VELORA"));
+    box.setIcon(isError ? QMessageBox::Critical : QMessageBox::Information);
+    box.setText(QString::fromStdString(text));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+}  // namespace velora::gui

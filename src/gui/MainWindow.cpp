@@ -1,0 +1,280 @@
+#include "gui/MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/ClientIdentity.h"
+#include "gui/ButtonPanel.h"
+#include "gui/ConfigPage.h"
+#include "gui/FilesPage.h"
+#include "gui/Guarded.h"
+#include "gui/LogPage.h"
+#include "gui/QtUiHost.h"
+#include "gui/SchedulePage.h"
+#include "gui/StatusBar.h"
+#include "gui/TagsPage.h"
+#include "gui/TempPage.h"
+#include "gui/ToolsPage.h"
+#include "program/Program.h"
+
+namespace velora::gui {
+
+namespace {
+
+QIcon programIcon() {
+    QPixmap pm(32, 32);
+    pm.fill(QColor(0, 90, 160));
+    QPainter p(&pm);
+    p.setPen(Qt::white);
+    QFont f = p.font();
+    f.setBold(true);
+    f.setPixelSize(24);
+    p.setFont(f);
+    p.drawText(pm.rect(), Qt::AlignCenter, QStringLiteral("V"));
+    return QIcon(pm);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Program& program, QtUiHost& ui, QWidget* parent)
+    : QMainWindow(parent), program_(program), ui_(ui) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("VELORA"));
+    setWindowIcon(programIcon());
+    endProcess = [] {
+        // Files and registry keys are closed after every operation, so nothing is lost.
+        std::fflush(nullptr);
+        std::_Exit(0);
+    };
+
+    buildMenus();
+    buildPages();
+    panel_ = new ButtonPanel;
+    statusBar_ = new StatusBar;
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(pages_, 1);
+    layout->addWidget(panel_);
+    layout->addWidget(statusBar_);
+    setCentralWidget(central);
+    connectButtons();
+    buildTray();
+
+    timer_ = new QTimer(this);
+    timer_->setObjectName(QStringLiteral("Timer1"));
+    timer_->setInterval(1000);
+    connect(timer_, &QTimer::timeout, this, &MainWindow::Timer1Timer);
+
+    ui_.attach(this, pages_);
+    ui_.setHideHandler([this] { B_hideClick(); });
+    installStoreHooks();
+    program_.status().listener = [this] { repaintStatus(); };
+    applyWindowGeometry();
+    repaintStatus();
+}
+
+MainWindow::~MainWindow() {
+    program_.status().listener = nullptr;
+    program_.store().afterLoad = nullptr;
+    program_.store().beforeSave = nullptr;
+    program_.tags().setListener(nullptr);
+    program_.files().setListener(nullptr);
+    ui_.setHideHandler(nullptr);
+    ui_.attach(nullptr, nullptr);
+}
+
+QAction* MainWindow::addItem(QMenu* menu, const char* name, const char* caption, void (MainWindow::*slot)()) {
+    QAction* a = menu->addAction(QString::fromUtf8(caption));
+    a->setObjectName(QString::fromLatin1(name));
+    connect(a, &QAction::triggered, this, slot);
+    return a;
+}
+
+void MainWindow::buildMenus() {
+    QMenu* datei = menuBar()->addMenu(QStringLiteral("Datei"));
+    datei->setObjectName(QStringLiteral("Datei1"));
+    addItem(datei, "Ende1", "Ende", &MainWindow::Beenden1Click);
+
+    QMenu* config = menuBar()->addMenu(QStringLiteral("Config"));
+    config->setObjectName(QStringLiteral("Config1"));
+    addItem(config, "LoadConfig1", "Load Config", &MainWindow::LoadConfig1Click);
+    addItem(config, "SaveConfig1", "Save Config", &MainWindow::SaveConfig1Click);
+    addItem(config, "Reset_ps", "alle Prüfsummen Reset", &MainWindow::Reset_psClick);
+
+    QMenu* hilfe = menuBar()->addMenu(QStringLiteral("Hilfe"));
+    hilfe->setObjectName(QStringLiteral("Hilfe1"));
+    const QString site = QString::fromUtf8(kMakerDomain) + QStringLiteral("  Webseite");
+    QAction* web = hilfe->addAction(site);
+    web->setObjectName(QStringLiteral("TrevlodeWebseite1"));
+    connect(web, &QAction::triggered, this, &MainWindow::TrevlodeWebseite1Click);
+    addItem(hilfe, "VeloraWebHilfe1", "VELORA Web Hilfe", &MainWindow::VeloraWebHilfe1Click);
+    addItem(hilfe, "Feedback1", "Feedback", &MainWindow::Feedback1Click);
+}
+
+void MainWindow::buildPages() {
+    pages_ = new QTabWidget;
+    pages_->setObjectName(QStringLiteral("PageControl1"));
+    config_ = new ConfigPage(program_, ui_);
+    schedule_ = new SchedulePage(program_);
+    files_ = new FilesPage(program_);
+    tags_ = new TagsPage(program_.tags());
+    tools_ = new ToolsPage(program_, ui_);
+    log_ = new LogPage(program_.Memo1());
+    temp_ = new TempPage(program_.M_temp());
+    pages_->addTab(config_, QStringLiteral("Config"));
+    pages_->addTab(schedule_, QStringLiteral("Zeitsteuerung"));
+    pages_->addTab(files_, QStringLiteral("Dateien"));
+    pages_->addTab(tags_, QStringLiteral("TAGs"));
+    pages_->addTab(tools_, QStringLiteral("Tools"));
+    pages_->addTab(log_, QStringLiteral("LOG"));
+    pages_->addTab(temp_, QStringLiteral("Temp"));
+}
+
+void MainWindow::buildTray() {
+    trayMenu_ = new QMenu(this);
+    trayMenu_->setObjectName(QStringLiteral("PopupMenu1"));
+    addItem(trayMenu_, "FormView1", "Zeig Es wieder an", &MainWindow::FormView1Click);
+    trayMenu_->addSeparator();
+    addItem(trayMenu_, "Beenden1", "Beenden", &MainWindow::Beenden1Click);
+
+    tray_ = new QSystemTrayIcon(windowIcon(), this);
+    tray_->setObjectName(QStringLiteral("TrayIcon1"));
+    tray_->setToolTip(QStringLiteral("VELORA by ") + QString::fromUtf8(kMakerDomain));
+    tray_->setContextMenu(trayMenu_);
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick) FormView1Click();
+    });
+}
+
+void MainWindow::connectButtons() {
+    const auto bind = [this](const char* name, void (Program::*handler)()) {
+        connect(panel_->button(name), &QPushButton::clicked, this,
+                [this, handler] { guarded([this, handler] { (program_.*handler)(); }); });
+    };
+    bind("B_connect", &Program::B_connectClick);
+    bind("B_Disconnect", &Program::B_DisconnectClick);
+    bind("B_einlesen", &Program::B_einlesenClick);
+    bind("B_versenden", &Program::B_versendenClick);
+    bind("B_Start", &Program::B_StartClick);
+    connect(panel_->button("B_hide"), &QPushButton::clicked, this, &MainWindow::B_hideClick);
+}
+
+void MainWindow::installStoreHooks() {
+    program_.store().afterLoad = [this] {
+        applyWindowGeometry();
+        files_->applyColumnWidths();
+        refreshFromSettings();
+    };
+    program_.store().beforeSave = [this] { storeWindowGeometry(); };
+}
+
+void MainWindow::applyWindowGeometry() {
+    const WindowGeometry& g = program_.settings().window;
+    // Stored values are applied as they stand, on a screen or not.
+    move(g.left, g.top);
+    resize(g.width, g.height);
+}
+
+void MainWindow::storeWindowGeometry() {
+    WindowGeometry& g = program_.settings().window;
+    g.left = x();
+    g.top = y();
+    g.width = width();
+    g.height = height();
+}
+
+void MainWindow::startUp() {
+    pages_->setCurrentIndex(0);
+    const bool complete = guarded([this] { program_.FormCreate(); });
+    // A load that stopped half-way has still changed some settings.
+    refreshFromSettings();
+    files_->applyColumnWidths();
+    if (!complete) return;
+    applyStartupCaptions();
+    startTimerIfEnabled();
+}
+
+void MainWindow::applyStartupCaptions() {
+    panel_->label3()->setText(QString::fromUtf8(kMakerWebHost));
+    setWindowTitle(QString::fromUtf8(kVersionBanner) + QStringLiteral("  by ") + QString::fromUtf8(kMakerDomain));
+}
+
+void MainWindow::startTimerIfEnabled() {
+    if (program_.timerEnabled()) timer_->start();
+}
+
+void MainWindow::refreshFromSettings() {
+    config_->refreshFromSettings();
+    schedule_->refreshFromSettings();
+    tools_->refreshFromSettings();
+}
+
+void MainWindow::repaintStatus() {
+    const StatusDisplay& s = program_.status();
+    statusBar_->show(s);
+    panel_->setColour(s.buttonPanel);
+    schedule_->showStatus(s);
+}
+
+void MainWindow::Timer1Timer() {
+    const int second = program_.clock().now().second;
+    program_.status().progressPosition = second;
+    statusBar_->setProgressPosition(second);
+    guarded([this] { program_.UpdateStatusDisplay(); });
+}
+
+void MainWindow::B_hideClick() {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        tray_->show();
+        hide();
+    } else {
+        // Without a tray there would be no way back to a hidden window.
+        showMinimized();
+    }
+}
+
+void MainWindow::FormView1Click() {
+    tray_->hide();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::Beenden1Click() {
+    // The user asked to end: an error while logging the end is shown, then we end.
+    guarded([this] { program_.Beenden1Click(); });
+    tray_->hide();
+    if (endProcess) endProcess();
+}
+
+void MainWindow::LoadConfig1Click() {
+    guarded([this] { program_.LoadConfig1Click(); });
+    refreshFromSettings();
+}
+
+void MainWindow::SaveConfig1Click() {
+    guarded([this] { program_.SaveConfig1Click(); });
+}
+
+void MainWindow::Reset_psClick() {
+    guarded([this] { program_.Reset_psClick(); });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The close box ends the process without saving or logging anything.
+    event->accept();
+    if (endProcess) endProcess();
+}
+
+}  // namespace velora::gui

@@ -1,0 +1,102 @@
+#pragma once
+// Form1: the main window. Pages, the button panel, the status bar, the main menu, the
+// one-second timer and the tray icon; everything it shows is held by the Program.
+#include <QMainWindow>
+#include <functional>
+
+class QMenu;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTimer;
+
+namespace velora {
+class Program;
+}
+
+namespace velora::gui {
+
+class ButtonPanel;
+class ConfigPage;
+class FilesPage;
+class LogPage;
+class QtUiHost;
+class SchedulePage;
+class StatusBar;
+class TagsPage;
+class TempPage;
+class ToolsPage;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(Program& program, QtUiHost& ui, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up sequence with the window's own parts around it: first page shown,
+    // the core's FormCreate (an error is shown and ends the sequence there), then the
+    // controls re-read, the captions set and the timer started, as far as it came.
+    void startUp();
+    // Window caption and Label3 with the maker's names.
+    void applyStartupCaptions();
+    // Timer1 runs only when the start-up sequence got to its end.
+    void startTimerIfEnabled();
+    // Every settings control shows its Settings field again.
+    void refreshFromSettings();
+    // The status bar, the button panel colour and the two labels from StatusDisplay.
+    void repaintStatus();
+
+    QTabWidget* pages() const { return pages_; }
+    FilesPage* filesPage() const { return files_; }
+    StatusBar* statusBar1() const { return statusBar_; }
+    ButtonPanel* panel1() const { return panel_; }
+    QTimer* timer1() const { return timer_; }
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+
+    // How the process ends ("Ende", "Beenden", the close box): at once, with nothing
+    // else run. Tests replace it.
+    std::function<void()> endProcess;
+
+public slots:
+    void Timer1Timer();
+    void B_hideClick();
+    void FormView1Click();
+    void Beenden1Click();
+    void LoadConfig1Click();
+    void SaveConfig1Click();
+    void Reset_psClick();
+    // The help menu's addresses arrive with the help tools.
+    void TrevlodeWebseite1Click() {}
+    void VeloraWebHilfe1Click() {}
+    void Feedback1Click() {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildPages();
+    void buildTray();
+    void connectButtons();
+    void installStoreHooks();
+    void applyWindowGeometry();
+    void storeWindowGeometry();
+    QAction* addItem(QMenu* menu, const char* name, const char* caption, void (MainWindow::*slot)());
+
+    Program& program_;
+    QtUiHost& ui_;
+    QTabWidget* pages_ = nullptr;
+    ConfigPage* config_ = nullptr;
+    SchedulePage* schedule_ = nullptr;
+    FilesPage* files_ = nullptr;
+    TagsPage* tags_ = nullptr;
+    ToolsPage* tools_ = nullptr;
+    LogPage* log_ = nullptr;
+    TempPage* temp_ = nullptr;
+    ButtonPanel* panel_ = nullptr;
+    StatusBar* statusBar_ = nullptr;
+    QTimer* timer_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+};
+
+}  // namespace velora::gui

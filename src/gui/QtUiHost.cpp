@@ -1,0 +1,113 @@
+#include "gui/QtUiHost.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QWidget>
+
+#include "gui/Guarded.h"
+
+namespace velora::gui {
+
+namespace {
+
+QString fromStd(const std::string& s) { return QString::fromStdString(s); }
+
+// A lone CR separates lines in the program's texts; Qt wants LF.
+QString withLineFeeds(const std::string& text) {
+    QString s = fromStd(text);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+QString qtPattern(QString pattern) {
+    QStringList parts = pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString& p : parts) {
+        p = p.trimmed();
+        if (p == QLatin1String("*.*")) p = QStringLiteral("*");
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+}  // namespace
+
+QtUiHost::QtUiHost() = default;
+QtUiHost::~QtUiHost() = default;
+
+void QtUiHost::attach(QWidget* window, QTabWidget* pages) {
+    window_ = window;
+    pages_ = pages;
+}
+
+void QtUiHost::pumpEvents() { QCoreApplication::processEvents(); }
+
+void QtUiHost::showLogPage() {
+    if (pages_) pages_->setCurrentIndex(kLogPage);
+}
+
+void QtUiHost::showMessage(const std::string& text) { showProgramMessage(window_, text); }
+
+bool QtUiHost::confirm(const std::string& caption, const std::string& text) {
+    QMessageBox box(window_);
+    box.setWindowTitle(fromStd(caption));
+    box.setIcon(QMessageBox::Question);
+    box.setText(withLineFeeds(text));
+    QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+QFileDialog* QtUiHost::openDialog() {
+    if (!dialog_) {
+        dialog_ = std::make_unique<QFileDialog>(window_.data());
+        dialog_->setObjectName(QStringLiteral("OpenDialog1"));
+        // Qt's own dialog: the same on every desktop and drivable from tests.
+        dialog_->setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog_->setOption(QFileDialog::ReadOnly, false);
+        dialog_->setAcceptMode(QFileDialog::AcceptOpen);
+    }
+    return dialog_.get();
+}
+
+QStringList QtUiHost::nameFilters(const std::string& filter) {
+    const QStringList parts = fromStd(filter).split(QLatin1Char('|'));
+    QStringList out;
+    if (parts.size() == 1) {
+        // A bare pattern such as "*.*" without a description.
+        const QString pattern = qtPattern(parts.front());
+        if (!pattern.isEmpty()) out << QStringLiteral("%1 (%2)").arg(parts.front().trimmed(), pattern);
+        return out;
+    }
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        out << QStringLiteral("%1 (%2)").arg(parts[i], qtPattern(parts[i + 1]));
+    return out;
+}
+
+std::vector<std::string> QtUiHost::pickFiles(const FileDialogRequest& request) {
+    QFileDialog* dialog = openDialog();
+    dialog->setWindowTitle(fromStd(request.title));
+    dialog->setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    dialog->setNameFilters(nameFilters(request.filter));
+    dialog->setDirectory(fromStd(request.initialFolder));
+    dialog->selectFile(fromStd(request.fileName));
+    std::vector<std::string> chosen;
+    if (dialog->exec() != QDialog::Accepted) return chosen;
+    for (const QString& f : dialog->selectedFiles()) chosen.push_back(f.toStdString());
+    return chosen;
+}
+
+void QtUiHost::hideToTray() {
+    if (hideHandler_) {
+        hideHandler_();
+    } else if (window_) {
+        window_->hide();
+    }
+}
+
+}  // namespace velora::gui

@@ -1,0 +1,51 @@
+#pragma once
+// The core's window services done with Qt: letting events run, switching to the log
+// page, message and yes/no boxes, the shared file dialog OpenDialog1 and hiding the
+// window to the tray.
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "app/UiHost.h"
+
+class QFileDialog;
+class QTabWidget;
+class QWidget;
+
+namespace velora::gui {
+
+class QtUiHost final : public UiHost {
+public:
+    QtUiHost();
+    ~QtUiHost() override;
+
+    // The window the services act on; set once the main window exists.
+    void attach(QWidget* window, QTabWidget* pages);
+    // What "hide to tray" does; the main window installs its tray behaviour here.
+    void setHideHandler(std::function<void()> handler) { hideHandler_ = std::move(handler); }
+
+    void pumpEvents() override;
+    void showLogPage() override;
+    void showMessage(const std::string& text) override;
+    bool confirm(const std::string& caption, const std::string& text) override;
+    std::vector<std::string> pickFiles(const FileDialogRequest& request) override;
+    void hideToTray() override;
+
+    // The one dialog every picker shares, so it keeps its last folder and filter.
+    QFileDialog* openDialog();
+
+    // "desc|pattern|desc|pattern" -> {"desc (pattern)", ...}; ";" between patterns
+    // becomes a blank and "*.*" means every file, as the program's users expect.
+    static QStringList nameFilters(const std::string& filter);
+
+    static constexpr int kLogPage = 5;
+
+private:
+    QPointer<QWidget> window_;
+    QPointer<QTabWidget> pages_;
+    std::unique_ptr<QFileDialog> dialog_;
+    std::function<void()> hideHandler_;
+};
+
+}  // namespace velora::gui

@@ -1,0 +1,30 @@
+#pragma once
+// Page "Tools": the screen shot before each run.
+#include <QWidget>
+
+#include "gui/SettingsBinder.h"
+
+namespace velora {
+class Program;
+class UiHost;
+}  // namespace velora
+
+namespace velora::gui {
+
+class ToolsPage : public QWidget {
+    Q_OBJECT
+public:
+    ToolsPage(Program& program, UiHost& ui, QWidget* parent = nullptr);
+    void refreshFromSettings() { binder_.refresh(); }
+
+private slots:
+    void b_ss_fileClick();
+    // The test shot arrives with the screen-shot tool.
+    void Button1Click() {}
+
+private:
+    UiHost& ui_;
+    SettingsBinder binder_;
+};
+
+}  // namespace velora::gui

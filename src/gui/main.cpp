@@ -1,0 +1,26 @@
+// velora: the window program.
+#include <QApplication>
+
+#include "gui/MainWindow.h"
+#include "gui/QtUiHost.h"
+#include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "platform/Locale.h"
+#include "platform/Registry.h"
+#include "program/Program.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VELORA"));
+
+    velora::SystemEnvironment env;
+    velora::SystemClock clock;
+    velora::gui::QtUiHost ui;
+    velora::Program program({env, clock, velora::Locale::system(), ui, velora::Registry::defaultPath(),
+                             velora::SystemInfo::fromSystem()});
+
+    velora::gui::MainWindow window(program, ui);
+    window.startUp();
+    window.show();
+    return app.exec();
+}

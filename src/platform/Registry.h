@@ -1,0 +1,115 @@
+#pragma once
+// The program's registry: keys with typed values (text, 32-bit integer, byte block),
+// kept in one SQLite file. Schema (stable; outside tools and tests write it too):
+//
+//   CREATE TABLE reg_keys   (path TEXT PRIMARY KEY COLLATE NOCASE);
+//   CREATE TABLE reg_values (path TEXT COLLATE NOCASE, name TEXT COLLATE NOCASE,
+//                            type INTEGER NOT NULL,  -- 1 text, 3 byte block, 4 integer
+//                            data BLOB NOT NULL,     -- integer: 4 bytes little-endian
+//                            PRIMARY KEY (path, name));
+//
+// Key paths are written as the program names them ("\SOFTWARE\Norvex\Kesta\FTP") and
+// compared without regard to case. One open-to-close of a key is one transaction; an
+// error inside it keeps what was written before the error (the transaction is
+// committed when the key closes, however it closes). Each open key has a connection
+// of its own, so a second program on the same file waits for the first (busy
+// time-out) instead of corrupting or losing a save.
+//
+// Two read-only keys describe the machine and are answered from the system instead
+// of the file (see SystemInfo): "\SOFTWARE\Microsoft\Windows NT\CurrentVersion" and
+// "\HARDWARE\DESCRIPTION\System\CentralProcessor\0".
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace velora {
+
+enum class RegType : int { Text = 1, Binary = 3, Integer = 4 };
+
+// Values of the two machine-description keys, by key path and value name.
+struct SystemInfo {
+    // key path (as the program names it) -> value name -> value
+    std::map<std::string, std::map<std::string, std::string>> texts;
+    std::map<std::string, std::map<std::string, std::int32_t>> integers;
+
+    // Read from /etc/os-release, uname and /proc/cpuinfo:
+    //   CurrentVersion key:  ProductName = PRETTY_NAME, CurrentVersion = VERSION_ID,
+    //                        CurrentBuildNumber = kernel release
+    //   CentralProcessor\0:  ProcessorNameString = model name, ~MHz = cpu MHz (integer),
+    //                        Identifier = "family F model M stepping S",
+    //                        VendorIdentifier = vendor_id
+    // Whatever cannot be found is left out (reads then give an empty text).
+    static SystemInfo fromSystem();
+    // The same from the texts of those sources (os-release file, kernel release,
+    // cpuinfo file), so the parsing can be checked against sample texts.
+    static SystemInfo fromTexts(const std::string& osRelease, const std::string& kernelRelease,
+                                const std::string& cpuInfo);
+};
+
+inline constexpr const char* kOsKey = "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+inline constexpr const char* kCpuKey = "\\HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
+
+class Registry {
+public:
+    // The store file: $VELORA_REGISTRY if set, else $XDG_CONFIG_HOME/velora/registry.sqlite3
+    // (XDG_CONFIG_HOME defaults to ~/.config).
+    static std::string defaultPath();
+
+    // Nothing is opened or created here; the file is created (mode 0600, folder made
+    // when missing) by the first key opened for writing. A file that exists but is not
+    // a store raises RegistryError naming the file, and is left exactly as it was.
+    explicit Registry(std::string filePath, SystemInfo system = {});
+    ~Registry();
+    Registry(const Registry&) = delete;
+    Registry& operator=(const Registry&) = delete;
+
+    const std::string& filePath() const { return path_; }
+
+    class Key {
+    public:
+        Key(Key&&) noexcept;
+        Key& operator=(Key&&) noexcept;
+        ~Key();  // commits what was written and closes
+        void close();
+
+        bool valueExists(const std::string& name);
+        // Missing text: "" (as the program's registry reader gives). Wrong type: wrongType.
+        std::string readString(const std::string& name);
+        // Missing: readFailed. Wrong type: wrongType.
+        std::int32_t readInteger(const std::string& name);
+        bool readBool(const std::string& name) { return readInteger(name) != 0; }
+        // Missing: readFailed. Wrong type: wrongType.
+        std::vector<std::uint8_t> readBinary(const std::string& name);
+
+        // Failure: writeFailed (also for a read-only key).
+        void writeString(const std::string& name, const std::string& value);
+        void writeInteger(const std::string& name, std::int32_t value);
+        void writeBool(const std::string& name, bool value) { writeInteger(name, value ? 1 : 0); }
+        void writeBinary(const std::string& name, const std::vector<std::uint8_t>& value);
+
+    private:
+        friend class Registry;
+        struct Impl;
+        explicit Key(std::unique_ptr<Impl> impl);
+        std::unique_ptr<Impl> impl_;
+    };
+
+    bool keyExists(const std::string& keyPath);
+    // Opens the key for reading and writing, creating it and its parents when missing.
+    Key openKey(const std::string& keyPath);
+    // Opens an existing key for reading only (the machine keys always exist); a missing
+    // key raises RegistryError.
+    Key openKeyReadOnly(const std::string& keyPath);
+
+private:
+    std::string path_;
+    SystemInfo system_;
+};
+
+}  // namespace velora

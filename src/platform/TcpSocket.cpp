@@ -1,0 +1,193 @@
+#include "platform/TcpSocket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/Errors.h"
+
+namespace velora {
+namespace {
+
+[[noreturn]] void raiseSystem(int code) { throw SocketError(std::strerror(code)); }
+
+void requireOpen(int fd) {
+    if (fd < 0) raiseSystem(EBADF);
+}
+
+sockaddr_in makeAddress(const std::string& ip, int port) {
+    if (port < 0 || port > 65535) raiseSystem(EINVAL);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (inet_pton(AF_INET, ip.c_str(), &addr.sin_addr) != 1) raiseSystem(EINVAL);
+    return addr;
+}
+
+SocketAddress fromSockaddr(const sockaddr_in& addr) {
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
+    return {text, ntohs(addr.sin_port)};
+}
+
+int newStreamSocket() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) raiseSystem(errno);
+    return fd;
+}
+
+// poll() that restarts after a signal and keeps the remaining time honest enough for
+// our short waits.
+int pollRetry(pollfd* fds, nfds_t count, int timeoutMs) {
+    for (;;) {
+        const int rc = ::poll(fds, count, timeoutMs);
+        if (rc >= 0 || errno != EINTR) return rc;
+    }
+}
+
+}  // namespace
+
+TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+void TcpSocket::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool TcpSocket::isNumericIPv4(const std::string& host) {
+    in_addr addr{};
+    return inet_pton(AF_INET, host.c_str(), &addr) == 1;
+}
+
+std::string TcpSocket::resolve(const std::string& host) {
+    if (isNumericIPv4(host)) return host;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (rc != 0) {
+        throw SocketError(rc == EAI_SYSTEM ? std::strerror(errno) : gai_strerror(rc));
+    }
+    const auto* addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    std::string ip = fromSockaddr(*addr).ip;
+    ::freeaddrinfo(found);
+    return ip;
+}
+
+TcpSocket TcpSocket::connectTo(const std::string& ip, int port) {
+    const sockaddr_in addr = makeAddress(ip, port);
+    if (port == 0) raiseSystem(ECONNREFUSED);
+    TcpSocket sock(newStreamSocket());
+    int rc;
+    do {
+        rc = ::connect(sock.fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) raiseSystem(errno);
+    const int one = 1;
+    ::setsockopt(sock.fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return sock;
+}
+
+TcpSocket TcpSocket::listenOn(const std::string& ip, int port) {
+    const sockaddr_in addr = makeAddress(ip, port);
+    TcpSocket sock(newStreamSocket());
+    const int one = 1;
+    ::setsockopt(sock.fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (::bind(sock.fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) raiseSystem(errno);
+    if (::listen(sock.fd_, 4) != 0) raiseSystem(errno);
+    return sock;
+}
+
+bool TcpSocket::waitReadable(int timeoutMs) const {
+    requireOpen(fd_);
+    pollfd p{fd_, POLLIN, 0};
+    const int rc = pollRetry(&p, 1, timeoutMs);
+    if (rc < 0) raiseSystem(errno);
+    return rc > 0;
+}
+
+std::optional<std::size_t> TcpSocket::readSome(char* buffer, std::size_t size, int timeoutMs) {
+    if (!waitReadable(timeoutMs)) return std::nullopt;
+    for (;;) {
+        const ssize_t n = ::recv(fd_, buffer, size, 0);
+        if (n >= 0) return static_cast<std::size_t>(n);
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return std::nullopt;
+        raiseSystem(errno);
+    }
+}
+
+bool TcpSocket::writeAll(std::string_view bytes, int stallTimeoutMs) {
+    requireOpen(fd_);
+    while (!bytes.empty()) {
+        pollfd p{fd_, POLLOUT, 0};
+        const int rc = pollRetry(&p, 1, stallTimeoutMs);
+        if (rc < 0) raiseSystem(errno);
+        if (rc == 0) raiseSystem(ETIMEDOUT);
+        const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            if (errno == EPIPE || errno == ECONNRESET) return false;
+            raiseSystem(errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::optional<TcpSocket> TcpSocket::accept(int timeoutMs) {
+    if (!waitReadable(timeoutMs)) return std::nullopt;
+    int fd;
+    do {
+        fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) raiseSystem(errno);
+    return TcpSocket(fd);
+}
+
+SocketAddress TcpSocket::localAddress() const {
+    requireOpen(fd_);
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) raiseSystem(errno);
+    return fromSockaddr(addr);
+}
+
+SocketAddress TcpSocket::peerAddress() const {
+    requireOpen(fd_);
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    if (::getpeername(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) raiseSystem(errno);
+    return fromSockaddr(addr);
+}
+
+int waitAnyReadable(const int* fds, int count, int timeoutMs) {
+    pollfd polls[8];
+    if (count > 8) raiseSystem(EINVAL);
+    for (int i = 0; i < count; ++i) polls[i] = {fds[i], POLLIN, 0};
+    const int rc = pollRetry(polls, static_cast<nfds_t>(count), timeoutMs);
+    if (rc < 0) raiseSystem(errno);
+    for (int i = 0; i < count; ++i) {
+        if (polls[i].revents != 0) return i;
+    }
+    return -1;
+}
+
+}  // namespace velora

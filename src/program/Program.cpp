@@ -1,0 +1,97 @@
+#include "program/Program.h"
+
+#include "ftp/FtpSession.h"
+#include "schedule/RunCycle.h"
+#include "schedule/RunStatistics.h"
+#include "transfer/Checksums.h"
+#include "transfer/PreparationPass.h"
+#include "transfer/TagBuilder.h"
+#include "transfer/UploadPass.h"
+
+namespace velora {
+
+Program::Program(Services s)
+    : env_(s.env),
+      clock_(s.clock),
+      locale_(std::move(s.locale)),
+      ui_(s.ui),
+      settings_(Settings::defaults(s.env)),
+      registry_(std::move(s.registryPath), std::move(s.systemInfo)),
+      filesView_(files_),
+      log_(memo1_, ui_, clock_, locale_,
+           EventLog::Sources{[this] { return settings_.E_logfile; },
+                             [this] { return settings_.se_max_log_zeilen.text; }}),
+      temp_(env_, log_),
+      store_(registry_, settings_, files_, counters_, log_, ui_) {
+    ftp_ = std::make_unique<FtpSession>(settings_, identity_, log_, ui_);
+    tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_);
+    preparation_ = std::make_unique<PreparationPass>(files_, tags_, *tagBuilder_, mTemp_, temp_, log_, ui_);
+    statistics_ = std::make_unique<RunStatistics>(counters_, status_, settings_, clock_, locale_, ui_, store_);
+    upload_ = std::make_unique<UploadPass>(files_, *ftp_, *statistics_, temp_, log_, clock_, locale_);
+    runCycle_ = std::make_unique<RunCycle>(settings_, *preparation_, files_, *ftp_, *upload_, *statistics_, log_, ui_);
+    statistics_->inWork = [this] { return runCycle_->inWork(); };
+    statistics_->ftpOpen = [this] { return ftp_->ftpOpen(); };
+}
+
+Program::~Program() = default;
+
+FtpSession& Program::ftp() { return *ftp_; }
+RunCycle& Program::runCycle() { return *runCycle_; }
+
+void Program::FormCreate() {
+    // 1. The settings are not loaded yet: this line goes to the built-in log file.
+    log_.write("Programm -> RUN");
+    // 2. First page; 3. the tag grid's widths are the window's own.
+    ui_.showFirstPage();
+    // 4./5. Header, start widths and the sample rows a first start stores.
+    for (int c = 0; c < kFileColumns; ++c) files_.setColumnWidth(c, FileTable::startWidths()[c]);
+    files_.setRowCount(5);
+    files_.fillSampleRows();
+    // 6. The calendar grids are labelled by the window.
+    // 7. Today's weekday serves the calendar and the scheduler.
+    weekday_ = clock_.now().weekday;
+    // 8. Settings and file table (saves the defaults first on the very first start).
+    store_.LoadConfig();
+    // 9.-11. Weekly calendar: load, reset the rest of today, redraw (calendar hook).
+    // 12. The progress bar is placed by the window.
+    // 13. Scratch folder.
+    temp_.ensure();
+    // 14. FTP client identity.
+    identity_.setClientName(env_.get("COMPUTERNAME"));
+    identity_.setPlatformDescription(env_.get("OS"));
+    identity_.setClientVersion(kVersionBanner);
+    log_.write("ClientName -> " + identity_.clientName());
+    log_.write("PlatformDescription -> " + identity_.platformDescription());
+    log_.write("ClientVersion -> " + identity_.clientVersion());
+    // 15./16. Tray record and captions belong to the window.
+    // 17. The scheduler timer.
+    timerOn_ = true;
+}
+
+void Program::Beenden1Click() {
+    log_.write("Programm -> END");
+    statistics_->SaveRunCounters();
+}
+
+void Program::SaveConfig1Click() {
+    store_.SaveConfig();
+    // The weekly calendar is saved here too once it exists.
+}
+
+void Program::LoadConfig1Click() {
+    store_.LoadConfig();
+    // The weekly calendar is loaded here too once it exists.
+}
+
+void Program::Reset_psClick() { velora::Reset_psClick(files_, log_); }
+void Program::B_connectClick() { ftp_->B_connectClick(); }
+void Program::B_DisconnectClick() { ftp_->B_DisconnectClick(); }
+void Program::B_einlesenClick() { preparation_->run(); }
+void Program::B_versendenClick() { upload_->B_versendenClick(); }
+void Program::B_StartClick() { runCycle_->B_StartClick(); }
+void Program::Label12Click() { runCycle_->Label12Click(); }
+void Program::cb_activClick() { runCycle_->cb_activClick(); }
+void Program::b_dauer_max_clrClick() { statistics_->b_dauer_max_clrClick(); }
+void Program::UpdateStatusDisplay() { statistics_->UpdateStatusDisplay(); }
+
+}  // namespace velora

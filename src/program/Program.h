@@ -1,0 +1,126 @@
+#pragma once
+// The object that owns everything for the life of the process (the main window's
+// part that is not widgets): settings, file table, views, event log, registry, FTP
+// session, passes and run cycle. FormCreate is the start-up sequence; the front ends
+// call the handlers below for buttons and menu items.
+#include <memory>
+#include <string>
+
+#include "app/ClientIdentity.h"
+#include "app/EventLog.h"
+#include "app/TempFolder.h"
+#include "app/TextView.h"
+#include "app/UiHost.h"
+#include "filetable/FileTable.h"
+#include "filetable/FileTableView.h"
+#include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "platform/Locale.h"
+#include "platform/Registry.h"
+#include "schedule/StatusDisplay.h"
+#include "settings/RunCounters.h"
+#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
+#include "transfer/TagTable.h"
+
+namespace velora {
+
+class FtpSession;
+class TagBuilder;
+class PreparationPass;
+class UploadPass;
+class RunStatistics;
+class RunCycle;
+
+class Program {
+public:
+    struct Services {
+        const Environment& env;
+        Clock& clock;
+        Locale locale;
+        UiHost& ui;
+        std::string registryPath;   // Registry::defaultPath() in the programs
+        SystemInfo systemInfo;      // SystemInfo::fromSystem() in the programs
+    };
+
+    explicit Program(Services services);
+    ~Program();
+
+    // The start-up sequence, steps 1 to 17 in their order. Errors leave it (the
+    // remaining steps are skipped, the timer stays off) for the front end to show.
+    void FormCreate();
+    bool timerEnabled() const { return timerOn_; }
+
+    // Menu "Datei" -> "Ende", tray "Beenden": log, save the counters. The front end then
+    // removes the tray icon and ends the process.
+    void Beenden1Click();
+
+    // Menu "Config"
+    void SaveConfig1Click();
+    void LoadConfig1Click();
+    void Reset_psClick();
+    // Buttons
+    void B_connectClick();
+    void B_DisconnectClick();
+    void B_einlesenClick();
+    void B_versendenClick();
+    void B_StartClick();
+    void Label12Click();
+    void cb_activClick();
+    void b_dauer_max_clrClick();
+    void UpdateStatusDisplay();
+
+    // What the parts hold, for the front ends to show and edit.
+    Settings& settings() { return settings_; }
+    FileTable& files() { return files_; }
+    FileTableView& filesView() { return filesView_; }
+    TextView& Memo1() { return memo1_; }
+    TextView& M_temp() { return mTemp_; }
+    TagTable& tags() { return tags_; }
+    StatusDisplay& status() { return status_; }
+    RunCounters& counters() { return counters_; }
+    EventLog& log() { return log_; }
+    Registry& registry() { return registry_; }
+    SettingsStore& store() { return store_; }
+    TempFolder& tempFolder() { return temp_; }
+    const ClientIdentity& identity() const { return identity_; }
+    FtpSession& ftp();
+    RunCycle& runCycle();
+    int currentWeekday() const { return weekday_; }
+
+    // Texts of the window that name the maker.
+    static std::string windowCaption() { return std::string(kVersionBanner) + "  by " + kMakerDomain; }
+    static std::string label3Text() { return kMakerWebHost; }
+    static std::string trayTip() { return std::string("VELORA by ") + kMakerDomain; }
+    const Locale& locale() const { return locale_; }
+    const Clock& clock() const { return clock_; }
+
+private:
+    const Environment& env_;
+    Clock& clock_;
+    Locale locale_;
+    UiHost& ui_;
+    Settings settings_;
+    Registry registry_;
+    FileTable files_;
+    FileTableView filesView_;
+    TextView memo1_;
+    TextView mTemp_;
+    TagTable tags_;
+    StatusDisplay status_;
+    RunCounters counters_;
+    EventLog log_;
+    TempFolder temp_;
+    ClientIdentity identity_;
+    SettingsStore store_;
+    std::unique_ptr<FtpSession> ftp_;
+    std::unique_ptr<TagBuilder> tagBuilder_;
+    std::unique_ptr<PreparationPass> preparation_;
+    std::unique_ptr<RunStatistics> statistics_;
+    std::unique_ptr<UploadPass> upload_;
+    std::unique_ptr<RunCycle> runCycle_;
+    int weekday_ = 1;
+    bool timerOn_ = false;
+};
+
+}  // namespace velora

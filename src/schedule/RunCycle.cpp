@@ -1,0 +1,83 @@
+#include "schedule/RunCycle.h"
+
+#include "transfer/Checksums.h"
+#include "transfer/PreparationPass.h"
+
+namespace velora {
+
+namespace {
+const std::string kDashes(58, '-');
+const std::string kStars(58, '*');
+}  // namespace
+
+RunCycle::RunCycle(Settings& settings, PreparationPass& preparation, FileTable& files, FtpSession& ftp,
+                   UploadPass& upload, RunStatistics& stats, EventLog& log, UiHost& ui)
+    : settings_(settings), preparation_(preparation), files_(files), ftp_(ftp), upload_(upload), stats_(stats),
+      log_(log), ui_(ui) {}
+
+void RunCycle::B_StartClick() {
+    inWork_ = true;
+    RestartCounter = 0;
+    log_.write(kDashes + " Transfer Start");
+    log_.write("Timer (Procedure Start) --> Stop");
+    ui_.showLogPage();
+    applyProxyExcludesPing();
+    if (settings_.cb_ping) {
+        log_.write("PING (Procedure Start) --> Test Onlinestatus");
+        const bool sent = PingHost && PingHost(settings_.e_host_ziel, 1);
+        if (!sent) {
+            log_.write("PING (Procedure Start) --> Konnte Host nicht finden.");
+            log_.write("Timer (Procedure Start) --> Start");
+            log_.write(kStars);
+            inWork_ = false;
+        }
+        // Otherwise the echo-reply handler has run the transfer (or the echo timed
+        // out and the restart countdown ends the attempt).
+        return;
+    }
+    RunTransfer();
+    inWork_ = false;
+    logRunEnd();
+}
+
+void RunCycle::applyProxyExcludesPing() {
+    if (!settings_.cb_proxy) return;
+    if (settings_.cb_ping) {
+        ui_.showMessage("Ping geht nicht mit Proxy.");
+        settings_.cb_ping = false;
+        if (proxyExcludesPing) proxyExcludesPing(false);
+    }
+}
+
+void RunCycle::logRunEnd() {
+    log_.write("Timer (Procedure Start) --> Start");
+    log_.write(kStars);
+}
+
+void RunCycle::RunTransfer() {
+    if (settings_.cb_ss_aktiv && takeScreenShot) takeScreenShot();
+    preparation_.run();
+    if (!AnyRowChanged(files_)) {
+        log_.write(" - - - Nichts geändert. - - -");
+        return;
+    }
+    stats_.UpdateStatusDisplay();
+    ftp_.B_connectClick();
+    stats_.UpdateStatusDisplay();
+    if (!ftp_.ftpOpen()) return;
+    upload_.B_versendenClick();
+    stats_.UpdateStatusDisplay();
+    ftp_.B_DisconnectClick();
+    stats_.UpdateStatusDisplay();
+    stats_.SaveRunCounters();
+}
+
+void RunCycle::Label12Click() {
+    inWork_ = false;
+    ftp_.clearFtpOpen();
+    log_.write("Label12Click --> in_work=false _ftpopen=false");
+}
+
+void RunCycle::cb_activClick() { stats_.UpdateStatusDisplay(); }
+
+}  // namespace velora

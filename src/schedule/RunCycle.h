@@ -1,0 +1,63 @@
+#pragma once
+// One run: prepare every active file, and only when something changed connect,
+// upload, disconnect and save the counters. Owns the flag `in_work` and the order of
+// the steps; the online check and the screen shot plug in through the seams below.
+#include <functional>
+#include <string>
+
+#include "app/EventLog.h"
+#include "app/UiHost.h"
+#include "filetable/FileTable.h"
+#include "ftp/FtpSession.h"
+#include "schedule/RunStatistics.h"
+#include "settings/Settings.h"
+#include "transfer/UploadPass.h"
+
+namespace velora {
+
+class PreparationPass;
+
+class RunCycle {
+public:
+    RunCycle(Settings& settings, PreparationPass& preparation, FileTable& files, FtpSession& ftp, UploadPass& upload,
+             RunStatistics& stats, EventLog& log, UiHost& ui);
+
+    // Button "Start" and the scheduler.
+    void B_StartClick();
+    // The steps of a run after the online check (also called from the echo reply).
+    void RunTransfer();
+    // Label "Restart nach Online Error": manual reset of both flags.
+    void Label12Click();
+    // Check box "Aktiv".
+    void cb_activClick();
+
+    bool inWork() const { return inWork_; }
+    void setInWork(bool on) { inWork_ = on; }
+
+    // The scheduler's restart countdown; every start begins it again.
+    int RestartCounter = 0;
+    // The online check: true when the echo went out (the reply handler then runs
+    // RunTransfer before returning). Unset counts as a failed check.
+    std::function<bool(const std::string& host, int sequence)> PingHost;
+    // Takes the screen shot when "Aktiv" on the Tools page is checked; unset: nothing.
+    std::function<void()> takeScreenShot;
+    // Told the new state of "Onlinstatus Prüfen" after the proxy switched it off, so
+    // the window can show it.
+    std::function<void(bool)> proxyExcludesPing;
+
+private:
+    void applyProxyExcludesPing();
+    void logRunEnd();
+
+    Settings& settings_;
+    PreparationPass& preparation_;
+    FileTable& files_;
+    FtpSession& ftp_;
+    UploadPass& upload_;
+    RunStatistics& stats_;
+    EventLog& log_;
+    UiHost& ui_;
+    bool inWork_ = false;
+};
+
+}  // namespace velora

@@ -1,0 +1,60 @@
+#pragma once
+// The statistics of what was sent (totals and per weekday, the longest upload pass),
+// the status display built from them and from the run flags, and the transfer log,
+// a CSV file with one line per upload pass.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/UiHost.h"
+#include "platform/Clock.h"
+#include "platform/Locale.h"
+#include "schedule/StatusDisplay.h"
+#include "settings/RunCounters.h"
+#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
+#include "transfer/UploadPass.h"
+
+namespace velora {
+
+inline constexpr const char* kTransferLogHeader = "Datum;Zeit;Dauer;Anzahl;Bytes";
+
+class RunStatistics : public UploadStatistics {
+public:
+    RunStatistics(RunCounters& counters, StatusDisplay& status, const Settings& settings, const Clock& clock,
+                  const Locale& locale, UiHost& ui, SettingsStore& store);
+
+    // Readers of the state shown; unset ones read as false, 0 and "noch nie", as they
+    // do before the run cycle and the scheduler exist.
+    std::function<bool()> inWork;
+    std::function<bool()> ftpOpen;
+    std::function<int()> intervalCounter;
+    std::function<std::string()> lastFixedStart;
+
+    void countFile(std::int32_t bytes) override;
+    void noteUploadDuration(std::int64_t elapsedMs) override;
+    void AppendTransferLog(std::int32_t files, std::int32_t bytes, std::int64_t elapsedMs) override;
+    void UpdateStatusDisplay() override;
+
+    // The totals and the weekday counters into the settings key.
+    void SaveRunCounters();
+    // Button "Lösche" beside "Max Onlinedauer :".
+    void b_dauer_max_clrClick();
+    // Milliseconds of the longest upload pass since start (0 at start, not persisted).
+    std::int64_t MaxUploadDuration() const { return maxUploadDuration_; }
+
+    // The transfer-log line for a pass, CR LF included, dated now.
+    std::string transferLogLine(std::int32_t files, std::int32_t bytes, std::int64_t elapsedMs) const;
+
+private:
+    RunCounters& counters_;
+    StatusDisplay& status_;
+    const Settings& settings_;
+    const Clock& clock_;
+    const Locale& locale_;
+    UiHost& ui_;
+    SettingsStore& store_;
+    std::int64_t maxUploadDuration_ = 0;
+};
+
+}  // namespace velora

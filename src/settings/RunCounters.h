@@ -1,0 +1,17 @@
+#pragma once
+// What was sent: totals and per weekday (1 = Sunday ... 7 = Saturday). Loaded with the
+// settings, raised by the upload pass, saved after each run and at exit. The weekly
+// calendar shows the weekday counters as the last two numbers of each day.
+#include <array>
+#include <cstdint>
+
+namespace velora {
+
+struct RunCounters {
+    std::int32_t Send_Files_ges = 0;   // shown unsigned
+    std::int32_t Send_Bytes_ges = 0;   // shown unsigned
+    std::array<std::int32_t, 8> filesPerWeekday{};  // index 1..7
+    std::array<std::int32_t, 8> bytesPerWeekday{};  // index 1..7, shown unsigned
+};
+
+}  // namespace velora

@@ -1,0 +1,49 @@
+#pragma once
+// SaveConfig and LoadConfig: every setting, the file table, its column widths, the
+// folder presets, the screen-shot values and the run counters as named values in the
+// key "\SOFTWARE\Norvex\Kesta\FTP".
+#include <functional>
+#include <string>
+
+#include "app/EventLog.h"
+#include "app/UiHost.h"
+#include "filetable/FileTable.h"
+#include "platform/Registry.h"
+#include "settings/RunCounters.h"
+#include "settings/Settings.h"
+
+namespace velora {
+
+inline constexpr const char* kSettingsKey = "\\SOFTWARE\\Norvex\\Kesta\\FTP";
+// A stored row count above this is taken as this many rows, so a damaged value can
+// neither exhaust memory nor stall the window.
+inline constexpr int kMaxFileRows = 10000;
+
+class SettingsStore {
+public:
+    SettingsStore(Registry& registry, Settings& settings, FileTable& table, RunCounters& counters,
+                  EventLog& log, UiHost& ui);
+
+    void SaveConfig();
+    // Saves first when the key is missing; hides to the tray at the end when
+    // "Minimiert" is set. Errors end the load at the failing value (what was applied
+    // before stays) and leave as RegistryError.
+    void LoadConfig();
+    // The run counters only (also used at exit).
+    void SaveRunCounters();
+
+    // Window state not kept in Settings is read and applied through these hooks
+    // (the front end sets them; without them the values in Settings are used).
+    std::function<void()> beforeSave;   // e.g. copy the window geometry into Settings
+    std::function<void()> afterLoad;    // e.g. apply geometry and column widths
+
+private:
+    Registry& registry_;
+    Settings& settings_;
+    FileTable& table_;
+    RunCounters& counters_;
+    EventLog& log_;
+    UiHost& ui_;
+};
+
+}  // namespace velora

@@ -1,0 +1,58 @@
+#pragma once
+// "Einlesen": decides for every active row which local file is meant, measures its
+// fingerprint and marks the row "NEU" or "OK"; rows with tag replacement get a copy
+// with the tags filled in, which is what the upload then sends.
+#include <string>
+
+#include "app/EventLog.h"
+#include "app/TempFolder.h"
+#include "app/TextView.h"
+#include "app/UiHost.h"
+#include "filetable/FileTable.h"
+#include "transfer/TagBuilder.h"
+#include "transfer/TagTable.h"
+
+namespace velora {
+
+class PreparationPass {
+public:
+    PreparationPass(FileTable& files, TagTable& tags, TagBuilder& builder, TextView& M_temp, TempFolder& temp,
+                    EventLog& log, UiHost& ui);
+
+    // PreparationPass(). Errors (a registry read while building the tags, a tag-replaced
+    // file that cannot be read, a copy that cannot be written) leave and end the pass at
+    // the row they occur in; later rows keep their marks.
+    void run();
+
+    // A source starting with "[" is looked up as a tag (the last matching row wins).
+    std::string ResolveSourceTag(const std::string& source, int r);
+    // A path with "*" or "?" becomes its newest match; M_temp lists the candidates.
+    std::string PickNewestFile(const std::string& path, int r);
+    // Rows with "TAG" "Ja" only.
+    void ReplaceTagsInFile(const std::string& path, int r);
+    // Rows without "TAG" "Ja" only.
+    void ChecksumSourceFile(const std::string& path, int r);
+
+    // Every occurrence of `name` by `value`, left to right, continuing behind each
+    // inserted value; nothing when either is empty.
+    static void ReplaceTagInView(std::string& text, const std::string& name, const std::string& value);
+    // Every line break (CR LF, lone CR, lone LF) as CR LF; all other bytes as they are.
+    static std::string WithCrLf(const std::string& bytes);
+    // The yes/no switches of a pass: upper-cased (a to z only), exactly "JA".
+    static bool IsJa(const std::string& text);
+
+private:
+    std::string copyTarget(const std::string& source, int r);
+    std::string scratchCopyName(const std::string& source, int r) const;
+    std::string freshCopyName(const std::string& source, int r) const;
+
+    FileTable& files_;
+    TagTable& tags_;
+    TagBuilder& builder_;
+    TextView& mTemp_;
+    TempFolder& temp_;
+    EventLog& log_;
+    UiHost& ui_;
+};
+
+}  // namespace velora

@@ -1,0 +1,48 @@
+#pragma once
+// BuildTagTable: the fourteen system tags, then the rows of the tag file.
+#include <functional>
+#include <string>
+
+#include "app/EventLog.h"
+#include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "platform/Locale.h"
+#include "platform/Registry.h"
+#include "settings/Settings.h"
+#include "transfer/TagTable.h"
+
+namespace velora {
+
+// Rows of the system tags.
+inline constexpr int kSystemTagRows = 14;
+
+class TagBuilder {
+public:
+    TagBuilder(TagTable& tags, const Settings& settings, Registry& registry, const Environment& env,
+               const Clock& clock, const Locale& locale, EventLog& log);
+
+    // Rebuilds the table; true when the tag file was read. A registry read error leaves
+    // as RegistryError and ends the build at the row it was reading.
+    bool BuildTagTable();
+
+    // Answers "[SYS_EXT_IP]" when "Ext. IP abfragen" is on; the HTTP lookup fills it.
+    // Unset, the build treats the lookup as failed.
+    std::function<std::string()> LookupExternalIp;
+
+private:
+    void buildDateAndComputer();
+    void buildExternalIp();
+    void buildOsRows();
+    void buildHardwareRows();
+    bool appendTagFileRows();
+
+    TagTable& tags_;
+    const Settings& settings_;
+    Registry& registry_;
+    const Environment& env_;
+    const Clock& clock_;
+    const Locale& locale_;
+    EventLog& log_;
+};
+
+}  // namespace velora

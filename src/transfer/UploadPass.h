@@ -1,0 +1,69 @@
+#pragma once
+// The upload pass ("Versenden"): sends every active row that the latest preparation
+// pass marked "NEU" over the already open FTP connection, one by one through the
+// transfer copy "VELORA.tmp", marks each row "Send" or "Error" and records the pass
+// in the statistics and the transfer log.
+#include <cstdint>
+#include <string>
+
+#include "app/EventLog.h"
+#include "app/TempFolder.h"
+#include "filetable/FileTable.h"
+#include "ftp/FtpOperations.h"
+#include "platform/Clock.h"
+#include "platform/Locale.h"
+
+namespace velora {
+
+// What the pass reports to the run statistics.
+class UploadStatistics {
+public:
+    virtual ~UploadStatistics() = default;
+    // One file sent: the totals and today's weekday counters (the clock's weekday at
+    // the moment of counting).
+    virtual void countFile(std::int32_t bytes) = 0;
+    // The duration of a finished pass; the longest one is kept (MaxUploadDuration).
+    virtual void noteUploadDuration(std::int64_t elapsedMs) = 0;
+    // One line of the transfer log; an IoError leaves it.
+    virtual void AppendTransferLog(std::int32_t files, std::int32_t bytes, std::int64_t elapsedMs) = 0;
+    virtual void UpdateStatusDisplay() = 0;
+};
+
+class UploadPass {
+public:
+    UploadPass(FileTable& files, FtpOperations& ftp, UploadStatistics& stats, TempFolder& temp,
+               EventLog& log, Clock& clock, const Locale& locale);
+
+    // Button "Versenden"; the whole pass.
+    void B_versendenClick();
+    // Copies `source` to the transfer copy and stores it as remoteName in the current
+    // folder. True only when the copy and the store both succeeded; failures are
+    // logged here and not passed on.
+    bool SendFile(const std::string& source, const std::string& remoteName);
+    // size / 1024 / seconds since start, as "0.00 KB/s" with the locale's decimal
+    // separator. A store that took no measurable time is reported over 1 ms.
+    std::string FormatTransferRate(const DateTime& start, std::int32_t size) const;
+
+    // The wait before each row, in milliseconds.
+    static constexpr int kRowPauseMs = 100;
+
+private:
+    bool isDue(int row) const;
+    void sendRow(int row, std::int32_t& passFiles, std::int32_t& passBytes);
+    void writeSummary(std::int64_t elapsedMs, std::int32_t passFiles, std::int32_t passBytes);
+    std::string rateText(std::int64_t elapsedMs, std::int32_t size) const;
+
+    FileTable& files_;
+    FtpOperations& ftp_;
+    UploadStatistics& stats_;
+    TempFolder& temp_;
+    EventLog& log_;
+    Clock& clock_;
+    const Locale& locale_;
+};
+
+// Milliseconds from one time of day to a later one; a negative difference means the
+// later one lies after midnight, so one day is added.
+std::int64_t elapsedSinceTimeOfDay(const DateTime& start, const DateTime& end);
+
+}  // namespace velora

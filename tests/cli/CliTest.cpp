@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <sstream>
+
+#include "cli/CliCommands.h"
+#include "filetable/FileTable.h"
+#include "platform/Registry.h"
+#include "settings/SettingsStore.h"
+#include "support/TempDir.h"
+
+using namespace velora;
+
+namespace {
+
+// velora-cli builds the program on the process environment: point it at a fresh home,
+// store and scratch folder for each test.
+struct CliFixture : ::testing::Test {
+    test::TempDir home;
+    std::ostringstream out, err;
+
+    void SetUp() override {
+        setenv("HOME", home.path().c_str(), 1);
+        setenv("TEMP", home.path().c_str(), 1);
+        unsetenv("temp");
+        setenv("VELORA_REGISTRY", home.file("registry.sqlite3").c_str(), 1);
+        setenv("COMPUTERNAME", "CLIHOST", 1);
+    }
+    int run(std::vector<std::string> args) { return cli::main(args, out, err); }
+
+    // Writes a store with the given rows (Aktiv, TAG, Quelle) as a saved configuration.
+    void storeRows(const std::vector<std::array<std::string, 3>>& rows) {
+        Registry reg(home.file("registry.sqlite3"));
+        auto key = reg.openKey(kSettingsKey);
+        key.writeString("Log_Datei", home.file("cli.log"));
+        key.writeInteger("Liste_row_count", static_cast<int>(rows.size()) + 1);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const std::string r = std::to_string(i + 1);
+            key.writeString("Liste_8_" + r, rows[i][0]);
+            key.writeString("Liste_1_" + r, rows[i][1]);
+            key.writeString("Liste_2_" + r, rows[i][2]);
+            key.writeString("Liste_3_" + r, "remote" + r);
+        }
+    }
+};
+
+std::vector<std::string> splitLines(const std::string& s) {
+    std::vector<std::string> out;
+    std::istringstream in(s);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(CliFixture, HelpNamesEveryCommandAndExitsZero) {
+    EXPECT_EQ(run({"--help"}), 0);
+    for (const char* word : {"prepare", "run", "help", "Exit-Code"})
+        EXPECT_NE(out.str().find(word), std::string::npos) << word;
+}
+
+TEST_F(CliFixture, NoOrUnknownCommandIsAnErrorWithUsage) {
+    EXPECT_EQ(run({}), cli::kFailed);
+    EXPECT_EQ(run({"fly"}), cli::kFailed);
+    EXPECT_NE(err.str().find("Unbekannter Befehl: fly"), std::string::npos);
+    EXPECT_EQ(run({"run", "extra"}), cli::kFailed);
+}
+
+TEST_F(CliFixture, PreparePrintsHeaderAndOneTabSeparatedLinePerRow) {
+    test::writeFileBytes(home.file("a.txt"), "hello");
+    storeRows({{"Ja", "No", home.file("a.txt")}, {"Ja", "No", home.file("missing.txt")}, {"No", "No", "x"}});
+    ASSERT_EQ(run({"prepare"}), 0) << err.str();
+    std::vector<std::string> table;
+    for (const auto& l : splitLines(out.str()))
+        if (std::count(l.begin(), l.end(), '\t') == 9) table.push_back(l);
+    ASSERT_EQ(table.size(), 4u) << out.str();
+    EXPECT_EQ(table[0], "Nr.\tAktiv\tTAG\tQuelle\tFTP Pfad\tFTP Name\tPS neu\tPS alt\tMSG\ttmp-Quelle");
+    EXPECT_EQ(table[1].rfind("1\tJa\tNo\t" + home.file("a.txt") + "\t\tremote1\t", 0), 0u) << table[1];
+    EXPECT_NE(table[1].find("\tNEU\t" + home.file("a.txt")), std::string::npos) << table[1];
+    EXPECT_NE(table[2].find("\tNF\t"), std::string::npos) << table[2];
+    EXPECT_NE(table[3].find("\tremote3\t?\t0\t?\t"), std::string::npos) << table[3];
+    // Log lines reach standard output too.
+    EXPECT_NE(out.str().find(" Einlesen\n"), std::string::npos);
+}
+
+TEST_F(CliFixture, PrepareEndedByAnErrorExitsNonZeroWithItsText) {
+    storeRows({{"Ja", "Ja", home.file("a.txt")}});
+    test::writeFileBytes(home.file("a.txt"), "[SYS_DATE]");
+    // The scratch folder cannot be made: its parent is a file.
+    test::writeFileBytes(home.file("notafolder"), "x");
+    setenv("TEMP", home.file("notafolder").c_str(), 1);
+    EXPECT_EQ(run({"prepare"}), cli::kFailed);
+    EXPECT_FALSE(err.str().empty());
+}
+
+TEST_F(CliFixture, StartUpErrorIsReportedOnStandardError) {
+    test::writeFileBytes(home.file("registry.sqlite3"), "garbage, not a store");
+    EXPECT_EQ(run({"prepare"}), cli::kFailed);
+    EXPECT_NE(err.str().find(home.file("registry.sqlite3")), std::string::npos) << err.str();
+}
+
+TEST(CliRowsTest, RowsNotExportedAreActiveRowsWithFailureMarks) {
+    FileTable t;
+    t.setRowCount(6);
+    const char* marks[] = {"Send", "Error", "NF", "IOERROR", "NEU", "OK"};
+    for (int r = 1; r <= 6; ++r) {
+        t.setCell(Aktiv, r, "ja");
+        t.setCell(Msg, r, marks[r - 1]);
+    }
+    EXPECT_EQ(cli::rowsNotExported(t).size(), 4u);
+    t.setCell(Aktiv, 2, "No");
+    EXPECT_EQ(cli::rowsNotExported(t).size(), 3u);
+}

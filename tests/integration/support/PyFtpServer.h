@@ -1,0 +1,41 @@
+#pragma once
+// A real FTP server (pyftpdlib) on 127.0.0.1 for integration tests. The constructor
+// starts it and returns once it listens; the destructor stops it and removes its home
+// folder. Two accounts: kWriteUser may write, kReadUser may only read.
+#include <memory>
+#include <string>
+#include <sys/types.h>
+
+namespace velora::testing {
+
+class PyFtpServer {
+public:
+    static constexpr const char* kWriteUser = "velora";
+    static constexpr const char* kReadUser = "leser";
+    static constexpr const char* kPassword = "geheim";   // both accounts
+
+    // port 0 picks a free port. Throws std::runtime_error when the server does not
+    // come up (for example port 21 without the right to bind it).
+    explicit PyFtpServer(int port = 0);
+    ~PyFtpServer();
+    PyFtpServer(const PyFtpServer&) = delete;
+    PyFtpServer& operator=(const PyFtpServer&) = delete;
+
+    // Tries 127.0.0.1:21 first (the program's fixed port) and falls back to a free port.
+    static std::unique_ptr<PyFtpServer> onPort21OrFree();
+
+    int port() const { return port_; }
+    // The server's root folder, a fresh temporary folder.
+    const std::string& home() const { return home_; }
+    // home() + "/" + relative
+    std::string pathOf(const std::string& relative) const;
+
+private:
+    void stop();
+
+    std::string home_;
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+}  // namespace velora::testing

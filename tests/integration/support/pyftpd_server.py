@@ -1,0 +1,43 @@
+#!/usr/bin/python3
+"""A throwaway FTP server for the integration tests.
+
+Usage: pyftpd_server.py HOME PORT
+
+Serves HOME on 127.0.0.1:PORT (0 picks a free port) with two accounts:
+  velora / geheim  may write (elradfmw)
+  leser  / geheim  may only read (elr)
+Prints the bound port on its own line once it listens, then serves until killed.
+"""
+import logging
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.stderr.write(__doc__)
+        return 2
+    home, port = sys.argv[1], int(sys.argv[2])
+    logging.basicConfig(level=logging.WARNING)
+    logging.getLogger("pyftpdlib").setLevel(logging.WARNING)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user("velora", "geheim", home, perm="elradfmw")
+    authorizer.add_user("leser", "geheim", home, perm="elr")
+
+    handler = FTPHandler
+    handler.authorizer = authorizer
+    handler.banner = "velora test server ready."
+
+    server = FTPServer(("127.0.0.1", port), handler)
+    sys.stdout.write("%d\n" % server.socket.getsockname()[1])
+    sys.stdout.flush()
+    server.serve_forever()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

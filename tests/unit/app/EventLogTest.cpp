@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "app/EventLog.h"
+#include "platform/Errors.h"
+#include "support/TempDir.h"
+
+using namespace velora;
+using velora::test::readFileBytes;
+
+namespace {
+
+struct LogFixture : ::testing::Test {
+    test::TempDir dir;
+    TextView view;
+    QuietUiHost ui;
+    ManualClock clock{DateTime{2026, 12, 8, 14, 5, 9, 0, 3}};
+    Locale locale = Locale::german();
+    std::string fileName = dir.file("VELORA.Log");
+    std::string limit = "600";
+    EventLog log{view, ui, clock, locale, {[this] { return fileName; }, [this] { return limit; }}};
+};
+
+}  // namespace
+
+TEST_F(LogFixture, LineHasDateTimeAndTextInViewAndFileWithCrLf) {
+    log.write("Programm -> RUN");
+    ASSERT_EQ(view.lineCount(), 1u);
+    EXPECT_EQ(view.line(0), "08.12.2026 14:05:09 Programm -> RUN");
+    EXPECT_EQ(readFileBytes(fileName), "08.12.2026 14:05:09 Programm -> RUN\r\n");
+}
+
+TEST_F(LogFixture, EmptyTextIsLoggedUnchanged) {
+    log.write("");
+    EXPECT_EQ(readFileBytes(fileName), "08.12.2026 14:05:09 \r\n");
+}
+
+TEST_F(LogFixture, ViewStopsAtLimitPlusOneWhileFileKeepsEveryLine) {
+    for (int i = 0; i < 700; ++i) log.write("line " + std::to_string(i));
+    EXPECT_EQ(view.lineCount(), 601u);
+    EXPECT_EQ(view.line(0), "08.12.2026 14:05:09 line 99");
+    EXPECT_EQ(view.line(600), "08.12.2026 14:05:09 line 699");
+    const std::string file = readFileBytes(fileName);
+    std::size_t lines = 0;
+    for (std::size_t p = file.find("\r\n"); p != std::string::npos; p = file.find("\r\n", p + 2)) ++lines;
+    EXPECT_EQ(lines, 700u);
+}
+
+TEST_F(LogFixture, LimitThatIsNoNumberCountsAsTen) {
+    for (const std::string text : {"", "abc", "12x", " "}) {
+        view.clear();
+        limit = text;
+        for (int i = 0; i < 30; ++i) log.write("x");
+        EXPECT_EQ(view.lineCount(), 11u) << "limit text '" << text << "'";
+    }
+}
+
+TEST_F(LogFixture, LoweringTheLimitShrinksTheViewByOneLinePerCall) {
+    for (int i = 0; i < 50; ++i) log.write("x");
+    ASSERT_EQ(view.lineCount(), 50u);
+    limit = "10";
+    log.write("y");
+    EXPECT_EQ(view.lineCount(), 50u);  // one removed, one added
+}
+
+TEST_F(LogFixture, LimitParsing) {
+    EXPECT_EQ(EventLog::limitFromText("600"), 600);
+    EXPECT_EQ(EventLog::limitFromText(" 42 "), 42);
+    EXPECT_EQ(EventLog::limitFromText("+3601"), 3601);
+    EXPECT_EQ(EventLog::limitFromText("4.5"), 10);
+    EXPECT_EQ(EventLog::limitFromText("99999999999999"), 10);
+}
+
+TEST_F(LogFixture, NestedCallIsSecondInViewButFirstInFile) {
+    bool nested = false;
+    ui.onPump = [&] {
+        if (nested) return;
+        nested = true;
+        log.write("inner");
+    };
+    log.write("outer");
+    ASSERT_EQ(view.lineCount(), 2u);
+    EXPECT_EQ(view.line(0), "08.12.2026 14:05:09 outer");
+    EXPECT_EQ(view.line(1), "08.12.2026 14:05:09 inner");
+    EXPECT_EQ(readFileBytes(fileName), "08.12.2026 14:05:09 inner\r\n08.12.2026 14:05:09 outer\r\n");
+}
+
+TEST_F(LogFixture, PendingEventsRunBeforeTheFileIsWritten) {
+    std::string seenAtPump = "unset";
+    ui.onPump = [&] { seenAtPump = readFileBytes(fileName); };
+    log.write("a");
+    EXPECT_EQ(seenAtPump, "");
+}
+
+TEST_F(LogFixture, MissingFolderRaisesAfterTheLineIsShown) {
+    fileName = dir.file("missing/VELORA.Log");
+    try {
+        log.write("lost");
+        FAIL() << "no error";
+    } catch (const IoError& e) {
+        EXPECT_STREQ(e.what(), "Datei nicht gefunden");
+    }
+    ASSERT_EQ(view.lineCount(), 1u);
+    EXPECT_EQ(view.line(0), "08.12.2026 14:05:09 lost");
+    struct stat st;
+    EXPECT_NE(::stat(dir.file("missing").c_str(), &st), 0);
+}
+
+TEST_F(LogFixture, ExistingFileIsAppendedNeverTruncated) {
+    test::writeFileBytes(fileName, "old line\r\n");
+    log.write("new");
+    EXPECT_EQ(readFileBytes(fileName), "old line\r\n08.12.2026 14:05:09 new\r\n");
+}
+
+TEST_F(LogFixture, ChangedFileNameTakesEffectWithTheNextLine) {
+    log.write("one");
+    const std::string first = fileName;
+    fileName = dir.file("other.log");
+    log.write("two");
+    EXPECT_EQ(readFileBytes(first), "08.12.2026 14:05:09 one\r\n");
+    EXPECT_EQ(readFileBytes(fileName), "08.12.2026 14:05:09 two\r\n");
+}
+
+TEST_F(LogFixture, FolderAsLogFileIsAnIoErrorWithTheProgramsText) {
+    fileName = dir.path();
+    EXPECT_THROW(log.write("x"), IoError);
+    EXPECT_EQ(view.lineCount(), 1u);
+}

@@ -1,0 +1,215 @@
+#include "FakeFtpServer.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace velora::testing {
+namespace {
+
+constexpr int kWaitMs = 3000;
+
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace
+
+FakeAction send(std::string bytes) {
+    return [bytes](FakeFtpServer& s) { s.write(bytes); };
+}
+
+FakeAction sendByteByByte(std::string bytes) {
+    return [bytes](FakeFtpServer& s) {
+        for (char c : bytes) {
+            s.write(std::string(1, c));
+            pause(2);
+        }
+    };
+}
+
+FakeAction sendAfter(int delayMs, std::string bytes) {
+    return [delayMs, bytes](FakeFtpServer& s) {
+        pause(delayMs);
+        s.write(bytes);
+    };
+}
+
+FakeAction silence() {
+    return [](FakeFtpServer&) {};
+}
+
+FakeAction pasv(std::string pattern, std::string address) {
+    return [pattern, address](FakeFtpServer& s) {
+        s.openDataPort();
+        const std::string numbers =
+            address + "," + std::to_string(s.dataPort() / 256) + "," + std::to_string(s.dataPort() % 256);
+        std::string text = pattern;
+        text.replace(text.find("%s"), 2, numbers);
+        s.write(text);
+    };
+}
+
+FakeAction receivePassiveClosingAfter(std::size_t limit, std::string before, std::string after) {
+    return [limit, before, after](FakeFtpServer& s) {
+        TcpSocket data = s.acceptData(kWaitMs);
+        s.write(before);
+        s.readDataUntilClosed(data, limit);
+        data.close();
+        s.write(after);
+    };
+}
+
+FakeAction receivePassive(std::string before, std::string after) {
+    return receivePassiveClosingAfter(static_cast<std::size_t>(-1), std::move(before), std::move(after));
+}
+
+FakeAction receiveActive(std::string before, std::string after) {
+    return [before, after](FakeFtpServer& s) {
+        s.write(before);
+        TcpSocket data = s.connectToLastPort();
+        s.readDataUntilClosed(data);
+        s.write(after);
+    };
+}
+
+FakeAction hangUp() {
+    return [](FakeFtpServer& s) { s.closeControl(); };
+}
+
+FakeFtpServer::FakeFtpServer(std::vector<FakeStep> script, Fallback fallback)
+    : script_(std::move(script)), fallback_(std::move(fallback)), listener_(TcpSocket::listenOn("127.0.0.1", 0)) {
+    port_ = listener_.localAddress().port;
+    thread_ = std::thread([this] { run(); });
+}
+
+FakeFtpServer::~FakeFtpServer() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
+void FakeFtpServer::run() {
+    auto accepted = listener_.accept(kWaitMs);
+    if (!accepted) return;
+    control_ = std::move(*accepted);
+    try {
+        for (const FakeStep& step : script_) {
+            if (!step.expect.empty()) {
+                std::string line;
+                if (!readLine(line, kWaitMs)) {
+                    std::lock_guard lock(mutex_);
+                    mismatch_ = "nothing received, expected " + step.expect;
+                    return;
+                }
+                if (line.compare(0, step.expect.size(), step.expect) != 0) {
+                    std::lock_guard lock(mutex_);
+                    mismatch_ = "got \"" + line + "\", expected " + step.expect;
+                    break;
+                }
+            }
+            if (step.action) step.action(*this);
+            if (!control_.isOpen()) return;
+        }
+        // Past the table: record whatever else comes, say goodbye to QUIT.
+        std::string line;
+        while (!stop_ && readLine(line, kWaitMs)) {
+            if (line == "QUIT") write("221 Goodbye.\r\n");
+            for (const auto& [prefix, reply] : fallback_) {
+                if (line.rfind(prefix, 0) == 0) {
+                    write(reply);
+                    break;
+                }
+            }
+        }
+    } catch (const std::exception& e) {
+        std::lock_guard lock(mutex_);
+        if (mismatch_.empty()) mismatch_ = std::string("server failed: ") + e.what();
+    }
+}
+
+bool FakeFtpServer::readLine(std::string& line, int timeoutMs) {
+    char chunk[4096];
+    for (int waited = 0;;) {
+        const auto nl = buffer_.find("\r\n");
+        if (nl != std::string::npos) {
+            line = buffer_.substr(0, nl);
+            buffer_.erase(0, nl + 2);
+            record(line);
+            return true;
+        }
+        if (stop_ && waited >= 200) return false;
+        const auto got = control_.readSome(chunk, sizeof chunk, 50);
+        if (!got) {
+            waited += 50;
+            if (waited >= timeoutMs) return false;
+            continue;
+        }
+        if (*got == 0) return false;
+        buffer_.append(chunk, *got);
+    }
+}
+
+void FakeFtpServer::record(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    received_.push_back(line);
+}
+
+std::vector<std::string> FakeFtpServer::finish() {
+    if (thread_.joinable()) thread_.join();
+    std::lock_guard lock(mutex_);
+    return received_;
+}
+
+std::string FakeFtpServer::data() const {
+    std::lock_guard lock(mutex_);
+    return data_;
+}
+
+std::string FakeFtpServer::mismatch() const {
+    std::lock_guard lock(mutex_);
+    return mismatch_;
+}
+
+void FakeFtpServer::write(const std::string& bytes) {
+    if (control_.isOpen()) control_.writeAll(bytes, kWaitMs);
+}
+
+void FakeFtpServer::openDataPort() {
+    dataListener_ = TcpSocket::listenOn("127.0.0.1", 0);
+    dataPort_ = dataListener_.localAddress().port;
+}
+
+TcpSocket FakeFtpServer::acceptData(int timeoutMs) {
+    auto data = dataListener_.accept(timeoutMs);
+    if (!data) throw std::runtime_error("no data connection");
+    return std::move(*data);
+}
+
+TcpSocket FakeFtpServer::connectToLastPort() {
+    std::string portLine;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& l : received_) {
+            if (l.rfind("PORT ", 0) == 0) portLine = l.substr(5);
+        }
+    }
+    int n[6] = {};
+    if (std::sscanf(portLine.c_str(), "%d,%d,%d,%d,%d,%d", &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]) != 6) {
+        throw std::runtime_error("no PORT seen");
+    }
+    const std::string ip = std::to_string(n[0]) + "." + std::to_string(n[1]) + "." + std::to_string(n[2]) + "." +
+                           std::to_string(n[3]);
+    return TcpSocket::connectTo(ip, n[4] * 256 + n[5]);
+}
+
+void FakeFtpServer::readDataUntilClosed(TcpSocket& data, std::size_t limit) {
+    char chunk[65536];
+    std::size_t total = 0;
+    while (total < limit) {
+        const std::size_t want = std::min(sizeof chunk, limit - total);
+        const auto got = data.readSome(chunk, want, kWaitMs);
+        if (!got || *got == 0) return;
+        total += *got;
+        std::lock_guard lock(mutex_);
+        data_.append(chunk, *got);
+    }
+}
+
+}  // namespace velora::testing

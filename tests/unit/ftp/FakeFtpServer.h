@@ -1,0 +1,94 @@
+#pragma once
+// A scripted FTP server on 127.0.0.1 for protocol tests. It accepts one control
+// connection and walks a table of steps: wait for a command starting with the step's
+// prefix, then act (reply bytes, open a data port, take a file, stay silent...). Every
+// line it receives is recorded byte for byte, so tests can compare the exact wire.
+// After the table it keeps recording, answers "QUIT" with 221 and any command that
+// starts with a prefix of the fallback list with that entry's reply, until the client
+// hangs up.
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/TcpSocket.h"
+
+namespace velora::testing {
+
+class FakeFtpServer;
+using FakeAction = std::function<void(FakeFtpServer&)>;
+
+struct FakeStep {
+    std::string expect;   // command prefix; empty: act at once without reading
+    FakeAction action;
+};
+
+// Sends the bytes exactly as given (add "\r\n" yourself).
+FakeAction send(std::string bytes);
+// Sends the bytes one at a time with a short pause between them.
+FakeAction sendByteByByte(std::string bytes);
+// Sends after a pause.
+FakeAction sendAfter(int delayMs, std::string bytes);
+// Does nothing: the command stays unanswered.
+FakeAction silence();
+// Opens a data port and replies with `pattern`, "%s" replaced by h1,h2,h3,h4,p1,p2 of
+// `address` and the port.
+FakeAction pasv(std::string pattern, std::string address = "127,0,0,1");
+// Takes the passive data connection, sends `before`, reads the file until the client
+// closes, then sends `after`.
+FakeAction receivePassive(std::string before, std::string after);
+// As receivePassive but closes the data connection after `limit` bytes.
+FakeAction receivePassiveClosingAfter(std::size_t limit, std::string before, std::string after);
+// Active mode: sends `before`, connects to the address of the last PORT, reads the
+// file until the client closes, then sends `after`.
+FakeAction receiveActive(std::string before, std::string after);
+// Closes the control connection.
+FakeAction hangUp();
+
+class FakeFtpServer {
+public:
+    using Fallback = std::vector<std::pair<std::string, std::string>>;   // prefix, reply bytes
+    explicit FakeFtpServer(std::vector<FakeStep> script, Fallback fallback = {});
+    ~FakeFtpServer();
+
+    int port() const { return port_; }
+
+    // Waits (bounded) until the client hung up, then returns what was received.
+    std::vector<std::string> finish();
+    std::string data() const;
+    // Empty when every step saw the command it expected.
+    std::string mismatch() const;
+
+    // For actions
+    void write(const std::string& bytes);
+    void openDataPort();
+    int dataPort() const { return dataPort_; }
+    TcpSocket acceptData(int timeoutMs);
+    TcpSocket connectToLastPort();
+    void readDataUntilClosed(TcpSocket& data, std::size_t limit = static_cast<std::size_t>(-1));
+    void closeControl() { control_.close(); }
+
+private:
+    void run();
+    bool readLine(std::string& line, int timeoutMs);
+    void record(const std::string& line);
+
+    std::vector<FakeStep> script_;
+    Fallback fallback_;
+    TcpSocket listener_;
+    TcpSocket control_;
+    TcpSocket dataListener_;
+    int port_ = 0;
+    int dataPort_ = 0;
+    std::string buffer_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> received_;
+    std::string data_;
+    std::string mismatch_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+}  // namespace velora::testing

@@ -1,0 +1,260 @@
+// ChangeDir and Put against the scripted server: passive and active stores, the data
+// that arrives, the progress lines, and every way the server can break a store.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <regex>
+#include <thread>
+
+#include "FakeFtpServer.h"
+#include "SessionHarness.h"
+#include "ftp/FtpClient.h"
+#include "platform/Errors.h"
+
+namespace velora::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+constexpr std::size_t kFileSize = 600 * 1024;   // two full blocks and a part
+
+std::vector<FakeStep> withLogin(std::vector<FakeStep> after, const std::string& feat = "211 none\r\n") {
+    std::vector<FakeStep> script = {{"", send("220 fake ready\r\n")},
+                                    {"OPEN", send("500 unknown\r\n")},
+                                    {"USER", send("230 ok\r\n")},
+                                    {"FEAT", send(feat)},
+                                    {"TYPE", send("200 ok\r\n")},
+                                    {"SYST", send("215 UNIX\r\n")}};
+    script.insert(script.end(), after.begin(), after.end());
+    return script;
+}
+
+// The wire after the six login lines.
+Lines afterLogin(const Lines& wire) {
+    return wire.size() > 6 ? Lines(wire.begin() + 6, wire.end()) : Lines{};
+}
+
+std::string errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+struct Connected {
+    FakeFtpServer server;
+    SessionHarness h;
+    explicit Connected(std::vector<FakeStep> after, bool passive = true, const std::string& feat = "211 none\r\n")
+        : server(withLogin(std::move(after), feat)), h(server.port()) {
+        h.settings.cb_passiv = passive;
+        h.session.B_connectClick();
+    }
+};
+
+TEST(FtpSessionPut, PassiveStoreSendsEveryByteAndLogsProgressPerBlock) {
+    const char* replies[] = {"227 Entering Passive Mode (%s).\r\n",   // with parentheses
+                             "227 Entering Passive Mode %s\r\n"};    // the last word
+    for (const char* reply : replies) {
+        Connected c({{"PASV", pasv(reply)}, {"STOR", receivePassive("150 Ok to send data.\r\n", "226 Transfer complete.\r\n")}});
+        ASSERT_TRUE(c.h.session.ftpOpen()) << reply;
+        const std::string body = patterned(kFileSize);
+        const std::string local = c.h.writeFile("report.csv", body);
+        const std::size_t before = c.h.lines().size();
+        c.h.session.Put(local, "export.csv");
+        EXPECT_EQ(c.h.linesFrom(before),
+                  (Lines{"Status --> Starting FTP transfer", "Status --> Size : 614400 Byte", "Status --> 262144",
+                         "Status --> 524288", "Status --> 614400", "Status --> Work End", "Status --> Transfer complete"}))
+            << reply;
+        c.h.session.B_DisconnectClick();
+        // "PASV\r\n" then "STOR export.csv\r\n", sent before the data connection opens
+        EXPECT_EQ(afterLogin(c.server.finish()), (Lines{"PASV", "STOR export.csv", "QUIT"})) << reply;
+        EXPECT_EQ(c.server.data(), body) << reply;
+    }
+}
+
+TEST(FtpSessionPut, PretGoesFirstWhenTheServerListsIt) {
+    Connected c({{"PRET", send("200 ready\r\n")},
+                 {"PASV", pasv("227 Entering Passive Mode (%s)\r\n")},
+                 {"STOR", receivePassive("150 go\r\n", "226 done\r\n")}},
+                true, "211-Features:\r\n PRET\r\n211 End\r\n");
+    c.h.session.Put(c.h.writeFile("a.txt", "abc"), "b.txt");
+    c.h.session.B_DisconnectClick();
+    EXPECT_EQ(afterLogin(c.server.finish()), (Lines{"PRET STOR b.txt", "PASV", "STOR b.txt", "QUIT"}));
+    EXPECT_EQ(c.server.data(), "abc");
+}
+
+TEST(FtpSessionPut, DataGoesToTheControlPeerWhateverAddressPasvNames) {
+    Connected c({{"PASV", pasv("227 Entering Passive Mode (%s)\r\n", "10,0,0,1")},
+                 {"STOR", receivePassive("150 go\r\n", "226 done\r\n")}});
+    c.h.session.Put(c.h.writeFile("a.txt", "payload"), "");
+    EXPECT_TRUE(c.h.logged("PASV-Adresse 10.0.0.1 ignoriert, verwende 127.0.0.1"));
+    c.h.session.B_DisconnectClick();
+    // An empty remote name stores under the local name part.
+    EXPECT_EQ(afterLogin(c.server.finish()), (Lines{"PASV", "STOR a.txt", "QUIT"}));
+    EXPECT_EQ(c.server.data(), "payload");
+}
+
+TEST(FtpSessionPut, BadPasvNumbersFailWithoutStorOrDataConnection) {
+    const char* replies[] = {"227 Entering Passive Mode (127,0,0,1,4)\r\n", "227 Entering Passive Mode (127,0,0,1,4,1,9)\r\n",
+                             "227 Entering Passive Mode (127,0,0,999,4,1)\r\n", "227 Entering Passive Mode (127,0,0,1,0,0)\r\n",
+                             "227 Entering Passive Mode (127,0,0,1,x,1)\r\n"};
+    for (const char* reply : replies) {
+        Connected c({{"PASV", send(reply)}});
+        const std::string error = errorOf([&] { c.h.session.Put(c.h.writeFile("a.txt", "x"), "a.txt"); });
+        EXPECT_EQ(error.rfind("Ungültige PASV-Antwort: 227", 0), 0u) << error;
+        EXPECT_TRUE(c.h.session.connected()) << reply;
+        c.h.session.B_DisconnectClick();
+        EXPECT_EQ(afterLogin(c.server.finish()), (Lines{"PASV", "QUIT"})) << reply;
+    }
+}
+
+struct FailureCase {
+    const char* name;
+    bool passive;
+    std::vector<FakeStep> steps;
+    std::string error;
+    bool stillConnected;
+};
+
+TEST(FtpSessionPut, ServerFailuresReachTheCallerWithTheReplyText) {
+    const FakeStep pasvOk{"PASV", pasv("227 Entering Passive Mode (%s)\r\n")};
+    const FakeStep portOk{"PORT", send("200 PORT ok\r\n")};
+    const std::vector<FailureCase> cases = {
+        {"550 to passive STOR", true, {pasvOk, {"STOR", send("550 Permission denied.\r\n")}}, "550 Permission denied.", true},
+        {"552 to active STOR", false, {portOk, {"STOR", send("552 Quota exceeded.\r\n")}}, "552 Quota exceeded.", true},
+        {"PORT refused", false, {{"PORT", send("500 Illegal PORT.\r\n")}}, "500 Illegal PORT.", true},
+        {"data connection closed early", true,
+         {pasvOk, {"STOR", receivePassiveClosingAfter(1000, "150 go\r\n", "426 Transfer aborted.\r\n")}},
+         "426 Transfer aborted.", true},
+        {"final reply is an error", true, {pasvOk, {"STOR", receivePassive("150 go\r\n", "451 Disk error.\r\n")}},
+         "451 Disk error.", true},
+        {"no final reply", true, {pasvOk, {"STOR", receivePassive("150 go\r\n", "")}}, "Read Timeout", true},
+        {"no reply to STOR", true, {pasvOk, {"STOR", silence()}}, "Read Timeout", true},
+        {"421 to PASV", true, {{"PASV", send("421 Timeout.\r\n")}}, "421 Timeout.", false},
+        {"421 to STOR", true, {pasvOk, {"STOR", send("421 Going down.\r\n")}}, "421 Going down.", false},
+        {"421 as final reply", true, {pasvOk, {"STOR", receivePassive("150 go\r\n", "421 Bye.\r\n")}}, "421 Bye.", false},
+        {"421 while waiting for the active connection", false,
+         {portOk, {"STOR", send("150 go\r\n421 Shutting down.\r\n")}}, "421 Shutting down.", false},
+        // Two replies in one read: the 425 behind the 150 ends the wait at once.
+        {"425 while waiting for the active connection", false,
+         {portOk, {"STOR", send("150 go\r\n425 Can't open data connection.\r\n")}}, "425 Can't open data connection.",
+         true},
+    };
+    for (const auto& c : cases) {
+        Connected s(c.steps, c.passive);
+        ASSERT_TRUE(s.h.session.ftpOpen()) << c.name;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(errorOf([&] { s.h.session.Put(s.h.writeFile("a.txt", patterned(kFileSize)), "a.txt"); }), c.error)
+            << c.name;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.name;
+        EXPECT_EQ(s.h.session.connected(), c.stillConnected) << c.name;
+        EXPECT_EQ(s.h.session.ftpOpen(), c.stillConnected) << c.name;
+        EXPECT_FALSE(s.h.logged("Status --> Transfer complete") && c.error.rfind("Read", 0) != 0 &&
+                     !s.h.logged("Status --> Work End"))
+            << c.name;
+        if (!c.stillConnected) EXPECT_TRUE(s.h.logged("Status --> Disconnected.")) << c.name;
+        s.h.session.B_DisconnectClick();
+        s.server.finish();
+    }
+}
+
+TEST(FtpSessionPut, ActiveStoreAnnouncesTheListeningAddressAndSendsEveryByte) {
+    Connected c({{"PORT", send("200 PORT ok\r\n")}, {"STOR", receiveActive("150 go\r\n", "226 done\r\n")}}, false);
+    const std::string body = patterned(kFileSize);
+    c.h.session.Put(c.h.writeFile("a.bin", body), "b.bin");
+    EXPECT_TRUE(c.h.logged("Status --> Transfer complete"));
+    c.h.session.B_DisconnectClick();
+    const Lines wire = afterLogin(c.server.finish());
+    ASSERT_EQ(wire.size(), 3u);
+    // "PORT 127,0,0,1,p1,p2\r\n": the control connection's own address, the port in two bytes
+    EXPECT_TRUE(std::regex_match(wire[0], std::regex(R"(PORT 127,0,0,1,\d{1,3},\d{1,3})"))) << wire[0];
+    EXPECT_EQ(wire[1], "STOR b.bin");
+    EXPECT_EQ(c.server.data(), body);
+}
+
+TEST(FtpSessionPut, ActiveStoreGivesUpWhenTheServerNeverConnects) {
+    FakeFtpServer server(withLogin({{"PORT", send("200 ok\r\n")}, {"STOR", send("150 go\r\n")}}));
+    FtpTimeouts timeouts;
+    timeouts.acceptMs = 300;
+    FtpClient client({}, timeouts);
+    FtpLogin login;
+    login.host = "127.0.0.1";
+    login.port = server.port();
+    login.user = "anna";
+    login.passive = false;
+    client.connect(login);
+    TempDir dir;
+    fileio::writeAll(dir.file("a"), "x");
+    EXPECT_EQ(errorOf([&] { client.put(dir.file("a"), "a"); }), "Zeitüberschreitung: keine Datenverbindung vom Server");
+    EXPECT_TRUE(client.connected());
+    client.disconnect();
+    EXPECT_EQ(afterLogin(server.finish()).back(), "QUIT");
+}
+
+TEST(FtpSessionPut, LocalAndNamingFaultsSendNothing) {
+    Connected c({});
+    const std::string missing = c.h.dir.file("missing.txt");
+    EXPECT_EQ(errorOf([&] { c.h.session.Put(missing, "x"); }),
+              "Datei \"" + missing + "\" kann nicht geöffnet werden. No such file or directory");
+    EXPECT_EQ(errorOf([&] { c.h.session.Put(c.h.writeFile("a", "x"), "a\r\nDELE b"); }), FtpClient::kBadCharacter);
+    EXPECT_EQ(errorOf([&] { c.h.session.ChangeDir("/x\nDELE y"); }), FtpClient::kBadCharacter);
+    EXPECT_FALSE(c.h.logged("Status --> Starting FTP transfer"));
+    EXPECT_TRUE(c.h.session.connected());
+    c.h.session.B_DisconnectClick();
+    EXPECT_EQ(afterLogin(c.server.finish()), Lines{"QUIT"});
+}
+
+TEST(FtpSessionChangeDir, AcceptsOnly200And250) {
+    Connected c({{"CWD", send("250 Directory changed.\r\n")},
+                 {"CWD", send("200 ok\r\n")},
+                 {"CWD", send("550 No such directory.\r\n")},
+                 {"CWD", send("257 odd\r\n")}});
+    c.h.session.ChangeDir("/wetter");
+    c.h.session.ChangeDir("/wetter/web");
+    EXPECT_EQ(errorOf([&] { c.h.session.ChangeDir("/fehlt"); }), "550 No such directory.");
+    EXPECT_EQ(errorOf([&] { c.h.session.ChangeDir("/odd"); }), "257 odd");
+    EXPECT_TRUE(c.h.session.connected());
+    c.h.session.B_DisconnectClick();
+    EXPECT_EQ(afterLogin(c.server.finish()), (Lines{"CWD /wetter", "CWD /wetter/web", "CWD /fehlt", "CWD /odd", "QUIT"}));
+}
+
+TEST(FtpSessionChangeDir, ALateReplyIsNotTakenForTheNextCommand) {
+    Connected c({{"CWD /slow", sendAfter(1100, "550 late answer\r\n")}, {"CWD /next", send("250 ok\r\n")}});
+    EXPECT_EQ(errorOf([&] { c.h.session.ChangeDir("/slow"); }), "Read Timeout");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));   // the late reply is in by now
+    EXPECT_NO_THROW(c.h.session.ChangeDir("/next"));
+    c.h.session.B_DisconnectClick();
+    c.server.finish();
+}
+
+TEST(FtpSessionChangeDir, A421ClosesTheSessionCleanly) {
+    Connected c({{"CWD", send("421 Service not available, closing control connection.\r\n")}});
+    const std::size_t before = c.h.lines().size();
+    EXPECT_EQ(errorOf([&] { c.h.session.ChangeDir("/a"); }), "421 Service not available, closing control connection.");
+    EXPECT_EQ(c.h.linesFrom(before), (Lines{"Status --> Disconnecting.", "Procedure --> Disconnected",
+                                            "Status --> Disconnect = OFFLINE", "Status --> Disconnected."}));
+    EXPECT_FALSE(c.h.session.ftpOpen());
+    EXPECT_EQ(afterLogin(c.server.finish()), (Lines{"CWD /a", "QUIT"}));
+}
+
+TEST(FtpSessionPut, DisconnectFromAProgressTickEndsTheStoreWithoutHarm) {
+    Connected c({{"PASV", pasv("227 Entering Passive Mode (%s)\r\n")},
+                 {"STOR", receivePassive("150 go\r\n", "226 done\r\n")}});
+    bool fired = false;
+    c.h.ui.onPump = [&] {
+        // The restart countdown may disconnect between two blocks of a store.
+        if (!fired && c.h.logged("Status --> 262144")) {
+            fired = true;
+            c.h.session.B_DisconnectClick();
+        }
+    };
+    EXPECT_EQ(errorOf([&] { c.h.session.Put(c.h.writeFile("a", patterned(kFileSize)), "a"); }), "Not Connected");
+    EXPECT_TRUE(fired);
+    EXPECT_FALSE(c.h.session.connected());
+    EXPECT_FALSE(c.h.session.ftpOpen());
+    c.server.finish();
+}
+
+}  // namespace
+}  // namespace velora::testing

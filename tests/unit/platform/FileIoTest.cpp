@@ -1,0 +1,232 @@
+#include "platform/FileIo.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/Errors.h"
+#include "unit/platform/TempDir.h"
+
+namespace velora {
+namespace {
+
+using testing::TempDir;
+
+// The IoError a call raises, or nullopt.
+std::optional<IoError> ioErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const IoError& e) {
+        return e;
+    }
+    return std::nullopt;
+}
+
+TEST(FileIoTest, AppendCreatesOnFirstUseAndNeverTruncates) {
+    TempDir dir;
+    const std::string log = dir.file("VELORA.Log");
+    fileio::append(log, "erste Zeile\r\n");
+    EXPECT_EQ(fileio::readAll(log), "erste Zeile\r\n");
+    fileio::append(log, std::string("zwei\0drei\r\n", 11));
+    fileio::append(log, "");
+    EXPECT_EQ(fileio::readAll(log), std::string("erste Zeile\r\nzwei\0drei\r\n", 24));
+}
+
+TEST(FileIoTest, HeaderGoesOnlyIntoAFileThisCallCreates) {
+    TempDir dir;
+    const std::string csv = dir.file("Transfer_Log.csv");
+    fileio::appendCreatingWithHeader(csv, "Datum;Zeit\r\n", "08.12.2026;14:05:09\r\n");
+    fileio::appendCreatingWithHeader(csv, "Datum;Zeit\r\n", "09.12.2026;01:00:00\r\n");
+    EXPECT_EQ(fileio::readAll(csv), "Datum;Zeit\r\n08.12.2026;14:05:09\r\n09.12.2026;01:00:00\r\n");
+
+    const std::string existing = dir.file("alt.csv");
+    fileio::writeAll(existing, "schon da\n");
+    fileio::appendCreatingWithHeader(existing, "Kopf\n", "neu\n");
+    EXPECT_EQ(fileio::readAll(existing), "schon da\nneu\n");
+}
+
+TEST(FileIoTest, FailuresCarryTheProgramsTexts) {
+    TempDir dir;
+    fileio::writeAll(dir.file("datei"), "x");
+    struct Case {
+        const char* what;
+        std::function<void()> action;
+        int code;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {"missing folder", [&] { fileio::append(dir.file("fehlt/log.txt"), "x"); }, ENOENT,
+         "Datei nicht gefunden"},
+        {"file used as folder", [&] { fileio::append(dir.file("datei/log.txt"), "x"); }, ENOTDIR,
+         "Datei nicht gefunden"},
+        {"read missing", [&] { fileio::readAll(dir.file("fehlt.txt")); }, ENOENT,
+         "Datei nicht gefunden"},
+        {"header into missing folder",
+         [&] { fileio::appendCreatingWithHeader(dir.file("fehlt/x.csv"), "h", "x"); }, ENOENT,
+         "Datei nicht gefunden"},
+        // An existing entry that cannot take the bytes is reported, never replaced.
+        {"append to a folder", [&] { fileio::append(dir.path(), "x"); }, EISDIR, "E/A-Fehler 21"},
+        {"header file is a folder",
+         [&] { fileio::appendCreatingWithHeader(dir.path(), "h", "x"); }, EISDIR, "E/A-Fehler 21"},
+        {"write to a folder", [&] { fileio::writeAll(dir.path(), "x"); }, EISDIR, "E/A-Fehler 21"},
+        // The disk-full device: the open works, the write fails.
+        {"full disk", [&] { fileio::append("/dev/full", "x"); }, ENOSPC, "E/A-Fehler 28"},
+    };
+    for (const auto& c : cases) {
+        const auto error = ioErrorOf(c.action);
+        ASSERT_TRUE(error.has_value()) << c.what;
+        EXPECT_EQ(error->code(), c.code) << c.what;
+        EXPECT_STREQ(error->what(), c.text) << c.what;
+    }
+    EXPECT_TRUE(fileio::isDirectory(dir.path()));
+}
+
+// Root passes every permission check, so as root the attempt runs in a child that
+// has given up its rights first. Returns the text of the IoError raised, or a note.
+std::string textWithoutRights(const std::function<void()>& action) {
+    if (geteuid() != 0) {
+        const auto error = ioErrorOf(action);
+        return error ? error->what() : "<no IoError>";
+    }
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return "<pipe failed>";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        std::string text = "<could not drop rights>";
+        if (setgid(65534) == 0 && setuid(65534) == 0) {
+            const auto error = ioErrorOf(action);
+            text = error ? error->what() : "<no IoError>";
+        }
+        (void)!write(pipeFds[1], text.data(), text.size());
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    std::string text;
+    char buffer[256];
+    ssize_t n;
+    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) text.append(buffer, n);
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return text;
+}
+
+TEST(FileIoTest, NoPermissionIsAccessDenied) {
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    const std::string locked = dir.file("gesperrt");
+    ASSERT_EQ(mkdir(locked.c_str(), 0555), 0);
+    const std::string readOnly = dir.file("nurlesen.txt");
+    fileio::writeAll(readOnly, "bleibt");
+    ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+
+    EXPECT_EQ(textWithoutRights([&] { fileio::append(locked + "/log.txt", "x"); }),
+              "Dateizugriff verweigert");
+    EXPECT_EQ(textWithoutRights([&] { fileio::append(readOnly, "x"); }), "Dateizugriff verweigert");
+    EXPECT_EQ(textWithoutRights([&] { fileio::appendCreatingWithHeader(readOnly, "h", "x"); }),
+              "Dateizugriff verweigert");
+    EXPECT_EQ(fileio::readAll(readOnly), "bleibt");
+    EXPECT_FALSE(fileio::exists(locked + "/log.txt"));
+}
+
+TEST(FileIoTest, WriteAllReplacesTheWholeContent) {
+    TempDir dir;
+    const std::string path = dir.file("a.txt");
+    fileio::writeAll(path, "ein langer alter Inhalt");
+    fileio::writeAll(path, "kurz");
+    EXPECT_EQ(fileio::readAll(path), "kurz");
+}
+
+TEST(FileIoTest, CopyFileCopiesEveryByteAndReportsFailures) {
+    TempDir dir;
+    std::string big;
+    for (int i = 0; i < 200000; ++i) big += static_cast<char>(i % 251);
+    const std::string src = dir.file("quelle.bin");
+    fileio::writeAll(src, big);
+    fileio::writeAll(dir.file("ziel.bin"), std::string(300000, 'z'));
+
+    EXPECT_TRUE(fileio::copyFile(src, dir.file("ziel.bin")));
+    EXPECT_EQ(fileio::readAll(dir.file("ziel.bin")), big);
+    EXPECT_FALSE(fileio::copyFile(dir.file("fehlt.bin"), dir.file("z2.bin")));
+    EXPECT_FALSE(fileio::exists(dir.file("z2.bin")));
+    EXPECT_FALSE(fileio::copyFile(src, dir.file("fehlt/z.bin")));
+    EXPECT_FALSE(fileio::copyFile(dir.path(), dir.file("z3.bin")));
+    EXPECT_FALSE(fileio::copyFile(src, "/dev/full"));
+}
+
+TEST(FileIoTest, CopyOntoItselfKeepsTheFile) {
+    TempDir dir;
+    const std::string src = dir.file("selbst.txt");
+    fileio::writeAll(src, "Inhalt");
+    ASSERT_EQ(symlink(src.c_str(), dir.file("link.txt").c_str()), 0);
+    EXPECT_TRUE(fileio::copyFile(src, src));
+    EXPECT_TRUE(fileio::copyFile(src, dir.file("link.txt")));
+    EXPECT_EQ(fileio::readAll(src), "Inhalt");
+}
+
+TEST(FileIoTest, QuerySizeNeedsAReadableRegularFile) {
+    TempDir dir;
+    const std::string readOnly = dir.file("nurlesen.txt");
+    fileio::writeAll(readOnly, "12345");
+    ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+    EXPECT_EQ(fileio::querySize(readOnly), 5);
+    EXPECT_EQ(fileio::querySize(dir.path()), -1);
+    EXPECT_EQ(fileio::querySize(dir.file("fehlt")), -1);
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0644), 0);
+    EXPECT_EQ(fileio::querySize(dir.file("fifo")), -1);  // and does not hang on it
+    fileio::writeAll(dir.file("leer"), "");
+    EXPECT_EQ(fileio::querySize(dir.file("leer")), 0);
+}
+
+TEST(FileIoTest, QuerySizeKeepsTheLow32BitsAsSigned) {
+    TempDir dir;
+    const struct {
+        std::int64_t size;
+        std::int32_t expected;
+    } cases[] = {
+        {0x7FFFFFFFLL, 0x7FFFFFFF},
+        {0xC0000000LL, -1073741824},
+        {0x140000000LL, 0x40000000},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.file("gross");
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        const bool sized = ftruncate(fd, c.size) == 0;
+        close(fd);
+        if (!sized) GTEST_SKIP() << "the file system cannot hold sparse files this large";
+        EXPECT_EQ(fileio::querySize(path), c.expected) << c.size;
+    }
+}
+
+TEST(FileIoTest, EntryKindsAndFolderCreation) {
+    TempDir dir;
+    fileio::writeAll(dir.file("f"), "x");
+    ASSERT_EQ(symlink(dir.file("f").c_str(), dir.file("link").c_str()), 0);
+    ASSERT_EQ(symlink(dir.file("weg").c_str(), dir.file("tot").c_str()), 0);
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0644), 0);
+    struct {
+        const char* name;
+        bool exists, regular, folder;
+    } cases[] = {
+        {"f", true, true, false},     {"link", true, true, false}, {"tot", true, false, false},
+        {"fifo", true, false, false}, {"", true, false, true},     {"weg", false, false, false},
+    };
+    for (const auto& c : cases) {
+        const std::string path = *c.name ? dir.file(c.name) : dir.path();
+        EXPECT_EQ(fileio::exists(path), c.exists) << c.name;
+        EXPECT_EQ(fileio::isRegularFile(path), c.regular) << c.name;
+        EXPECT_EQ(fileio::isDirectory(path), c.folder) << c.name;
+    }
+    EXPECT_TRUE(fileio::createFolder(dir.file("neu")));
+    EXPECT_TRUE(fileio::isDirectory(dir.file("neu")));
+    EXPECT_FALSE(fileio::createFolder(dir.file("neu")));
+    EXPECT_FALSE(fileio::createFolder(dir.file("a/b")));
+}
+
+}  // namespace
+}  // namespace velora

@@ -1,0 +1,198 @@
+// Counters, the status display and the transfer log, with the German formats and a
+// manual clock at Tuesday 08.12.2026 14:05:09.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "platform/Errors.h"
+#include "platform/FileIo.h"
+#include "unit/schedule/RunWorld.h"
+
+namespace velora {
+namespace {
+
+using testing::RunWorld;
+
+class RunStatisticsTest : public ::testing::Test {
+protected:
+    RunWorld w;
+    bool inWork = false;
+    bool ftpOpen = false;
+
+    void SetUp() override {
+        w.stats.inWork = [this] { return inWork; };
+        w.stats.ftpOpen = [this] { return ftpOpen; };
+    }
+    const std::array<std::string, 9>& panels() const { return w.status.panels; }
+};
+
+// --- status display ----------------------------------------------------------------------
+
+TEST_F(RunStatisticsTest, PanelsColoursAndButtonBarFollowTheState) {
+    struct Case {
+        bool activ, working, online, interval;
+        const char *p0, *p1, *p2, *p3, *p4;
+        PanelColour button;
+        ProgressColour progress;
+    };
+    const std::vector<Case> cases{
+        {true, false, false, true, "Timer ON", "", "Offline", "Soll : 60", "Ist : 17", PanelColour::ButtonFace,
+         ProgressColour::Lime},
+        {false, false, false, true, "Timer OFF", "", "Offline", "Soll : 60", "Ist : 17", PanelColour::ButtonFace,
+         ProgressColour::Red},
+        {false, true, true, true, "Timer OFF", "Work", "Online", "Soll : 60", "Ist : 17", PanelColour::Lime,
+         ProgressColour::Yellow},
+        {true, true, false, false, "Timer ON", "Work", "Offline", "", "", PanelColour::ButtonFace,
+         ProgressColour::Yellow},
+        {true, false, true, false, "Timer ON", "", "Online", "", "", PanelColour::Lime, ProgressColour::Lime},
+    };
+    w.stats.intervalCounter = [] { return 17; };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.p0) + "/" + c.p1 + "/" + c.p2 + "/" + c.p3);
+        w.settings.cb_activ = c.activ;
+        w.settings.rb_intervall = c.interval;
+        w.settings.rb_feste_zeiten = !c.interval;
+        inWork = c.working;
+        ftpOpen = c.online;
+        w.status.panels[3] = w.status.panels[4] = "stale";
+
+        w.stats.UpdateStatusDisplay();
+
+        EXPECT_EQ(panels()[0], c.p0);
+        EXPECT_EQ(panels()[1], c.p1);
+        EXPECT_EQ(panels()[2], c.p2);
+        EXPECT_EQ(panels()[3], c.p3);
+        EXPECT_EQ(panels()[4], c.p4);
+        EXPECT_EQ(w.status.buttonPanel, c.button);
+        EXPECT_EQ(w.status.progress, c.progress);
+    }
+}
+
+TEST_F(RunStatisticsTest, TotalsAreShownUnsignedAndInWholeKilobytesWithThousandsSeparators) {
+    struct Case {
+        std::int32_t files, bytes;
+        const char *p7, *p8;
+    };
+    const std::vector<Case> cases{
+        {0, 0, "Dat.ges. = 0", "ges. =  0 KB"},
+        {3, 1023, "Dat.ges. = 3", "ges. =  0 KB"},
+        {12, 1024, "Dat.ges. = 12", "ges. =  1 KB"},
+        {1234, 1264197631, "Dat.ges. = 1234", "ges. =  1.234.567 KB"},
+        {-1, -1, "Dat.ges. = 4294967295", "ges. =  4.194.303 KB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.p8);
+        w.counters.Send_Files_ges = c.files;
+        w.counters.Send_Bytes_ges = c.bytes;
+        w.stats.UpdateStatusDisplay();
+        EXPECT_EQ(panels()[7], c.p7);
+        EXPECT_EQ(panels()[8], c.p8);
+    }
+}
+
+TEST_F(RunStatisticsTest, LabelsShowLastFixedStartAndLongestPass) {
+    w.stats.UpdateStatusDisplay();
+    EXPECT_EQ(w.status.l_zeit_start_alt, "noch nie");
+    EXPECT_EQ(w.status.l_dauer_max, "00:00:00");
+
+    w.stats.lastFixedStart = [] { return std::string("Montag den 07.12.2026 um 9:5"); };
+    w.stats.noteUploadDuration(7000);
+    w.stats.noteUploadDuration(3000);   // a shorter pass does not lower the record
+    w.stats.UpdateStatusDisplay();
+    EXPECT_EQ(w.status.l_zeit_start_alt, "Montag den 07.12.2026 um 9:5");
+    EXPECT_EQ(w.status.l_dauer_max, "00:00:07");
+    EXPECT_EQ(w.stats.MaxUploadDuration(), 7000);
+}
+
+TEST_F(RunStatisticsTest, LoescheClearsTheLongestPassAndRefreshesAtOnce) {
+    std::vector<std::string> events;
+    w.status.listener = [&] { events.push_back("paint " + w.status.l_dauer_max); };
+    w.ui.onPump = [&] { events.push_back("pump"); };
+    w.stats.noteUploadDuration(3723000);
+    w.stats.UpdateStatusDisplay();
+
+    w.stats.b_dauer_max_clrClick();
+
+    EXPECT_EQ(w.stats.MaxUploadDuration(), 0);
+    EXPECT_EQ(events, (std::vector<std::string>{"paint 01:02:03", "pump", "paint 00:00:00", "pump"}));
+}
+
+// --- counters ------------------------------------------------------------------------------
+
+TEST_F(RunStatisticsTest, CountFileRaisesTotalsAndTheWeekdayOfTheMomentOfCounting) {
+    w.stats.countFile(100);           // Tuesday = 3
+    w.clock.advanceMs(10LL * 3600 * 1000);   // Wednesday 00:05:09
+    w.stats.countFile(50);
+    w.stats.countFile(1);
+
+    EXPECT_EQ(w.counters.Send_Files_ges, 3);
+    EXPECT_EQ(w.counters.Send_Bytes_ges, 151);
+    EXPECT_EQ(w.counters.filesPerWeekday[3], 1);
+    EXPECT_EQ(w.counters.bytesPerWeekday[3], 100);
+    EXPECT_EQ(w.counters.filesPerWeekday[4], 2);
+    EXPECT_EQ(w.counters.bytesPerWeekday[4], 51);
+    for (int d : {1, 2, 5, 6, 7}) EXPECT_EQ(w.counters.filesPerWeekday[static_cast<std::size_t>(d)], 0) << d;
+}
+
+TEST_F(RunStatisticsTest, ByteTotalsWrapLikeThirtyTwoBitCountersAndStayShownUnsigned) {
+    w.counters.Send_Bytes_ges = INT32_MAX;
+    w.stats.countFile(1024);
+    EXPECT_EQ(w.counters.Send_Bytes_ges, INT32_MIN + 1023);
+    w.stats.UpdateStatusDisplay();
+    EXPECT_EQ(panels()[8], "ges. =  2.097.152 KB");
+}
+
+TEST_F(RunStatisticsTest, SaveRunCountersWritesTotalsAndEveryWeekday) {
+    w.counters.Send_Files_ges = 42;
+    w.counters.Send_Bytes_ges = -5;
+    for (int d = 1; d <= 7; ++d) {
+        w.counters.filesPerWeekday[static_cast<std::size_t>(d)] = d;
+        w.counters.bytesPerWeekday[static_cast<std::size_t>(d)] = 1000 * d;
+    }
+    w.stats.SaveRunCounters();
+
+    auto key = w.registry.openKeyReadOnly(kSettingsKey);
+    EXPECT_EQ(key.readInteger("Send_Files_ges"), 42);
+    EXPECT_EQ(key.readInteger("Send_Bytes_ges"), -5);
+    for (int d = 1; d <= 7; ++d) {
+        EXPECT_EQ(key.readInteger("Send_Files_" + std::to_string(d)), d);
+        EXPECT_EQ(key.readInteger("Send_Bytes_" + std::to_string(d)), 1000 * d);
+    }
+}
+
+// --- transfer log ----------------------------------------------------------------------------
+
+TEST_F(RunStatisticsTest, TransferLogIsCreatedWithItsHeaderOnceAndThenOnlyGrows) {
+    const std::string path = w.settings.e_Transfer_Log;
+    w.stats.AppendTransferLog(3, 1234, 7000);
+    EXPECT_EQ(fileio::readAll(path), "Datum;Zeit;Dauer;Anzahl;Bytes\r\n08.12.2026;14:05:09;00:00:07;3;1234;\r\n");
+
+    w.clock.advanceMs(61000);
+    w.stats.AppendTransferLog(0, 0, 0);
+    EXPECT_EQ(fileio::readAll(path),
+              "Datum;Zeit;Dauer;Anzahl;Bytes\r\n08.12.2026;14:05:09;00:00:07;3;1234;\r\n"
+              "08.12.2026;14:06:10;00:00:00;0;0;\r\n");
+}
+
+TEST_F(RunStatisticsTest, ExistingTransferLogGetsNoHeaderAndKeepsItsContent) {
+    const std::string path = w.settings.e_Transfer_Log;
+    fileio::writeAll(path, "eigene Zeile ohne Umbruch");
+    w.stats.AppendTransferLog(1, -7, 3723000);
+    EXPECT_EQ(fileio::readAll(path), "eigene Zeile ohne Umbruch08.12.2026;14:05:09;01:02:03;1;-7;\r\n");
+}
+
+TEST_F(RunStatisticsTest, TransferLogThatCannotBeOpenedRaisesTheIoError) {
+    w.settings.e_Transfer_Log = w.dir / "no-such-folder/Transfer_Log.csv";
+    try {
+        w.stats.AppendTransferLog(1, 1, 1);
+        FAIL() << "no IoError";
+    } catch (const IoError& e) {
+        EXPECT_STREQ(e.what(), "Datei nicht gefunden");
+    }
+    EXPECT_FALSE(fileio::exists(w.dir / "no-such-folder"));
+}
+
+}  // namespace
+}  // namespace velora

@@ -1,0 +1,203 @@
+// BuildTagTable: the system rows, the external IP switch, registry failures and the
+// tag file.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "PreparationTestSupport.h"
+#include "platform/Errors.h"
+
+namespace velora {
+namespace {
+
+using testing::PassRig;
+using testing::writeFile;
+
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
+Rows rowsOf(const TagTable& tags) {
+    Rows rows;
+    for (const auto& r : tags.rows()) rows.emplace_back(r.name, r.value);
+    return rows;
+}
+
+const Rows kSystemRows = {
+    {"[SYS_DATE]", "08.12.2026"},
+    {"[SYS_TIME]", "14:05:09"},
+    {"[SYS_COMPUTERNAME]", "KESTA-PC"},
+    {"[SYS_OS]", "Windows_NT"},
+    {"[SYS_EXT_IP]", "xxx.xxx.xxx.xxx"},
+    {"[OS.ProductName]", "Debian GNU/Linux 12 (bookworm)"},
+    {"[OS.CurrentVersion]", "12"},
+    {"[OS.CurrentType]", "Multiprocessor Free"},
+    {"[OS.CurrentBuildNumber]", "6.1.0-18-amd64"},
+    {"[OS.CSDVersion]", ""},
+    {"[HW.Processor.NameString]", "Intel(R) Xeon(R) CPU @ 2.20GHz"},
+    {"[HW.Processor.MHz]", "2200"},
+    {"[HW.Processor.Identifier]", "family 6 model 79 stepping 0"},
+    {"[HW.Processor.VendorIdentifier]", "GenuineIntel"},
+};
+
+const std::vector<std::string> kSystemLogLines = {
+    "Read Tags -> [sys_Date...", "Read Tags -> [sys_EXT_IP...", "Read Tags -> [sys_OS_...",
+    "Read Tags -> [sys_HW_..."};
+
+TEST(BuildTagTable, FourteenSystemRowsInTheirOrder) {
+    PassRig rig;
+    EXPECT_EQ(rig.tags.rowCount(), TagTable::kInitialRows);
+    EXPECT_FALSE(rig.builder.BuildTagTable());
+    EXPECT_EQ(rowsOf(rig.tags), kSystemRows);
+    EXPECT_EQ(rig.lines, kSystemLogLines);
+    EXPECT_EQ(rig.tagRefreshes, 1);
+}
+
+TEST(BuildTagTable, MissingEnvironmentGivesEmptyValues) {
+    PassRig rig;
+    rig.env = FixedEnvironment({{"temp", rig.dir.path()}});
+    rig.builder.BuildTagTable();
+    EXPECT_EQ(rig.tags.row(2).value, "");
+    EXPECT_EQ(rig.tags.row(3).value, "");
+}
+
+TEST(BuildTagTable, DateAndTimeFollowTheClock) {
+    PassRig rig;
+    rig.clock.set({2027, 1, 2, 23, 59, 58, 0, 7});
+    rig.builder.BuildTagTable();
+    EXPECT_EQ(rig.tags.row(0).value, "02.01.2027");
+    EXPECT_EQ(rig.tags.row(1).value, "23:59:58");
+}
+
+TEST(BuildTagTable, ExternalIpFollowsTheSwitch) {
+    PassRig rig;
+    int lookups = 0;
+    rig.builder.BuildTagTable();
+    EXPECT_EQ(rig.tags.row(4).value, "xxx.xxx.xxx.xxx");
+
+    rig.settings.cb_get_ext_ip = true;
+    rig.builder.BuildTagTable();  // no lookup wired: as a failed one
+    EXPECT_EQ(rig.tags.row(4).value, "ERROR");
+
+    rig.builder.LookupExternalIp = [&] {
+        ++lookups;
+        return std::string("203.0.113.9");
+    };
+    rig.builder.BuildTagTable();
+    EXPECT_EQ(rig.tags.row(4), (TagRow{"[SYS_EXT_IP]", "203.0.113.9"}));
+    EXPECT_EQ(lookups, 1);
+
+    rig.settings.cb_get_ext_ip = false;
+    rig.builder.BuildTagTable();
+    EXPECT_EQ(rig.tags.row(4).value, "xxx.xxx.xxx.xxx");
+    EXPECT_EQ(lookups, 1);
+}
+
+TEST(BuildTagTable, MissingMhzEndsTheBuildAtItsRow) {
+    SystemInfo info = testing::sampleSystemInfo();
+    info.integers.clear();
+    PassRig rig(info);
+    try {
+        rig.builder.BuildTagTable();
+        FAIL() << "no error";
+    } catch (const RegistryError& e) {
+        EXPECT_STREQ(e.what(), "Fehler beim Holen der Daten für '~MHz'");
+    }
+    ASSERT_EQ(rig.tags.rowCount(), 14);
+    for (int r = 0; r <= 10; ++r) EXPECT_EQ(rig.tags.row(r).value, kSystemRows[r].second) << r;
+    EXPECT_EQ(rig.tags.row(11).name, "[HW.Processor.MHz]");
+    EXPECT_EQ(rig.tags.row(12).name, "");  // never reached
+    EXPECT_EQ(rig.lines, kSystemLogLines);
+    EXPECT_EQ(rig.tagRefreshes, 1);
+}
+
+TEST(BuildTagTable, StringValueOfAnotherTypeIsAReadError) {
+    SystemInfo info = testing::sampleSystemInfo();
+    info.texts[kOsKey].erase("CurrentType");
+    info.integers[kOsKey]["CurrentType"] = 3;
+    PassRig rig(info);
+    rig.settings.cb_tag_datei = true;
+    EXPECT_THROW(rig.builder.BuildTagTable(), RegistryError);
+    EXPECT_EQ(rig.tags.row(6).value, "12");
+    EXPECT_EQ(rig.tags.row(7).name, "[OS.CurrentType]");
+    EXPECT_FALSE(rig.logged("Lese Tags Datei : Export_Tags.TXT"));
+}
+
+TEST(BuildTagTable, TagFileRowsFollowTheSystemRows) {
+    PassRig rig;
+    const std::string file = rig.dir / "Export_Tags.TXT";
+    writeFile(file, "[_CAM_1_LAST_FOTO_NAME];/srv/cam/p1.jpg\r\n[A];x;y\r\nohne Semikolon\r\n\r\n[Ä];ü\r\n");
+    rig.settings.cb_tag_datei = true;
+    rig.settings.E_tags = file;
+    EXPECT_TRUE(rig.builder.BuildTagTable());
+    Rows expected = kSystemRows;
+    expected.insert(expected.end(), {{"[_CAM_1_LAST_FOTO_NAME]", "/srv/cam/p1.jpg"},
+                                     {"[A]", "x;y"},
+                                     {"", "ohne Semikolon"},
+                                     {"", ""},
+                                     {"[Ä]", "ü"}});
+    EXPECT_EQ(rowsOf(rig.tags), expected);
+    std::vector<std::string> lines = kSystemLogLines;
+    lines.push_back("Lese Tags Datei : " + file);
+    EXPECT_EQ(rig.lines, lines);
+    EXPECT_EQ(rig.tagRefreshes, 1);
+}
+
+TEST(BuildTagTable, SwitchingTheTagFileOffLeavesFourteenRows) {
+    PassRig rig;
+    writeFile(rig.dir / "tags.txt", "[A];1\n[B];2\n[C];3\n");
+    rig.settings.cb_tag_datei = true;
+    rig.settings.E_tags = rig.dir / "tags.txt";
+    rig.builder.BuildTagTable();
+    EXPECT_EQ(rig.tags.rowCount(), 17);
+
+    rig.settings.cb_tag_datei = false;
+    EXPECT_FALSE(rig.builder.BuildTagTable());
+    EXPECT_EQ(rowsOf(rig.tags), kSystemRows);
+
+    // On, but with no name: not read either.
+    rig.settings.cb_tag_datei = true;
+    rig.settings.E_tags = "";
+    EXPECT_FALSE(rig.builder.BuildTagTable());
+    EXPECT_EQ(rig.tags.rowCount(), 14);
+    EXPECT_EQ(rig.lines.back(), "Read Tags -> [sys_HW_...");
+}
+
+TEST(BuildTagTable, MissingTagFileIsLoggedAndTheBuildGoesOn) {
+    for (const std::string name : {"missing.txt", "folder", "fifo"}) {
+        PassRig rig;
+        ASSERT_EQ(::mkdir((rig.dir / "folder").c_str(), 0755), 0);
+        ASSERT_EQ(::mkfifo((rig.dir / "fifo").c_str(), 0644), 0);
+        rig.settings.cb_tag_datei = true;
+        rig.settings.E_tags = rig.dir / name;
+        EXPECT_FALSE(rig.builder.BuildTagTable()) << name;
+        EXPECT_EQ(rowsOf(rig.tags), kSystemRows);
+        std::vector<std::string> lines = kSystemLogLines;
+        lines.push_back("Lese Tags Datei : " + rig.settings.E_tags);
+        lines.push_back("ERROR Datei nicht gefunden ! " + rig.settings.E_tags);
+        EXPECT_EQ(rig.lines, lines);
+    }
+}
+
+TEST(BuildTagTable, EmptyTagFileAddsNoRowsButCountsAsRead) {
+    PassRig rig;
+    writeFile(rig.dir / "empty.txt", "");
+    rig.settings.cb_tag_datei = true;
+    rig.settings.E_tags = rig.dir / "empty.txt";
+    EXPECT_TRUE(rig.builder.BuildTagTable());
+    EXPECT_EQ(rig.tags.rowCount(), 14);
+}
+
+TEST(BuildTagTable, RelativeTagFileNameIsTakenFromTheCurrentFolder) {
+    PassRig rig;
+    writeFile(rig.dir / "Export_Tags.TXT", "[REL];1");
+    char old[4096];
+    ASSERT_NE(::getcwd(old, sizeof old), nullptr);
+    ASSERT_EQ(::chdir(rig.dir.path().c_str()), 0);
+    rig.settings.cb_tag_datei = true;  // E_tags keeps its default name
+    const bool read = rig.builder.BuildTagTable();
+    ASSERT_EQ(::chdir(old), 0);
+    EXPECT_TRUE(read);
+    EXPECT_EQ(rig.tags.row(14), (TagRow{"[REL]", "1"}));
+}
+
+}  // namespace
+}  // namespace velora

@@ -1,0 +1,453 @@
+// The upload pass against a recording FTP connection and recording statistics: the
+// exact log, which rows go out and in which order, and what a failing folder change,
+// store or copy leaves behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/EventLog.h"
+#include "app/TempFolder.h"
+#include "app/TextView.h"
+#include "app/UiHost.h"
+#include "filetable/FileTable.h"
+#include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "platform/Errors.h"
+#include "platform/FileIo.h"
+#include "platform/Locale.h"
+#include "transfer/UploadPass.h"
+
+namespace velora {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kTransferDatei = "---------------------------------------------------------- Transfer Datei";
+const std::string kTransferEnde = "---------------------------------------------------------- Transfer Ende";
+
+enum class Fail { None, Socket, General };
+
+void raise(Fail kind, const std::string& text) {
+    if (kind == Fail::Socket) throw SocketError(text);
+    if (kind == Fail::General) throw GeneralError(text);
+}
+
+// Records every operation with the tick it happened at, and what the local file held
+// at the moment of the store (the transfer copy is overwritten by the next row).
+class FakeFtp : public FtpOperations {
+public:
+    struct Store {
+        std::string localFile;
+        std::string remoteName;
+        std::string content;
+    };
+    explicit FakeFtp(ManualClock& clock) : clock_(clock) {}
+    void reset() {
+        calls.clear();
+        cwdTicks.clear();
+        stores.clear();
+        cwdFailures.clear();
+        putFailures.clear();
+    }
+
+    void ChangeDir(const std::string& path) override {
+        calls.push_back("CWD " + path);
+        cwdTicks.push_back(clock_.tickMs());
+        auto f = cwdFailures.find(path);
+        if (f != cwdFailures.end()) raise(f->second.first, f->second.second);
+    }
+    void Put(const std::string& localFile, const std::string& remoteName) override {
+        calls.push_back("PUT " + remoteName);
+        if (duringPut) duringPut();
+        clock_.advanceMs(putDurationMs);
+        auto f = putFailures.find(remoteName);
+        if (f != putFailures.end()) raise(f->second.first, f->second.second);
+        stores.push_back({localFile, remoteName, fileio::readAll(localFile)});
+    }
+
+    std::vector<std::string> calls;
+    std::vector<std::int64_t> cwdTicks;
+    std::vector<Store> stores;
+    std::map<std::string, std::pair<Fail, std::string>> cwdFailures;
+    std::map<std::string, std::pair<Fail, std::string>> putFailures;
+    std::function<void()> duringPut;
+    std::int64_t putDurationMs = 0;
+
+private:
+    ManualClock& clock_;
+};
+
+class FakeStats : public UploadStatistics {
+public:
+    struct LogLine {
+        std::int32_t files, bytes;
+        std::int64_t elapsedMs;
+        bool operator==(const LogLine&) const = default;
+    };
+    explicit FakeStats(ManualClock& clock) : clock_(clock) {}
+
+    void countFile(std::int32_t bytes) override { counted.push_back(bytes); }
+    void noteUploadDuration(std::int64_t ms) override { durations.push_back(ms); }
+    void AppendTransferLog(std::int32_t files, std::int32_t bytes, std::int64_t ms) override {
+        transferLog.push_back({files, bytes, ms});
+    }
+    void UpdateStatusDisplay() override { updateTicks.push_back(clock_.tickMs()); }
+
+    std::vector<std::int32_t> counted;
+    std::vector<std::int64_t> durations;
+    std::vector<LogLine> transferLog;
+    std::vector<std::int64_t> updateTicks;
+
+private:
+    ManualClock& clock_;
+};
+
+class UploadPassTest : public ::testing::Test {
+protected:
+    UploadPassTest()
+        : dir_(makeDir()), env_({{"temp", dir_}}),
+          log_(view_, ui_, clock_, locale_, {[this] { return dir_ + "/velora.log"; }, [] { return "100000"; }}),
+          temp_(env_, log_), ftp_(clock_), stats_(clock_),
+          pass_(files_, ftp_, stats_, temp_, log_, clock_, locale_) {
+        fs::create_directory(dir_ + "/velora");
+        log_.setEcho([this](const std::string& line) { texts_.push_back(stripStamp(line)); });
+    }
+    ~UploadPassTest() override { fs::remove_all(dir_); }
+
+    static std::string makeDir() {
+        std::string pattern = (fs::temp_directory_path() / "velora-upload-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
+        return pattern;
+    }
+    // "08.12.2026 14:05:09 text" -> "text"
+    static std::string stripStamp(const std::string& line) {
+        const auto first = line.find(' ');
+        return line.substr(line.find(' ', first + 1) + 1);
+    }
+
+    std::string source(const std::string& name, const std::string& content) {
+        const std::string path = dir_ + "/" + name;
+        fileio::writeAll(path, content);
+        return path;
+    }
+    // Appends a data row and returns its number.
+    int addRow(const std::string& aktiv, const std::string& folder, const std::string& name, const std::string& msg,
+               const std::string& tmpQuelle, const std::string& psNeu = "111", const std::string& psAlt = "222") {
+        const int r = files_.rowCount() + 1;
+        files_.setRowCount(r);
+        files_.setRow(r, {std::to_string(r), aktiv, "No", tmpQuelle, folder, name, psNeu, psAlt, msg, tmpQuelle});
+        return r;
+    }
+    std::string transferCopy() const { return dir_ + "/velora/VELORA.tmp"; }
+    bool logged(const std::string& text) const {
+        return std::find(texts_.begin(), texts_.end(), text) != texts_.end();
+    }
+
+    std::string dir_;
+    FixedEnvironment env_;
+    ManualClock clock_{{2026, 12, 8, 14, 5, 9, 0, 3}};
+    Locale locale_ = Locale::german();
+    QuietUiHost ui_;
+    TextView view_;
+    EventLog log_;
+    TempFolder temp_;
+    FileTable files_;
+    FakeFtp ftp_;
+    FakeStats stats_;
+    UploadPass pass_;
+    std::vector<std::string> texts_;
+};
+
+// --- one file, every line -----------------------------------------------------------
+
+TEST_F(UploadPassTest, OneChangedRowWritesEveryLineInOrderAndIsMarkedSend) {
+    addRow("Ja", "/x", "a.txt", "OK", source("a.txt", "a"));
+    addRow("No", "/x", "b.txt", "NEU", source("b.txt", "b"));
+    const std::string src = source("index.html", std::string(2560, 'i'));
+    const int r = addRow("Ja", "/web", "index.html", "NEU", src, "4711", "42");
+    ftp_.putDurationMs = 2000;
+
+    pass_.B_versendenClick();
+
+    const std::vector<std::string> expected{
+        kTransferDatei,
+        "Zeile : 3 ist NEU",
+        "--- ChangeDir FTP ---> /web",
+        "OK --> ChangeDir /web",
+        "Procedure --> SENDE FTP ",
+        "Quelle " + src,
+        "Ziel index.html",
+        "OK --> Senden der Datei. 1,25 KB/s",
+        kTransferEnde,
+        "akt.dauer  -> 00:00:02",
+        "akt.anzahl -> 1",
+        "akt.Bytes  -> 2560",
+    };
+    EXPECT_EQ(texts_, expected);
+    EXPECT_EQ(ftp_.calls, (std::vector<std::string>{"CWD /web", "PUT index.html"}));
+    ASSERT_EQ(ftp_.stores.size(), 1u);
+    EXPECT_EQ(ftp_.stores[0].localFile, transferCopy());
+    EXPECT_EQ(ftp_.stores[0].content, std::string(2560, 'i'));
+    EXPECT_EQ(files_.cell(Msg, r), "Send");
+    EXPECT_EQ(files_.cell(PsAlt, r), "4711");
+    EXPECT_EQ(stats_.counted, std::vector<std::int32_t>{2560});
+    EXPECT_EQ(stats_.durations, std::vector<std::int64_t>{2100});
+    EXPECT_EQ(stats_.transferLog, (std::vector<FakeStats::LogLine>{{1, 2560, 2100}}));
+}
+
+TEST_F(UploadPassTest, TwoRowsGoInTableOrderEachAfterARefreshAndAPause) {
+    const int r1 = addRow("Ja", "/one", "1.txt", "NEU", source("s1", "first file"));
+    const int r2 = addRow("JA", "/two", "2.txt", "NEU", source("s2", "second, longer file"));
+    ftp_.putDurationMs = 50;
+
+    pass_.B_versendenClick();
+
+    EXPECT_EQ(ftp_.calls, (std::vector<std::string>{"CWD /one", "PUT 1.txt", "CWD /two", "PUT 2.txt"}));
+    ASSERT_EQ(ftp_.stores.size(), 2u);
+    EXPECT_EQ(ftp_.stores[0].content, "first file");
+    EXPECT_EQ(ftp_.stores[1].content, "second, longer file");
+    ASSERT_EQ(stats_.updateTicks.size(), 2u);
+    ASSERT_EQ(ftp_.cwdTicks.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(ftp_.cwdTicks[i] - stats_.updateTicks[i], 100) << "row " << i + 1;
+    EXPECT_EQ(files_.cell(Msg, r1), "Send");
+    EXPECT_EQ(files_.cell(Msg, r2), "Send");
+    EXPECT_EQ(stats_.transferLog, (std::vector<FakeStats::LogLine>{{2, 29, 300}}));
+    EXPECT_TRUE(logged("akt.anzahl -> 2"));
+    EXPECT_TRUE(logged("akt.Bytes  -> 29"));
+}
+
+TEST_F(UploadPassTest, WithoutChangedRowsOnlyTheSummaryAndAZeroTransferLogLine) {
+    addRow("Ja", "/a", "a", "OK", source("a", "a"));
+    addRow("Ja", "/a", "b", "Send", source("b", "b"));
+
+    pass_.B_versendenClick();
+
+    EXPECT_EQ(texts_, (std::vector<std::string>{kTransferEnde, "akt.dauer  -> 00:00:00", "akt.anzahl -> 0",
+                                                "akt.Bytes  -> 0"}));
+    EXPECT_TRUE(ftp_.calls.empty());
+    EXPECT_TRUE(stats_.updateTicks.empty());
+    EXPECT_EQ(stats_.transferLog, (std::vector<FakeStats::LogLine>{{0, 0, 0}}));
+}
+
+// --- which rows are due ----------------------------------------------------------------
+
+TEST_F(UploadPassTest, OnlyActiveRowsWithExactlyNeuAreSentAndTheOthersAreUntouched) {
+    struct Case {
+        const char* aktiv;
+        const char* msg;
+        bool due;
+    };
+    const std::vector<Case> cases{
+        {"Ja", "NEU", true},   {"ja", "NEU", true},  {"JA", "NEU", true},  {"jA", "NEU", true},
+        {"No", "NEU", false},  {"", "NEU", false},   {"Ja ", "NEU", false}, {"Jaa", "NEU", false},
+        {"Ja", "neu", false},  {"Ja", "NEU ", false}, {"Ja", "OK", false},  {"Ja", "Error", false},
+    };
+    for (const auto& c : cases) addRow(c.aktiv, "/d", std::string("f") + c.aktiv + c.msg, c.msg, source("s", "x"));
+
+    pass_.B_versendenClick();
+
+    std::vector<std::string> expectedCalls;
+    for (int r = 1; r <= static_cast<int>(cases.size()); ++r) {
+        const Case& c = cases[static_cast<std::size_t>(r - 1)];
+        SCOPED_TRACE(std::string("Aktiv '") + c.aktiv + "' MSG '" + c.msg + "'");
+        if (c.due) {
+            expectedCalls.push_back("CWD /d");
+            expectedCalls.push_back(std::string("PUT f") + c.aktiv + c.msg);
+            EXPECT_EQ(files_.cell(Msg, r), "Send");
+            EXPECT_EQ(files_.cell(PsAlt, r), "111");
+        } else {
+            EXPECT_EQ(files_.cell(Msg, r), c.msg);
+            EXPECT_EQ(files_.cell(PsAlt, r), "222");
+        }
+    }
+    EXPECT_EQ(ftp_.calls, expectedCalls);
+}
+
+// --- failures of one row ---------------------------------------------------------------
+
+TEST_F(UploadPassTest, RefusedOrBrokenFolderChangeMarksErrorCountsNothingAndGoesOn) {
+    struct Case {
+        Fail kind;
+        const char* text;
+        const char* expectedLine;
+    };
+    const std::vector<Case> cases{
+        {Fail::General, "550 No such file or directory.", "ERROR -> ChangeDir /missing"},
+        {Fail::Socket, "Connection reset by peer", "ERROR -> EIdSocketError: Connection reset by peer"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expectedLine);
+        files_.setRowCount(0);
+        texts_.clear();
+        ftp_.reset();
+        stats_.counted.clear();
+        stats_.transferLog.clear();
+        ftp_.cwdFailures["/missing"] = {c.kind, c.text};
+        const int bad = addRow("Ja", "/missing", "x.txt", "NEU", source("x", "xx"), "5", "4");
+        const int good = addRow("Ja", "/ok", "y.txt", "NEU", source("y", "yyy"));
+
+        pass_.B_versendenClick();
+
+        EXPECT_EQ(files_.cell(Msg, bad), "Error");
+        EXPECT_EQ(files_.cell(PsAlt, bad), "4");
+        EXPECT_TRUE(logged(c.expectedLine));
+        EXPECT_FALSE(logged("OK --> ChangeDir /missing"));
+        EXPECT_EQ(ftp_.calls, (std::vector<std::string>{"CWD /missing", "CWD /ok", "PUT y.txt"}));
+        EXPECT_EQ(files_.cell(Msg, good), "Send");
+        EXPECT_EQ(stats_.counted, std::vector<std::int32_t>{3});
+        EXPECT_EQ(stats_.transferLog, (std::vector<FakeStats::LogLine>{{1, 3, 200}}));
+    }
+}
+
+// A refused store is a failure: the row is retried by the next run instead of being
+// recorded as sent, and nothing is counted for it.
+TEST_F(UploadPassTest, RefusedStoreMarksErrorKeepsOldChecksumAndCountsNothing) {
+    struct Case {
+        Fail kind;
+        const char* text;
+        const char* expectedLine;
+    };
+    const std::vector<Case> cases{
+        {Fail::General, "553 Not enough privileges.", "FTP_PUT_SENDE ERROR: Exception: 553 Not enough privileges."},
+        {Fail::Socket, "Broken pipe", "FTP_PUT_SENDE ERROR: EIdSocketError: Broken pipe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expectedLine);
+        files_.setRowCount(0);
+        texts_.clear();
+        ftp_.reset();
+        stats_.counted.clear();
+        ftp_.putFailures["locked.txt"] = {c.kind, c.text};
+        const int r = addRow("Ja", "/ro", "locked.txt", "NEU", source("l", "locked"), "new", "old");
+
+        pass_.B_versendenClick();
+
+        EXPECT_EQ(files_.cell(Msg, r), "Error");
+        EXPECT_EQ(files_.cell(PsAlt, r), "old");
+        EXPECT_TRUE(logged(c.expectedLine));
+        EXPECT_FALSE(logged("ERROR -> ChangeDir /ro"));
+        for (const auto& t : texts_) EXPECT_EQ(t.rfind("OK --> Senden", 0), std::string::npos) << t;
+        EXPECT_TRUE(stats_.counted.empty());
+        EXPECT_TRUE(logged("akt.anzahl -> 0"));
+        EXPECT_TRUE(logged("akt.Bytes  -> 0"));
+    }
+}
+
+// When the file vanished after the preparation pass, the transfer copy still holds the
+// previous row's file; it must not go out under this row's name.
+TEST_F(UploadPassTest, FailedCopyToTheTransferCopyStoresNothingAndMarksError) {
+    const std::string folderAsSource = dir_ + "/a-folder";
+    fs::create_directory(folderAsSource);
+    const std::string vanished = dir_ + "/vanished.txt";
+    const std::string firstSource = source("first.txt", "content of the first row");
+    addRow("Ja", "/p", "first.txt", "NEU", firstSource);
+    const int r2 = addRow("Ja", "/p", "second.txt", "NEU", vanished, "9", "8");
+    const int r3 = addRow("Ja", "/p", "third.txt", "NEU", folderAsSource, "9", "8");
+
+    pass_.B_versendenClick();
+
+    EXPECT_EQ(ftp_.calls, (std::vector<std::string>{"CWD /p", "PUT first.txt", "CWD /p", "CWD /p"}));
+    ASSERT_EQ(ftp_.stores.size(), 1u);
+    for (int r : {r2, r3}) {
+        EXPECT_EQ(files_.cell(Msg, r), "Error");
+        EXPECT_EQ(files_.cell(PsAlt, r), "8");
+    }
+    EXPECT_TRUE(logged("FTP_PUT_SENDE ERROR: Kopie nach VELORA.tmp fehlgeschlagen: " + vanished));
+    EXPECT_TRUE(logged("FTP_PUT_SENDE ERROR: Kopie nach VELORA.tmp fehlgeschlagen: " + folderAsSource));
+    EXPECT_EQ(stats_.counted, std::vector<std::int32_t>{24});
+    EXPECT_EQ(stats_.transferLog.at(0).files, 1);
+    EXPECT_EQ(fileio::readAll(firstSource), "content of the first row");
+    EXPECT_TRUE(fs::is_directory(folderAsSource));
+    EXPECT_FALSE(fs::exists(vanished));
+}
+
+TEST_F(UploadPassTest, EmptyRemoteNameIsPassedOnEmptyAndEmptyFolderToo) {
+    const int r = addRow("Ja", "", "", "NEU", source("n", "nameless"));
+
+    pass_.B_versendenClick();
+
+    EXPECT_EQ(ftp_.calls, (std::vector<std::string>{"CWD ", "PUT "}));
+    EXPECT_TRUE(logged("--- ChangeDir FTP ---> "));
+    EXPECT_TRUE(logged("Ziel "));
+    EXPECT_EQ(files_.cell(Msg, r), "Send");
+}
+
+// A preparation pass nested inside the store (events run during its progress) may
+// write a newer fingerprint; the one recorded as uploaded is that of the file sent.
+TEST_F(UploadPassTest, ChecksumRecordedIsTheOneOfTheFileSent) {
+    const int r = addRow("Ja", "/", "f", "NEU", source("f", "v1"), "100", "50");
+    ftp_.duringPut = [&] { files_.setCell(PsNeu, r, "200"); };
+
+    pass_.B_versendenClick();
+
+    EXPECT_EQ(files_.cell(PsAlt, r), "100");
+}
+
+TEST_F(UploadPassTest, PassRunningAcrossMidnightHasAPositiveDuration) {
+    clock_.set({2026, 12, 8, 23, 59, 59, 0, 3});
+    addRow("Ja", "/", "f", "NEU", source("f", "late"));
+    ftp_.putDurationMs = 3000;
+
+    pass_.B_versendenClick();
+
+    EXPECT_EQ(stats_.durations, std::vector<std::int64_t>{3100});
+    EXPECT_TRUE(logged("akt.dauer  -> 00:00:03"));
+    EXPECT_EQ(stats_.transferLog.at(0).elapsedMs, 3100);
+}
+
+// --- rates -----------------------------------------------------------------------------
+
+TEST_F(UploadPassTest, FormatTransferRateInKilobytesPerSecondWithTheLocaleSeparator) {
+    struct Case {
+        DateTime now;
+        std::int64_t elapsedMs;
+        std::int32_t size;
+        const char* expected;
+    };
+    const DateTime noon{2026, 12, 8, 12, 0, 0, 0, 3};
+    const DateTime afterMidnight{2026, 12, 9, 0, 0, 0, 500, 4};
+    const std::vector<Case> cases{
+        {noon, 1000, 12636, "12,34 KB/s"},
+        {noon, 2000, 2560, "1,25 KB/s"},
+        {noon, 1000, 0, "0,00 KB/s"},
+        {noon, 250, 512, "2,00 KB/s"},
+        {noon, 3600000, 1024, "0,00 KB/s"},
+        {noon, 0, 1024, "1000,00 KB/s"},     // no measurable time: reported over 1 ms
+        {afterMidnight, 1000, 1024, "1,00 KB/s"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        clock_.set(c.now);
+        const std::int64_t startMs = c.now.msOfDay() - c.elapsedMs;
+        const std::int64_t s = startMs < 0 ? startMs + 86400000 : startMs;
+        DateTime start = c.now;
+        start.hour = static_cast<int>(s / 3600000);
+        start.minute = static_cast<int>(s / 60000 % 60);
+        start.second = static_cast<int>(s / 1000 % 60);
+        start.millisecond = static_cast<int>(s % 1000);
+        EXPECT_EQ(pass_.FormatTransferRate(start, c.size), c.expected);
+    }
+}
+
+TEST_F(UploadPassTest, InstantStoreReportsTheRateOverOneMillisecond) {
+    ftp_.putDurationMs = 0;
+    EXPECT_TRUE(pass_.SendFile(source("k", std::string(2048, 'k')), "k"));
+    EXPECT_TRUE(logged("OK --> Senden der Datei. 2000,00 KB/s"));
+}
+
+TEST(ElapsedSinceTimeOfDay, AddsADayWhenTheEndLiesAfterMidnight) {
+    const DateTime lateEvening{2026, 12, 8, 23, 59, 58, 0, 3};
+    EXPECT_EQ(elapsedSinceTimeOfDay(lateEvening, {2026, 12, 9, 0, 0, 1, 0, 4}), 3000);
+    EXPECT_EQ(elapsedSinceTimeOfDay(lateEvening, {2026, 12, 8, 23, 59, 59, 250, 3}), 1250);
+    EXPECT_EQ(elapsedSinceTimeOfDay(lateEvening, lateEvening), 0);
+}
+
+}  // namespace
+}  // namespace velora
