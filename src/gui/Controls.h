@@ -20,6 +20,23 @@ namespace velora::gui {
 
 inline QString qs(const char* utf8) { return QString::fromUtf8(utf8); }
 
+// The narrow fonts that let the program's fixed cell and panel widths hold their
+// texts, as the small system font of the original layout did.
+inline QFont narrowFont(int pixelSize) {
+    QFont f;
+    f.setFamilies({QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("DejaVu Sans Condensed"),
+                   QStringLiteral("Arial Narrow"), QStringLiteral("Sans Serif")});
+    f.setPixelSize(pixelSize);
+    return f;
+}
+inline QFont condensedFont(int pixelSize) {
+    QFont f;
+    f.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Nimbus Sans Narrow"),
+                   QStringLiteral("Arial Narrow"), QStringLiteral("Sans Serif")});
+    f.setPixelSize(pixelSize);
+    return f;
+}
+
 template <class W>
 W* named(W* w, const char* name) {
     w->setObjectName(QString::fromLatin1(name));

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 
 #include "filetable/FileTable.h"
+#include "gui/Controls.h"
 
 namespace velora::gui {
 
@@ -19,6 +20,8 @@ FileGrid::FileGrid(QWidget* parent) : QTableView(parent) {
     setLineWidth(1);
     setShowGrid(true);
     setWordWrap(false);
+    setTextElideMode(Qt::ElideNone);
+    setFont(condensedFont(11));
     // The current cell is painted by the table's colour rules, not by a selection.
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -51,6 +54,9 @@ FileGrid::FileGrid(QWidget* parent) : QTableView(parent) {
     corner_->setAutoFillBackground(true);
     corner_->setBackgroundRole(QPalette::Button);
     corner_->setIndent(2);
+    // Captions in the same narrow font as the cells, so the narrow columns hold them.
+    for (QWidget* w : {static_cast<QWidget*>(rows), static_cast<QWidget*>(cols), static_cast<QWidget*>(corner_)})
+        w->setFont(font());
 }
 
 void FileGrid::applyColumnWidths(const FileTable& table) {

@@ -35,7 +35,7 @@ QString qtPattern(QString pattern) {
 }  // namespace
 
 QtUiHost::QtUiHost() = default;
-QtUiHost::~QtUiHost() = default;
+QtUiHost::~QtUiHost() { delete dialog_.data(); }
 
 void QtUiHost::attach(QWidget* window, QTabWidget* pages) {
     window_ = window;
@@ -65,14 +65,14 @@ bool QtUiHost::confirm(const std::string& caption, const std::string& text) {
 
 QFileDialog* QtUiHost::openDialog() {
     if (!dialog_) {
-        dialog_ = std::make_unique<QFileDialog>(window_.data());
+        dialog_ = new QFileDialog(window_.data());
         dialog_->setObjectName(QStringLiteral("OpenDialog1"));
         // Qt's own dialog: the same on every desktop and drivable from tests.
         dialog_->setOption(QFileDialog::DontUseNativeDialog, true);
         dialog_->setOption(QFileDialog::ReadOnly, false);
         dialog_->setAcceptMode(QFileDialog::AcceptOpen);
     }
-    return dialog_.get();
+    return dialog_.data();
 }
 
 QStringList QtUiHost::nameFilters(const std::string& filter) {

@@ -44,7 +44,8 @@ public:
 private:
     QPointer<QWidget> window_;
     QPointer<QTabWidget> pages_;
-    std::unique_ptr<QFileDialog> dialog_;
+    // Owned by the window when there is one (Qt deletes it with the window).
+    QPointer<QFileDialog> dialog_;
     std::function<void()> hideHandler_;
 };
 

@@ -7,6 +7,7 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 
 #include "gui/ClickableLabel.h"
@@ -37,6 +38,7 @@ void plainGrid(QTableWidget* grid) {
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setTextElideMode(Qt::ElideNone);
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -60,7 +62,7 @@ QLabel* legend(const char* name, const char* caption, const QColor& colour) {
     l->setPalette(p);
     l->setFrameStyle(QFrame::Panel | QFrame::Raised);
     l->setAlignment(Qt::AlignCenter);
-    l->setMinimumWidth(70);
+    l->setMinimumWidth(std::max(70, l->sizeHint().width() + 8));
     return l;
 }
 
@@ -137,9 +139,7 @@ QTableWidget* SchedulePage::buildHourGrid() {
     grid->setItem(0, 0, fixedItem({}));
     for (int hour = 0; hour < 24; ++hour) grid->setItem(0, hour + 1, fixedItem(QString::number(hour)));
     for (int day = 1; day <= 7; ++day) grid->setItem(day, 0, fixedItem(qs(kDayShort[day - 1])));
-    QFont f = grid->font();
-    f.setPixelSize(10);
-    grid->setFont(f);
+    grid->setFont(condensedFont(10));
     fitToCells(grid);
     return grid;
 }

@@ -1,7 +1,11 @@
 #include "gui/StatusBar.h"
 
 #include <QLabel>
+#include <algorithm>
 #include <QProgressBar>
+#include <QResizeEvent>
+
+#include "gui/Controls.h"
 
 namespace velora::gui {
 
@@ -13,9 +17,10 @@ StatusBar::StatusBar(QWidget* parent) : QFrame(parent) {
         auto* p = new QLabel(this);
         p->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         p->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        p->setIndent(2);
+        p->setIndent(1);
+        p->setFont(narrowFont(11));
         p->setGeometry(x, 1, kStatusPanelWidths[i], kHeight - 2);
-        p->setFixedWidth(kStatusPanelWidths[i]);
+        p->setMinimumWidth(kStatusPanelWidths[i]);
         x += kStatusPanelWidths[i];
         panels_[i] = p;
     }
@@ -28,6 +33,13 @@ StatusBar::StatusBar(QWidget* parent) : QFrame(parent) {
     progress_->setGeometry(progressLeft(), kProgressTop, kProgressWidth, kHeight - 2 * kProgressTop);
     progress_->raise();
     setProgressColour(ProgressColour::Red);
+}
+
+void StatusBar::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    // The last panel reaches to the right edge, as a status bar's last panel does.
+    QLabel* last = panels_.back();
+    last->resize(std::max(kStatusPanelWidths.back(), width() - last->x()), last->height());
 }
 
 int StatusBar::progressLeft() {

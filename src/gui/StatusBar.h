@@ -28,6 +28,9 @@ public:
     // Left edge of the progress bar: panels 0 to 4 and two pixels.
     static int progressLeft();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void setProgressColour(ProgressColour colour);
 

@@ -28,6 +28,7 @@ TagsPage::TagsPage(TagTable& tags, QWidget* parent) : QWidget(parent), tags_(tag
     grid_->setColumnWidth(1, 600);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setWordWrap(false);
+    grid_->setTextElideMode(Qt::ElideNone);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(grid_);

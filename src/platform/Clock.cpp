@@ -9,7 +9,8 @@ namespace {
 
 constexpr std::int64_t kMsPerDay = 24LL * 60 * 60 * 1000;
 
-// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's civil algorithm).
+// Days since 1970-01-01 of a proleptic Gregorian date, counted in 400-year eras so
+// that every leap rule falls out of whole cycles.
 std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;

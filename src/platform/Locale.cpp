@@ -1,19 +1,26 @@
 #include "platform/Locale.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <langinfo.h>
-#include <mutex>
 
 namespace velora {
 
 namespace {
 
 constexpr std::int64_t kMsPerDay = 24LL * 60 * 60 * 1000;
+
+int dayOfYear(int year, int month, int day) {
+    static constexpr int kBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    const int index = std::clamp(month, 1, 12) - 1;
+    return kBefore[index] + (leap && month > 2 ? 1 : 0) + day - 1;
+}
 
 // Builds the broken-down time from the fields themselves, so the text never depends
 // on the process time zone or on what mktime would make of the date.
@@ -25,7 +32,8 @@ tm toTm(const DateTime& t) {
     parts.tm_hour = t.hour;
     parts.tm_min = t.minute;
     parts.tm_sec = t.second;
-    parts.tm_wday = (t.weekday - 1 + 7) % 7;
+    parts.tm_wday = ((t.weekday - 1) % 7 + 7) % 7;
+    parts.tm_yday = dayOfYear(t.year, t.month, t.day);
     parts.tm_isdst = -1;
     return parts;
 }
@@ -57,22 +65,27 @@ Locale::Locale(std::string shortDatePattern, std::string longTimePattern, char d
 Locale Locale::german() { return Locale("%d.%m.%Y", "%H:%M:%S", ',', "."); }
 
 Locale Locale::system() {
-    static std::once_flag once;
-    std::call_once(once, [] { std::setlocale(LC_ALL, ""); });
-    std::string datePattern = nl_langinfo(D_FMT);
-    std::string timePattern = nl_langinfo(T_FMT);
-    if (datePattern.empty()) datePattern = "%m/%d/%y";
-    if (timePattern.empty()) timePattern = "%H:%M:%S";
-    const lconv* conv = std::localeconv();
-    char decimal = '.';
-    std::string thousands;
-    if (conv != nullptr) {
-        // A multi-byte decimal point (none in practice) falls back to '.'.
-        if (conv->decimal_point != nullptr && std::string(conv->decimal_point).size() == 1)
-            decimal = conv->decimal_point[0];
-        if (conv->thousands_sep != nullptr) thousands = conv->thousands_sep;
-    }
-    return Locale(datePattern, timePattern, decimal, thousands);
+    // Read once: the user's formats do not change while the program runs.
+    static const Locale cached = [] {
+        std::setlocale(LC_ALL, "");
+        std::string datePattern = nl_langinfo(D_FMT);
+        std::string timePattern = nl_langinfo(T_FMT);
+        if (datePattern.empty()) datePattern = "%m/%d/%y";
+        if (timePattern.empty()) timePattern = "%H:%M:%S";
+        char decimal = '.';
+        std::string thousands;
+        if (const lconv* conv = std::localeconv()) {
+            // A multi-byte decimal point (none in practice) falls back to '.'.
+            if (conv->decimal_point != nullptr && std::strlen(conv->decimal_point) == 1)
+                decimal = conv->decimal_point[0];
+            if (conv->thousands_sep != nullptr) thousands = conv->thousands_sep;
+        }
+        // Numbers written for machines (protocol lines, stored values) must keep the
+        // '.' whatever the user's locale says; the user's separators live in Locale.
+        std::setlocale(LC_NUMERIC, "C");
+        return Locale(datePattern, timePattern, decimal, thousands);
+    }();
+    return cached;
 }
 
 std::string Locale::shortDate(const DateTime& t) const { return format(datePattern_, t); }

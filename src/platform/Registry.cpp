@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -315,7 +316,11 @@ std::int32_t Registry::Key::readInteger(const std::string& name) {
     const auto stored = impl_->load(name);
     if (!stored) throw RegistryError::readFailed(name);
     if (stored->type != static_cast<int>(RegType::Integer)) throw RegistryError::wrongType(name);
-    if (stored->plainInteger) return static_cast<std::int32_t>(*stored->plainInteger);
+    if (stored->plainInteger) {
+        const std::int64_t plain = *stored->plainInteger;
+        if (plain < INT32_MIN || plain > INT32_MAX) throw RegistryError::wrongType(name);
+        return static_cast<std::int32_t>(plain);
+    }
     if (stored->bytes.size() != 4) throw RegistryError::wrongType(name);
     std::uint32_t value = 0;
     for (int i = 3; i >= 0; --i)

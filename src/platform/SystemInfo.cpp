@@ -1,4 +1,5 @@
 // The machine description behind the two read-only system keys of the registry.
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -74,9 +75,11 @@ std::map<std::string, std::string> parseFirstCpu(const std::string& text) {
 
 std::optional<std::int32_t> parseMegahertz(const std::string& text) {
     if (text.empty()) return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || !std::isfinite(value) || value < 0 || value > 2147483647.0)
+    // from_chars ignores the process locale: cpuinfo always writes a '.'.
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end == text.data() || !std::isfinite(value) || value < 0 ||
+        value > 2147483647.0)
         return std::nullopt;
     return static_cast<std::int32_t>(std::lround(value));
 }

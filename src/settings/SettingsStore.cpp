@@ -57,7 +57,7 @@ std::vector<Binding> settingsValues(Settings& s, RunCounters& c) {
         {"Proxy_use", ifPresent, &s.cb_proxy},
         {"Proxy_Passiv", ifPresent, &s.cb_passiv},
         {"Proxy_Host", always, &s.E_Host},
-        {"Proxy_User", ifPresent, &s.E_User_name},
+        {"Proxy_User", always, &s.E_User_name},
         {"Proxy_Pwd", always, &s.ME_Pasword},
         {"Proxy_Port", ifPresent, &s.E_ftp_Port},
         {"Proxy_Port_HTTP", ifPresent, &s.e_http_port},
@@ -123,7 +123,7 @@ void load(Registry::Key& key, const Binding& b) {
                    [&](Radio r) {
                        const bool checked = key.readBool(b.name);
                        *r.self = checked;
-                       
+                       if (checked) *r.other = false;
                    },
                    [&](SpinField* f) { f->setValue(key.readInteger(b.name)); },
                    [&](std::string* t) { *t = key.readString(b.name); },
@@ -147,7 +147,7 @@ std::vector<FileTable::Row> readRows(Registry::Key& key, int dataRows) {
         row[PsNeu] = "0";
         row[PsAlt] = "0";
         row[Msg] = "";
-        
+        if (row[Tag] == ">>>") row[Tag] = "No";
     }
     return rows;
 }

@@ -31,6 +31,9 @@ def main():
     handler = FTPHandler
     handler.authorizer = authorizer
     handler.banner = "velora test server ready."
+    # pyftpdlib waits 3 s before refusing a login, longer than the client's 1 s reply
+    # time-out; a test server answers at once.
+    handler.auth_failed_timeout = 0.1
 
     server = FTPServer(("127.0.0.1", port), handler)
     sys.stdout.write("%d\n" % server.socket.getsockname()[1])

@@ -113,6 +113,43 @@ TEST(FtpSessionConnect, ProxyWithoutUserSendsOnlyOpenThenTheLogin) {
     EXPECT_TRUE(h.logged("ONLINE"));
 }
 
+TEST(FtpSessionConnect, AHostNameIsResolvedFirstAndReported) {
+    FakeFtpServer server({kGreeting}, kAnswerAll);
+    SessionHarness h(server.port());
+    h.settings.e_host_ziel = "localhost";
+    h.session.B_connectClick();
+    EXPECT_TRUE(h.session.ftpOpen());
+    const Lines lines = h.lines();
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(Lines(lines.begin() + 4, lines.begin() + 7),
+              (Lines{"Status --> Resolving hostname localhost.", "Status --> Connecting to 127.0.0.1.",
+                     "Status --> Connected."}));
+    h.session.B_DisconnectClick();
+    EXPECT_EQ(server.finish().front(), "OPEN localhost:" + std::to_string(server.port()));
+}
+
+TEST(FtpSessionConnect, UncheckingTheProxyGoesStraightToTheServerNextTime) {
+    SessionHarness h;
+    {
+        FakeFtpServer proxy({kGreeting}, kAnswerAll);
+        h.settings.cb_proxy = true;
+        h.settings.E_Host = "127.0.0.1";
+        h.settings.E_ftp_Port = std::to_string(proxy.port());
+        h.session.B_connectClick();
+        h.session.B_DisconnectClick();
+        EXPECT_EQ(proxy.finish().front(), "USER ax");
+    }
+    FakeFtpServer direct({kGreeting}, kAnswerAll);
+    h.settings.cb_proxy = false;
+    h.session.setServerPort(direct.port());
+    const std::size_t before = h.lines().size();
+    h.session.B_connectClick();
+    EXPECT_TRUE(h.session.ftpOpen());
+    h.session.B_DisconnectClick();
+    EXPECT_EQ(direct.finish().front(), "OPEN 127.0.0.1:" + std::to_string(direct.port()));
+    for (const auto& line : h.linesFrom(before)) EXPECT_EQ(line.rfind("Use Proxy", 0), std::string::npos) << line;
+}
+
 // One login step answered differently each time: what goes over the wire, and the
 // line connect ends with.
 struct LoginCase {

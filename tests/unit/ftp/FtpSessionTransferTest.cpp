@@ -28,9 +28,9 @@ std::vector<FakeStep> withLogin(std::vector<FakeStep> after, const std::string& 
     return script;
 }
 
-// The wire after the six login lines.
+// The wire after the five login commands.
 Lines afterLogin(const Lines& wire) {
-    return wire.size() > 6 ? Lines(wire.begin() + 6, wire.end()) : Lines{};
+    return wire.size() > 5 ? Lines(wire.begin() + 5, wire.end()) : Lines{};
 }
 
 std::string errorOf(const std::function<void()>& f) {
@@ -85,10 +85,11 @@ TEST(FtpSessionPut, PretGoesFirstWhenTheServerListsIt) {
 }
 
 TEST(FtpSessionPut, DataGoesToTheControlPeerWhateverAddressPasvNames) {
-    Connected c({{"PASV", pasv("227 Entering Passive Mode (%s)\r\n", "10,0,0,1")},
+    // Another loopback address: were it followed, the connection would be refused.
+    Connected c({{"PASV", pasv("227 Entering Passive Mode (%s)\r\n", "127,0,0,2")},
                  {"STOR", receivePassive("150 go\r\n", "226 done\r\n")}});
     c.h.session.Put(c.h.writeFile("a.txt", "payload"), "");
-    EXPECT_TRUE(c.h.logged("PASV-Adresse 10.0.0.1 ignoriert, verwende 127.0.0.1"));
+    EXPECT_TRUE(c.h.logged("PASV-Adresse 127.0.0.2 ignoriert, verwende 127.0.0.1"));
     c.h.session.B_DisconnectClick();
     // An empty remote name stores under the local name part.
     EXPECT_EQ(afterLogin(c.server.finish()), (Lines{"PASV", "STOR a.txt", "QUIT"}));
@@ -150,10 +151,9 @@ TEST(FtpSessionPut, ServerFailuresReachTheCallerWithTheReplyText) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.name;
         EXPECT_EQ(s.h.session.connected(), c.stillConnected) << c.name;
         EXPECT_EQ(s.h.session.ftpOpen(), c.stillConnected) << c.name;
-        EXPECT_FALSE(s.h.logged("Status --> Transfer complete") && c.error.rfind("Read", 0) != 0 &&
-                     !s.h.logged("Status --> Work End"))
-            << c.name;
-        if (!c.stillConnected) EXPECT_TRUE(s.h.logged("Status --> Disconnected.")) << c.name;
+        if (!c.stillConnected) {
+            EXPECT_TRUE(s.h.logged("Status --> Disconnected.")) << c.name;
+        }
         s.h.session.B_DisconnectClick();
         s.server.finish();
     }

@@ -28,6 +28,7 @@ TEST(LocaleTest, OtherPatternsAndSeparators) {
     const Locale weekday("%a %d.%m.", "%H.%M", ',', "");
     EXPECT_EQ(weekday.shortDate(t), "Tue 08.12.");  // from the weekday field, not the TZ
     EXPECT_EQ(weekday.withThousands(1234567), "1234567");
+    EXPECT_EQ(Locale("%j", "", ',', "").shortDate({2024, 3, 1, 0, 0, 0, 0, 6}), "061");
     EXPECT_EQ(Locale("", "", ',', ".").longTime(t), "");
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <thread>
 
 #include "platform/Errors.h"
@@ -196,7 +197,10 @@ TEST_F(RegistryTest, IntegerWrittenAsPlainNumberByAnOutsideToolIsRead) {
     Registry reg(file);
     reg.openKey(kFtpKey).close();
     runSql(file, "INSERT INTO reg_values VALUES ('" + kFtpKey + "', 'Intervall', 4, 90)");
-    EXPECT_EQ(reg.openKeyReadOnly(kFtpKey).readInteger("intervall"), 90);
+    runSql(file, "INSERT INTO reg_values VALUES ('" + kFtpKey + "', 'Riesig', 4, 4294967296)");
+    auto key = reg.openKeyReadOnly(kFtpKey);
+    EXPECT_EQ(key.readInteger("intervall"), 90);
+    EXPECT_EQ(errorText([&] { key.readInteger("Riesig"); }), "Ungültiger Datentyp für 'Riesig'");
 }
 
 TEST_F(RegistryTest, ReadingCreatesNothing) {
@@ -229,9 +233,10 @@ TEST_F(RegistryTest, FileThatIsNoStoreIsReportedAndLeftExactlyAsItWas) {
     for (int i = 0; i < 300; ++i) garbage += static_cast<char>(i * 37);
     runSql(dir.file("foreign.db"), "CREATE TABLE kunden (id INTEGER, name TEXT)");
 
-    for (const std::string& name : {std::string("garbage.sqlite3"), std::string("foreign.db")}) {
+    fileio::writeAll(dir.file("garbage.sqlite3"), garbage);
+    fileio::writeAll(dir.file("kurz.sqlite3"), "hallo");
+    for (const char* name : {"garbage.sqlite3", "kurz.sqlite3", "foreign.db"}) {
         const std::string path = dir.file(name);
-        if (name == "garbage.sqlite3") fileio::writeAll(path, garbage);
         const std::string before = fileio::readAll(path);
         Registry reg(path);
         const std::string expected =
@@ -262,6 +267,24 @@ TEST_F(RegistryTest, EmptyStoreFileMadeByAToolIsTakenIntoUse) {
     EXPECT_FALSE(reg.keyExists(kFtpKey));
     reg.openKey(kFtpKey).writeString("A", "b");
     EXPECT_EQ(reg.openKeyReadOnly(kFtpKey).readString("A"), "b");
+}
+
+TEST_F(RegistryTest, MovedKeyKeepsItsTransactionUntilClosed) {
+    Registry reg(file);
+    reg.openKey(kFtpKey).close();
+    Registry::Key moved = [&] {
+        auto key = reg.openKey(kFtpKey);
+        key.writeString("Vorher", "1");
+        return key;
+    }();
+    Registry::Key target = std::move(moved);
+    target.writeString("Nachher", "2");
+    EXPECT_FALSE(Registry(file).openKeyReadOnly(kFtpKey).valueExists("Vorher"));
+    target.close();
+    target.close();  // a second close does nothing
+    auto key = Registry(file).openKeyReadOnly(kFtpKey);
+    EXPECT_EQ(key.readString("Vorher"), "1");
+    EXPECT_EQ(key.readString("Nachher"), "2");
 }
 
 TEST_F(RegistryTest, WhatWasWrittenBeforeAnErrorIsKept) {
@@ -324,17 +347,23 @@ TEST_F(RegistryTest, InterleavedCountersLoseNoIncrement) {
         Registry reg(file);
         reg.openKey(kFtpKey).writeInteger("Send_Files_ges", 0);
     }
+    std::atomic<int> failures{0};
     const auto bump = [&] {
-        Registry reg(file);
-        for (int i = 0; i < 25; ++i) {
-            auto key = reg.openKey(kFtpKey);
-            key.writeInteger("Send_Files_ges", key.readInteger("Send_Files_ges") + 1);
+        try {
+            Registry reg(file);
+            for (int i = 0; i < 25; ++i) {
+                auto key = reg.openKey(kFtpKey);
+                key.writeInteger("Send_Files_ges", key.readInteger("Send_Files_ges") + 1);
+            }
+        } catch (const std::exception&) {
+            ++failures;
         }
     };
     std::thread a(bump);
     std::thread b(bump);
     a.join();
     b.join();
+    EXPECT_EQ(failures, 0);
     Registry reg(file);
     EXPECT_EQ(reg.openKeyReadOnly(kFtpKey).readInteger("Send_Files_ges"), 50);
 }
@@ -407,6 +436,13 @@ TEST(SystemInfoTest, LeavesOutWhatTheTextsDoNotSay) {
     auto cpu = reg.openKeyReadOnly(kCpuKey);
     EXPECT_EQ(cpu.readString("Identifier"), "");
     EXPECT_THROW(cpu.readInteger("~MHz"), RegistryError);
+}
+
+TEST(SystemInfoTest, ReadsThisMachine) {
+    const SystemInfo info = SystemInfo::fromSystem();
+    utsname names{};
+    ASSERT_EQ(uname(&names), 0);
+    EXPECT_EQ(info.texts.at(kOsKey).at("CurrentBuildNumber"), names.release);
 }
 
 TEST(RegistryPathTest, DefaultPathFollowsTheEnvironment) {

@@ -6,6 +6,7 @@
 
 #include "PreparationTestSupport.h"
 #include "platform/Errors.h"
+#include "transfer/TagFile.h"
 
 namespace velora {
 namespace {
@@ -175,6 +176,21 @@ TEST(BuildTagTable, MissingTagFileIsLoggedAndTheBuildGoesOn) {
         lines.push_back("ERROR Datei nicht gefunden ! " + rig.settings.E_tags);
         EXPECT_EQ(rig.lines, lines);
     }
+}
+
+TEST(BuildTagTable, HostileTagFileIsReadByteForByte) {
+    PassRig rig;
+    std::string bytes("[BIN];\x00\x01\xfe\xff\r", 11);
+    bytes += "[LONG];" + std::string(10 * 1024 * 1024, 'L') + "\r";
+    bytes += "[LAST];ok";
+    writeFile(rig.dir / "hostile.txt", bytes);
+    rig.settings.cb_tag_datei = true;
+    rig.settings.E_tags = rig.dir / "hostile.txt";
+    EXPECT_TRUE(rig.builder.BuildTagTable());
+    ASSERT_EQ(rig.tags.rowCount(), 17);
+    EXPECT_EQ(rig.tags.row(14).value, std::string("\x00\x01\xfe\xff", 4));
+    EXPECT_EQ(rig.tags.row(15).value, std::string(kTagLineLimit - 7, 'L'));
+    EXPECT_EQ(rig.tags.row(16), (TagRow{"[LAST]", "ok"}));
 }
 
 TEST(BuildTagTable, EmptyTagFileAddsNoRowsButCountsAsRead) {

@@ -111,7 +111,9 @@ TEST(ReadTagFile, FileThatComesAndGoesIsReadWholeOrNotAtAll) {
     // Either outcome is fine; a partial text, or an error escaping, is not.
     for (int i = 0; i < 3000; ++i) {
         const auto bytes = ReadTagFile(dir / "tags.txt");
-        if (bytes) EXPECT_EQ(*bytes, content);
+        if (bytes) {
+            EXPECT_EQ(*bytes, content);
+        }
     }
     stop = true;
     swapper.join();

@@ -1,0 +1,92 @@
+// Uploads files through the program's own FTP session, as a run would, and prints
+// how long the stores took. The connection is opened once, the folder changed once;
+// every file is stored `rounds` times under its own name part. FTP_BENCH_ACTIVE=1 in
+// the environment stores in active mode.
+//
+// Usage: ftp_put_bench HOST PORT USER PASSWORD FOLDER ROUNDS FILE...
+// Prints one line: "files=<n> bytes=<n> connect_ms=<n> put_ms=<n>".
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/ClientIdentity.h"
+#include "app/EventLog.h"
+#include "app/TextView.h"
+#include "app/UiHost.h"
+#include "ftp/FtpSession.h"
+#include "platform/Clock.h"
+#include "platform/Errors.h"
+#include "platform/Locale.h"
+#include "settings/Settings.h"
+
+using namespace velora;
+
+namespace {
+
+long long msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 8) {
+        std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD FOLDER ROUNDS FILE...\n", argv[0]);
+        return 2;
+    }
+    const std::string logFile =
+        (std::filesystem::temp_directory_path() / ("ftp_put_bench." + std::to_string(::getpid()) + ".log")).string();
+    TextView view;
+    QuietUiHost ui;
+    SystemClock clock;
+    const Locale locale = Locale::german();
+    EventLog log(view, ui, clock, locale, {[&] { return logFile; }, [] { return std::string("600"); }});
+    Settings settings;
+    settings.e_host_ziel = argv[1];
+    settings.e_user_ziel = argv[3];
+    settings.ME_pwd_ziel = argv[4];
+    settings.cb_proxy = false;
+    settings.cb_passiv = std::getenv("FTP_BENCH_ACTIVE") == nullptr;
+    ClientIdentity identity;
+    FtpSession session(settings, identity, log, ui);
+    session.setServerPort(std::atoi(argv[2]));
+    const std::string folder = argv[5];
+    const int rounds = std::atoi(argv[6]);
+    const std::vector<std::string> files(argv + 7, argv + argc);
+
+    auto start = std::chrono::steady_clock::now();
+    session.B_connectClick();
+    const long long connectMs = msSince(start);
+    if (!session.ftpOpen()) {
+        std::fprintf(stderr, "connect failed: %s\n", view.lineCount() ? view.lines().back().c_str() : "");
+        std::filesystem::remove(logFile);
+        return 1;
+    }
+    long long bytes = 0;
+    int stored = 0;
+    start = std::chrono::steady_clock::now();
+    try {
+        session.ChangeDir(folder);
+        for (int r = 0; r < rounds; ++r) {
+            for (const auto& f : files) {
+                session.Put(f, "");
+                bytes += static_cast<long long>(std::filesystem::file_size(f));
+                ++stored;
+            }
+        }
+    } catch (const Error& e) {
+        std::fprintf(stderr, "store failed: %s\n", e.what());
+        std::filesystem::remove(logFile);
+        return 1;
+    }
+    const long long putMs = msSince(start);
+    session.B_DisconnectClick();
+    std::filesystem::remove(logFile);
+    std::printf("files=%d bytes=%lld connect_ms=%lld put_ms=%lld\n", stored, bytes, connectMs, putMs);
+    return 0;
+}

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Times the program's FTP store (ftp_put_bench, the real FtpSession) against curl on
+# the same vsftpd server in the same run, best of 3 each:
+#   - one 512 MiB file
+#   - 200 files of 1 KiB over one connection (the program's 100 ms pause per file
+#     belongs to the upload pass and is not part of this)
+# and the peak memory of the large store (maximum resident set size).
+# Usage: scripts/bench-ftp.sh [BUILD_DIR]   (default: build). Needs root for vsftpd.
+set -euo pipefail
+build="${1:-build}"
+here="$(cd "$(dirname "$0")" && pwd)"
+runs=3
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "bench-ftp: vsftpd needs root here; skipped"
+  exit 0
+fi
+for tool in /usr/sbin/vsftpd curl /usr/bin/python3; do
+  command -v "$tool" >/dev/null || { echo "bench-ftp: $tool missing; skipped"; exit 0; }
+done
+
+cmake --build "$build" --target ftp_put_bench -j"$(nproc)" >/dev/null
+bench="$(cd "$build" && pwd)/bench/ftp_put_bench"
+
+work="$(mktemp -d /tmp/velora-bench-ftp.XXXXXX)"
+server_pid=""
+cleanup() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+port="$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
+
+# Anonymous uploads into <root>/upload; the root itself stays read-only as vsftpd wants.
+mkdir -p "$work/root/upload" "$work/empty" "$work/small"
+chmod 755 "$work/root"
+chown ftp "$work/root/upload"
+cat > "$work/vsftpd.conf" <<CONF
+listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=$port
+background=NO
+anonymous_enable=YES
+no_anon_password=YES
+anon_root=$work/root
+anon_upload_enable=YES
+anon_other_write_enable=YES
+anon_umask=022
+write_enable=YES
+local_enable=NO
+pasv_enable=YES
+seccomp_sandbox=NO
+isolate=NO
+isolate_network=NO
+secure_chroot_dir=$work/empty
+xferlog_enable=NO
+CONF
+/usr/sbin/vsftpd "$work/vsftpd.conf" &
+server_pid=$!
+for _ in $(seq 50); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+  sleep 0.1
+done
+
+echo "bench-ftp: vsftpd on 127.0.0.1:$port, files in $work"
+head -c $((512 * 1024 * 1024)) /dev/urandom > "$work/big.bin"
+for i in $(seq -w 1 200); do head -c 1024 /dev/urandom > "$work/small/f$i.bin"; done
+small_files=("$work"/small/f*.bin)
+small_glob="{$(IFS=,; echo "${small_files[*]}")}"
+url="ftp://127.0.0.1:$port/upload"
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+# best_of CMD...: the shortest wall time of $runs runs, in ms
+best_of() {
+  local best="" t0 t1 d
+  for _ in $(seq $runs); do
+    t0=$(now_ms); "$@" >/dev/null; t1=$(now_ms); d=$((t1 - t0))
+    if [ -z "$best" ] || [ "$d" -lt "$best" ]; then best=$d; fi
+  done
+  echo "$best"
+}
+
+ours_big=$(best_of "$bench" 127.0.0.1 "$port" anonymous "" /upload 1 "$work/big.bin")
+cmp -s "$work/big.bin" "$work/root/upload/big.bin" || { echo "bench-ftp: our upload differs!"; exit 1; }
+curl_big=$(best_of curl -sS --disable-epsv -T "$work/big.bin" "$url/big_curl.bin")
+ours_small=$(best_of "$bench" 127.0.0.1 "$port" anonymous "" /upload 1 "${small_files[@]}")
+curl_small=$(best_of curl -sS --disable-epsv -T "$small_glob" "$url/")
+
+rss_of() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F: '/Maximum resident set size/ {gsub(/ /,"",$2); print $2}'; }
+ours_rss=$(rss_of "$bench" 127.0.0.1 "$port" anonymous "" /upload 1 "$work/big.bin")
+curl_rss=$(rss_of curl -sS --disable-epsv -T "$work/big.bin" "$url/big_curl.bin")
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+mib_s() { awk -v ms="$1" 'BEGIN { if (ms > 0) printf "%.0f", 512 * 1000 / ms; else print "n/a" }'; }
+echo "512 MiB store:      ours ${ours_big} ms ($(mib_s "$ours_big") MiB/s), curl ${curl_big} ms ($(mib_s "$curl_big") MiB/s), ratio ours/curl $(ratio "$ours_big" "$curl_big")"
+echo "200 x 1 KiB stores: ours ${ours_small} ms ($(ratio "$ours_small" 200) ms/file), curl ${curl_small} ms ($(ratio "$curl_small" 200) ms/file), ratio ours/curl $(ratio "$ours_small" "$curl_small")"
+echo "peak memory (512 MiB store): ours ${ours_rss} KiB, curl ${curl_rss} KiB"

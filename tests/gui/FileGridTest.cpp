@@ -1,0 +1,246 @@
+// The file table in the grid: texts, colours, editing, the double-click actions, the
+// editors over the current cell, dragging rows and column widths.
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+
+#include "GuiTestSupport.h"
+#include "gui/FileGrid.h"
+#include "gui/FileTableModel.h"
+#include "gui/FilesPage.h"
+
+namespace velora::gui::test {
+namespace {
+
+class FileGridTest : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        makeWindow();
+        FileTable& t = program->files();
+        t.setRowCount(4);
+        const FileTable::Row rows[4] = {
+            {"", "Ja", "No", "/srv/a.html", "/web", "a.html", "0", "0", "OK", ""},
+            {"", "No", ">>>", "/srv/b.jpg", "", "b.jpg", "0", "0", "?", ""},
+            {"", "JA", "Ja", "[TAG]", "/x", "c.txt", "1", "2", "NEU", "/tmp/c"},
+            {"", "", "No", "/srv/d.txt", "", "d.txt", "0", "0", "", ""},
+        };
+        for (int r = 1; r <= 4; ++r) t.setRow(r, rows[r - 1]);
+        t.renumberRows();
+        window->resize(1000, 600);
+        window->show();
+        window->pages()->setCurrentIndex(2);
+        QApplication::processEvents();
+    }
+    FileGrid* grid() { return window->filesPage()->grid(); }
+    FileTableModel* model() { return window->filesPage()->model(); }
+    QModelIndex at(int column, int coreRow) { return model()->index(coreRow - 1, column); }
+    QPoint centre(int column, int coreRow) { return grid()->visualRect(at(column, coreRow)).center(); }
+    void click(int column, int coreRow) { QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, centre(column, coreRow)); }
+    void doubleClick(int column, int coreRow) {
+        click(column, coreRow);
+        QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, centre(column, coreRow));
+    }
+    QVariant background(int column, int coreRow) { return model()->data(at(column, coreRow), Qt::BackgroundRole); }
+};
+
+TEST_F(FileGridTest, ModelAnswersTextsAndCaptions) {
+    EXPECT_EQ(model()->rowCount(), 4);
+    EXPECT_EQ(model()->columnCount(), 10);
+    EXPECT_EQ(model()->data(at(Quelle, 3), Qt::DisplayRole).toString(), "[TAG]");
+    EXPECT_EQ(model()->data(at(TmpQuelle, 3), Qt::DisplayRole).toString(), "/tmp/c");
+    const QStringList captions{"Nr.", "Aktiv", "TAG", "Quelle", "FTP Pfad", "FTP Name", "PS neu", "PS alt", "MSG", "tmp-Quelle"};
+    for (int c = 0; c < 10; ++c) EXPECT_EQ(model()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), captions[c]);
+    // The fixed "Nr." column is the row header.
+    EXPECT_EQ(model()->headerData(2, Qt::Vertical, Qt::DisplayRole).toString(), "3");
+    EXPECT_EQ(model()->flags(at(Nr, 1)), Qt::NoItemFlags);
+}
+
+TEST_F(FileGridTest, BackgroundsFollowTheDrawRules) {
+    const QColor lime(0, 255, 0), red(255, 0, 0), yellow(255, 255, 0);
+    program->filesView().sg_filesSelectCell(FtpName, 1);
+    struct Case {
+        int column, row;
+        std::optional<QColor> colour;
+    };
+    const Case cases[] = {
+        {FtpName, 1, lime},      // the current cell
+        {FtpName, 2, {}},        // an ordinary cell
+        {Tag, 2, red},           // ">>>"
+        {Tag, 3, {}},            // "Ja" in TAG is not coloured
+        {Aktiv, 1, {}},          // "Ja"
+        {Aktiv, 2, yellow},      // "No"
+        {Aktiv, 3, yellow},      // "JA" is not exactly "Ja"
+        {Aktiv, 4, yellow},      // empty
+    };
+    for (const Case& c : cases) {
+        const QVariant v = background(c.column, c.row);
+        if (c.colour) {
+            EXPECT_EQ(v.value<QBrush>().color(), *c.colour) << c.column << "/" << c.row;
+        } else {
+            EXPECT_FALSE(v.isValid()) << c.column << "/" << c.row;
+        }
+    }
+    // A current "Aktiv" cell holding "No" stays yellow.
+    program->filesView().sg_filesSelectCell(Aktiv, 2);
+    EXPECT_EQ(background(Aktiv, 2).value<QBrush>().color(), yellow);
+}
+
+TEST_F(FileGridTest, OnlyTheFtpNameCellIsEditableInPlace) {
+    program->filesView().sg_filesSelectCell(Quelle, 1);
+    for (int c = 1; c < kFileColumns; ++c) EXPECT_FALSE(model()->flags(at(c, 1)) & Qt::ItemIsEditable) << c;
+    program->filesView().sg_filesSelectCell(FtpName, 1);
+    for (int c = 1; c < kFileColumns; ++c)
+        EXPECT_EQ(bool(model()->flags(at(c, 1)) & Qt::ItemIsEditable), c == FtpName) << c;
+    EXPECT_TRUE(model()->setData(at(FtpName, 1), QStringLiteral("bild.jpg"), Qt::EditRole));
+    EXPECT_EQ(program->files().cell(FtpName, 1), "bild.jpg");  // no "/" added
+    EXPECT_FALSE(model()->setData(at(Quelle, 1), QStringLiteral("x"), Qt::EditRole));
+    EXPECT_EQ(program->files().cell(Quelle, 1), "/srv/a.html");
+}
+
+TEST_F(FileGridTest, ClickAndKeysSelectTheCurrentCell) {
+    click(FtpPfad, 2);
+    EXPECT_EQ(program->filesView().currentCell(), (CurrentCell{FtpPfad, 2}));
+    QTest::keyClick(grid(), Qt::Key_Down);
+    EXPECT_EQ(program->filesView().currentCell(), (CurrentCell{FtpPfad, 3}));
+    // The fixed column cannot be reached: Home stops at column 1.
+    QTest::keyClick(grid(), Qt::Key_Home);
+    EXPECT_EQ(program->filesView().currentCell(), (CurrentCell{Aktiv, 3}));
+}
+
+TEST_F(FileGridTest, RightClickOpensTheMenuAndKeepsTheCurrentCell) {
+    click(Msg, 1);
+    const QPoint p = centre(Quelle, 3);
+    QTest::mousePress(grid()->viewport(), Qt::RightButton, {}, p);
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, p, grid()->viewport()->mapToGlobal(p));
+    QApplication::sendEvent(grid()->viewport(), &menuEvent);
+    QTest::mouseRelease(grid()->viewport(), Qt::RightButton, {}, p);
+    EXPECT_EQ(program->filesView().currentCell(), (CurrentCell{Msg, 1}));
+    QMenu* pm1 = window->filesPage()->pm1();
+    EXPECT_TRUE(pm1->isVisible());
+    pm1->hide();
+}
+
+TEST_F(FileGridTest, DoubleClickTogglesAktivAndTag) {
+    doubleClick(Aktiv, 3);  // "JA" becomes "Ja"
+    EXPECT_EQ(program->files().cell(Aktiv, 3), "Ja");
+    doubleClick(Aktiv, 3);
+    EXPECT_EQ(program->files().cell(Aktiv, 3), "No");
+    doubleClick(Tag, 2);  // ">>>" becomes "Ja"
+    EXPECT_EQ(program->files().cell(Tag, 2), "Ja");
+    EXPECT_EQ(program->files().cell(Aktiv, 2), "No");
+}
+
+TEST_F(FileGridTest, DoubleClickOnQuelleOpensTheMenu) {
+    doubleClick(Quelle, 2);
+    QMenu* pm1 = window->filesPage()->pm1();
+    EXPECT_TRUE(pm1->isVisible());
+    EXPECT_TRUE(window->filesPage()->pm1Action(Pm1Item::EinfgenTag1)->isVisible());
+    pm1->hide();
+}
+
+TEST_F(FileGridTest, FtpPathEditorOpensOverTheCellWithTheSortedPresets) {
+    program->settings().m_ftp_pfad = {"wetter", "/images", "", "/a"};
+    doubleClick(FtpPfad, 3);
+    auto* combo = grid()->findChild<QComboBox*>("cb_ftp_pfad");
+    ASSERT_NE(combo, nullptr);
+    ASSERT_TRUE(combo->isVisible());
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+    EXPECT_EQ(items, (QStringList{"/", "/a", "/images", "/wetter"}));
+    EXPECT_EQ(combo->currentText(), "/x");
+    EXPECT_TRUE(combo->hasFocus() || combo->lineEdit()->hasFocus());
+    // Width of column 4 plus 4; unscrolled the editor covers the cell exactly.
+    EXPECT_EQ(combo->width(), program->files().columnWidth(FtpPfad) + 4);
+    const QRect cell = grid()->visualRect(at(FtpPfad, 3));
+    const QPoint cellInGrid = grid()->viewport()->mapTo(grid(), cell.topLeft());
+    EXPECT_EQ(combo->pos(), cellInGrid);
+    // The formula: widths of columns 0..3 and a pixel of grid line after each, plus 1.
+    EXPECT_EQ(combo->x(), 22 + 28 + 26 + 250 + 4 + 1);
+
+    // One typed character writes the text and closes the editor.
+    QTest::keyClick(combo->lineEdit(), Qt::Key_Y);
+    EXPECT_EQ(program->files().cell(FtpPfad, 3), "/xy");
+    EXPECT_FALSE(combo->isVisible());
+}
+
+TEST_F(FileGridTest, FtpPathEditorClosesOnAnotherSelection) {
+    doubleClick(FtpPfad, 1);
+    auto* combo = grid()->findChild<QComboBox*>("cb_ftp_pfad");
+    ASSERT_TRUE(combo->isVisible());
+    click(Msg, 2);
+    EXPECT_FALSE(combo->isVisible());
+    EXPECT_EQ(program->files().cell(FtpPfad, 1), "/web");
+}
+
+TEST_F(FileGridTest, TagEditorListsTheTagsWithoutTakingFocus) {
+    program->tags().cutTo(2);
+    program->tags().set(0, "[SYS_TIME]", "12:00");
+    program->tags().set(1, "[_CAM_1_LAST_FOTO_NAME]", "/cam/1.jpg");
+    click(Quelle, 4);
+    program->filesView().showCbTag();
+    window->filesPage()->syncEditors();
+    auto* combo = grid()->findChild<QComboBox*>("cb_tag");
+    ASSERT_TRUE(combo->isVisible());
+    EXPECT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->itemText(1), "[_CAM_1_LAST_FOTO_NAME]");
+    EXPECT_EQ(combo->currentText(), "/srv/d.txt");
+    EXPECT_FALSE(combo->hasFocus() || combo->lineEdit()->hasFocus());
+    combo->setCurrentIndex(1);
+    EXPECT_EQ(program->files().cell(Quelle, 4), "[_CAM_1_LAST_FOTO_NAME]");
+    EXPECT_FALSE(combo->isVisible());
+}
+
+TEST_F(FileGridTest, NewestFileEditorIsYellowAndWritesOnEnter) {
+    click(Quelle, 2);
+    program->filesView().showENeusteDatei();
+    window->filesPage()->syncEditors();
+    auto* edit = grid()->findChild<QLineEdit*>("e_neuste_datei");
+    ASSERT_TRUE(edit->isVisible());
+    EXPECT_EQ(edit->palette().color(QPalette::Base), QColor(255, 255, 0));
+    EXPECT_EQ(edit->text(), "/srv/b.jpg");
+    click(Msg, 4);  // a selection does not hide it; Enter writes the row current now
+    EXPECT_TRUE(edit->isVisible());
+    edit->setText("/srv/*.jpg");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(program->files().cell(Quelle, 4), "/srv/*.jpg");
+    EXPECT_FALSE(edit->isVisible());
+}
+
+TEST_F(FileGridTest, DraggingTheNrCellMovesTheRow) {
+    QHeaderView* rows = grid()->verticalHeader();
+    rows->moveSection(3, 0);  // row 4 dropped on row 1
+    EXPECT_EQ(program->files().cell(Quelle, 1), "/srv/d.txt");
+    EXPECT_EQ(program->files().cell(Quelle, 2), "/srv/a.html");
+    for (int r = 1; r <= 4; ++r) EXPECT_EQ(program->files().cell(Nr, r), std::to_string(r));
+    for (int v = 0; v < 4; ++v) EXPECT_EQ(rows->logicalIndex(v), v);  // the header shows the table's order
+    EXPECT_EQ(model()->data(at(Quelle, 1), Qt::DisplayRole).toString(), "/srv/d.txt");
+}
+
+TEST_F(FileGridTest, ColumnWidthsGoBothWays) {
+    grid()->horizontalHeader()->resizeSection(Quelle, 301);
+    EXPECT_EQ(program->files().columnWidth(Quelle), 300);
+    program->files().setColumnWidth(FtpPfad, 200);
+    program->files().setColumnWidth(Nr, 30);
+    window->filesPage()->applyColumnWidths();
+    EXPECT_EQ(grid()->columnWidth(FtpPfad), 201);
+    EXPECT_EQ(grid()->verticalHeader()->width(), 31);
+    EXPECT_EQ(grid()->rowHeight(0), kFileRowHeight + kFileGridLine);
+}
+
+TEST_F(FileGridTest, ShrinkingTheTableKeepsACurrentCellInside) {
+    click(Msg, 4);
+    program->files().setRowCount(2);
+    EXPECT_EQ(model()->rowCount(), 2);
+    EXPECT_EQ(program->filesView().currentCell(), (CurrentCell{Msg, 2}));
+    EXPECT_EQ(grid()->currentIndex(), at(Msg, 2));
+    program->files().setRowCount(0);
+    EXPECT_EQ(program->filesView().currentCell().row, 0);
+    EXPECT_FALSE(grid()->currentIndex().isValid());
+}
+
+}  // namespace
+}  // namespace velora::gui::test

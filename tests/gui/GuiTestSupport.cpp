@@ -1,0 +1,65 @@
+#include "GuiTestSupport.h"
+
+#include <QElapsedTimer>
+#include <cstdlib>
+
+#include "gui/Guarded.h"
+#include "platform/Locale.h"
+
+namespace velora::gui::test {
+
+QApplication& application() {
+    static QApplication* app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "test_gui";
+        static char* argv[] = {name, nullptr};
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+void GuiTest::SetUp() {
+    application();
+    std::string pattern = (std::filesystem::temp_directory_path() / "velora-gui-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir = pattern;
+    setErrorSink([this](const std::string& text) { errors.push_back(text); });
+}
+
+void GuiTest::TearDown() {
+    window.reset();
+    program.reset();
+    setErrorSink(nullptr);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+void GuiTest::makeWindow(const std::string& home) {
+    window.reset();
+    program.reset();
+    env = std::make_unique<FixedEnvironment>(
+        std::map<std::string, std::string>{{"temp", dir.string()}, {"COMPUTERNAME", "testpc"}, {"OS", "Linux"}},
+        home.empty() ? dir.string() : home);
+    program = std::make_unique<Program>(
+        Program::Services{*env, clock, Locale::german(), ui, (dir / "registry.sqlite3").string(), SystemInfo{}});
+    window = std::make_unique<MainWindow>(*program, ui);
+    window->endProcess = [this] { ++ended; };
+}
+
+void GuiTest::whenModalOpens(std::function<void(QWidget*)> action) {
+    auto* poll = new QTimer;
+    auto* clockStarted = new QElapsedTimer;
+    clockStarted->start();
+    QObject::connect(poll, &QTimer::timeout, [poll, clockStarted, action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && clockStarted->elapsed() < 5000) return;
+        poll->stop();
+        poll->deleteLater();
+        delete clockStarted;
+        if (modal) action(modal);
+    });
+    poll->start(10);
+}
+
+}  // namespace velora::gui::test

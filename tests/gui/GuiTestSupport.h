@@ -1,0 +1,50 @@
+#pragma once
+// A main window over a Program with a private registry file, a fixed environment in a
+// scratch folder, a hand-moved clock and the German formats, on Qt's offscreen
+// platform. Errors shown by the window are collected instead of blocking in a box.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui/MainWindow.h"
+#include "gui/QtUiHost.h"
+#include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "program/Program.h"
+
+namespace velora::gui::test {
+
+// The one QApplication of the test process, made on first use (gtest_main owns main).
+QApplication& application();
+
+class GuiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A fresh Program and window; `home` defaults to the scratch folder.
+    void makeWindow(const std::string& home = {});
+    template <class T>
+    T* find(const char* name) const {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+    // Runs `action` on the next modal widget that opens (a dialog or message box).
+    void whenModalOpens(std::function<void(QWidget*)> action);
+
+    std::filesystem::path dir;
+    std::unique_ptr<FixedEnvironment> env;
+    ManualClock clock;
+    QtUiHost ui;
+    std::unique_ptr<Program> program;
+    std::unique_ptr<MainWindow> window;
+    std::vector<std::string> errors;
+    int ended = 0;
+};
+
+}  // namespace velora::gui::test

@@ -1,0 +1,123 @@
+// The FTP session against a real server (pyftpdlib) on 127.0.0.1: on port 21 as the
+// program fixes it when the test may bind it, otherwise on a free port.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "integration/support/PyFtpServer.h"
+#include "platform/Errors.h"
+#include "platform/FileIo.h"
+#include "unit/ftp/SessionHarness.h"
+
+namespace velora::testing {
+namespace {
+
+class FtpSessionTest : public ::testing::Test {
+protected:
+    std::unique_ptr<PyFtpServer> server = PyFtpServer::onPort21OrFree();
+    SessionHarness h;
+
+    void SetUp() override {
+        h.settings.e_user_ziel = PyFtpServer::kWriteUser;
+        h.settings.ME_pwd_ziel = PyFtpServer::kPassword;
+        if (server->port() != 21) h.session.setServerPort(server->port());
+    }
+    void TearDown() override {
+        if (h.session.connected()) h.session.B_DisconnectClick();
+    }
+    std::string errorOf(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const Error& e) {
+            return e.what();
+        }
+        return "(no error)";
+    }
+    std::string onServer(const std::string& relative) { return fileio::readAll(server->pathOf(relative)); }
+};
+
+TEST_F(FtpSessionTest, ConnectLogsTheLoginAndTheSystem) {
+    h.session.B_connectClick();
+    ASSERT_TRUE(h.session.ftpOpen()) << h.lines().back();
+    EXPECT_TRUE(h.logged("Status --> Connecting to 127.0.0.1."));
+    EXPECT_TRUE(h.logged("Status --> Connection established"));
+    const auto lines = h.lines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 3], "ONLINE");
+    EXPECT_EQ(lines[lines.size() - 2], "UNIX Type: L8");
+    EXPECT_EQ(lines.back(), "TransferTimeout = 1000 msec.");
+    h.session.B_DisconnectClick();
+    EXPECT_FALSE(h.session.ftpOpen());
+    EXPECT_EQ(h.lines().back(), "Procedure --> Disconnect");
+}
+
+TEST_F(FtpSessionTest, PassiveAndActiveStoresArriveByteForByteAndOverwrite) {
+    for (bool passive : {true, false}) {
+        h.settings.cb_passiv = passive;
+        h.session.B_connectClick();
+        ASSERT_TRUE(h.session.ftpOpen()) << h.lines().back();
+        const std::string big = patterned(3 * 256 * 1024 + 17);
+        h.session.ChangeDir("/");
+        h.session.Put(h.writeFile("big.bin", big), "upload.bin");
+        EXPECT_EQ(onServer("upload.bin"), big) << (passive ? "passive" : "active");
+        // A second, shorter store replaces the file instead of appending to it.
+        h.session.Put(h.writeFile("small.bin", "kurz"), "upload.bin");
+        EXPECT_EQ(onServer("upload.bin"), "kurz") << (passive ? "passive" : "active");
+        // Empty files and empty remote names work too.
+        h.session.Put(h.writeFile("leer.txt", ""), "");
+        EXPECT_EQ(onServer("leer.txt"), "");
+        h.session.B_DisconnectClick();
+    }
+}
+
+TEST_F(FtpSessionTest, StoresIntoTheFolderChangedTo) {
+    std::filesystem::create_directory(server->pathOf("wetter"));
+    h.session.B_connectClick();
+    ASSERT_TRUE(h.session.ftpOpen());
+    h.session.ChangeDir("/wetter");
+    h.session.Put(h.writeFile("t.txt", "21,5 Grad"), "temp.txt");
+    EXPECT_EQ(onServer("wetter/temp.txt"), "21,5 Grad");
+    const std::string missing = errorOf([&] { h.session.ChangeDir("/fehlt"); });
+    EXPECT_EQ(missing.rfind("550 ", 0), 0u) << missing;
+    EXPECT_TRUE(h.session.connected());
+}
+
+TEST_F(FtpSessionTest, ReadOnlyUserIsRefusedTheStore) {
+    h.settings.e_user_ziel = PyFtpServer::kReadUser;
+    h.session.B_connectClick();
+    ASSERT_TRUE(h.session.ftpOpen());
+    for (bool passive : {true, false}) {
+        h.settings.cb_passiv = passive;
+        const std::string error = errorOf([&] { h.session.Put(h.writeFile("a.txt", "x"), "a.txt"); });
+        EXPECT_EQ(error.rfind("550 ", 0), 0u) << error;
+    }
+    EXPECT_FALSE(std::filesystem::exists(server->pathOf("a.txt")));
+    // The refused store leaves the connection usable.
+    EXPECT_NO_THROW(h.session.ChangeDir("/"));
+}
+
+TEST_F(FtpSessionTest, WrongPasswordIsLoggedWithTheServersText) {
+    h.settings.ME_pwd_ziel = "falsch";
+    h.session.B_connectClick();
+    EXPECT_FALSE(h.session.ftpOpen());
+    EXPECT_FALSE(h.session.connected());
+    EXPECT_EQ(h.lines().back().rfind("FTP_CONNECTED ERROR: Exception: 530 ", 0), 0u) << h.lines().back();
+    EXPECT_TRUE(h.logged("Status --> Disconnected."));
+}
+
+TEST_F(FtpSessionTest, ProxyWithoutUserReachesTheServerThroughOpen) {
+    h.settings.cb_proxy = true;
+    h.settings.E_Host = "127.0.0.1";
+    h.settings.E_User_name = "";
+    h.settings.E_ftp_Port = std::to_string(server->port());
+    h.session.setServerPort(21);   // the proxy path connects to the proxy port only
+    h.session.B_connectClick();
+    ASSERT_TRUE(h.session.ftpOpen()) << h.lines().back();
+    EXPECT_TRUE(h.logged("Use Proxy 127.0.0.1"));
+    EXPECT_TRUE(h.logged("Proxy Port " + std::to_string(server->port())));
+    h.session.Put(h.writeFile("p.txt", "über den Proxy"), "p.txt");
+    EXPECT_EQ(onServer("p.txt"), "über den Proxy");
+}
+
+}  // namespace
+}  // namespace velora::testing
