@@ -44,12 +44,6 @@ void printFileTable(const FileTable& files, std::ostream& out) {
 
 namespace {
 
-std::string upperAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 // The start-up sequence; an error in it is reported and ends the command.
 bool startUp(Program& program, std::ostream& err) {
     try {
@@ -66,7 +60,7 @@ bool startUp(Program& program, std::ostream& err) {
 std::vector<std::string> rowsNotExported(const FileTable& files) {
     std::vector<std::string> out;
     for (int r = 1; r <= files.rowCount(); ++r) {
-        if (upperAscii(files.cell(Aktiv, r)) != "JA") continue;
+        if (!runsAsJa(files.cell(Aktiv, r))) continue;
         const std::string msg = files.cell(Msg, r);
         if (msg == "Error" || msg == "NF" || msg == "IOERROR" || msg == "NEU")
             out.push_back("Zeile " + std::to_string(r) + ": " + msg + " " + files.cell(Quelle, r));

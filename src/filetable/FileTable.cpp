@@ -4,6 +4,12 @@
 
 namespace velora {
 
+bool runsAsJa(const std::string& text) {
+    if (text.size() != 2) return false;
+    auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    return up(text[0]) == 'J' && up(text[1]) == 'A';
+}
+
 namespace {
 
 constexpr std::array<const char*, kFileColumns> kCaptions{

@@ -28,6 +28,10 @@ inline constexpr int kFileColumns = 10;
 inline constexpr int kFileRowHeight = 18;
 inline constexpr int kFileGridLine = 1;
 
+// The runs' reading of a yes/no cell: "Ja" in any letter case (only a..z are folded).
+// The display and the double-click toggle compare with exactly "Ja" instead.
+bool runsAsJa(const std::string& text);
+
 struct CurrentCell {
     int column = 0;
     int row = 0;  // 0: no data row is current

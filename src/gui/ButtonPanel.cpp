@@ -33,6 +33,7 @@ QPushButton* ButtonPanel::button(const char* name) const {
 }
 
 void ButtonPanel::setColour(PanelColour colour) {
+    if (colour == shown_ && palette().isBrushSet(QPalette::Active, QPalette::Window)) return;
     shown_ = colour;
     QPalette p = palette();
     p.setColor(QPalette::Window, colour == PanelColour::Lime ? QColor(0, 255, 0)

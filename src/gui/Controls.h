@@ -10,8 +10,6 @@
 #include <QSpinBox>
 #include <string>
 
-class QLineEdit;
-
 namespace velora {
 class UiHost;
 }

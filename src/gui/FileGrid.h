@@ -34,6 +34,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void updateGeometries() override;
+    // Typing never jumps to a matching cell; only the "FTP Name" cell takes keys.
+    void keyboardSearch(const QString&) override {}
 
 private:
     void onSectionMoved(int logical, int oldVisual, int newVisual);

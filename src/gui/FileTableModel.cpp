@@ -1,9 +1,9 @@
 #include "gui/FileTableModel.h"
 
+#include <QApplication>
 #include <QBrush>
 #include <QColor>
 #include <QPalette>
-#include <QApplication>
 
 #include "filetable/FileTable.h"
 #include "filetable/FileTableView.h"

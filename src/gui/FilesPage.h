@@ -3,6 +3,8 @@
 // three editors laid over the current cell (cb_tag, cb_ftp_pfad, e_neuste_datei).
 #include <QWidget>
 #include <array>
+#include <string>
+#include <vector>
 
 #include "filetable/FileTableView.h"
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -30,6 +31,14 @@ QString qtPattern(QString pattern) {
         if (p == QLatin1String("*.*")) p = QStringLiteral("*");
     }
     return parts.join(QLatin1Char(' '));
+}
+
+// Some commands pass a file's whole path as the starting folder; the dialog then
+// starts in that file's folder instead of wherever it was last.
+QString startFolder(const std::string& initialFolder) {
+    const QFileInfo info(fromStd(initialFolder));
+    if (!info.exists() || info.isDir()) return info.filePath();
+    return info.absolutePath();
 }
 
 }  // namespace
@@ -94,7 +103,7 @@ std::vector<std::string> QtUiHost::pickFiles(const FileDialogRequest& request) {
     dialog->setWindowTitle(fromStd(request.title));
     dialog->setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog->setNameFilters(nameFilters(request.filter));
-    dialog->setDirectory(fromStd(request.initialFolder));
+    dialog->setDirectory(startFolder(request.initialFolder));
     dialog->selectFile(fromStd(request.fileName));
     std::vector<std::string> chosen;
     if (dialog->exec() != QDialog::Accepted) return chosen;

@@ -45,12 +45,6 @@ PreparationPass::PreparationPass(FileTable& files, TagTable& tags, TagBuilder& b
                                  TempFolder& temp, EventLog& log, UiHost& ui)
     : files_(files), tags_(tags), builder_(builder), mTemp_(M_temp), temp_(temp), log_(log), ui_(ui) {}
 
-bool PreparationPass::IsJa(const std::string& text) {
-    if (text.size() != 2) return false;
-    auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    return up(text[0]) == 'J' && up(text[1]) == 'A';
-}
-
 void PreparationPass::run() {
     log_.write("Einlesen");
     builder_.BuildTagTable();
@@ -62,7 +56,7 @@ void PreparationPass::run() {
         ui_.pumpEvents();
         files_.setCell(PsNeu, r, "?");
         files_.setCell(Msg, r, "?");
-        if (!IsJa(files_.cell(Aktiv, r))) continue;
+        if (!runsAsJa(files_.cell(Aktiv, r))) continue;
         const std::string source = files_.cell(Quelle, r);
         if (source.empty()) continue;
         std::string path = ResolveSourceTag(source, r);
@@ -147,7 +141,7 @@ void PreparationPass::ReplaceTagInView(std::string& text, const std::string& nam
 }
 
 void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
-    if (!IsJa(files_.cell(Tag, r))) return;
+    if (!runsAsJa(files_.cell(Tag, r))) return;
     log_.write("Ersetze alle Tags in Datei : " + path);
     // Every byte is kept, NUL bytes included: cutting there would upload a truncated file.
     std::string text = WithCrLf(fileio::readAll(path));
@@ -196,7 +190,7 @@ std::string PreparationPass::copyTarget(const std::string& source, int r) {
 }
 
 void PreparationPass::ChecksumSourceFile(const std::string& path, int r) {
-    if (IsJa(files_.cell(Tag, r))) return;
+    if (runsAsJa(files_.cell(Tag, r))) return;
     const std::int32_t cs = FileChecksum(path);
     if (cs == -1) {
         log_.write("IORESULT <> 0 -> " + path);

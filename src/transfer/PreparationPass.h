@@ -38,8 +38,6 @@ public:
     static void ReplaceTagInView(std::string& text, const std::string& name, const std::string& value);
     // Every line break (CR LF, lone CR, lone LF) as CR LF; all other bytes as they are.
     static std::string WithCrLf(const std::string& bytes);
-    // The yes/no switches of a pass: upper-cased (a to z only), exactly "JA".
-    static bool IsJa(const std::string& text);
 
 private:
     std::string copyTarget(const std::string& source, int r);

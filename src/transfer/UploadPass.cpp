@@ -18,12 +18,6 @@ std::int32_t add32(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
 }
 
-bool upperIsJa(const std::string& text) {
-    if (text.size() != 2) return false;
-    auto up = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
-    return up(text[0]) == 'J' && up(text[1]) == 'A';
-}
-
 }  // namespace
 
 std::int64_t elapsedSinceTimeOfDay(const DateTime& start, const DateTime& end) {
@@ -36,7 +30,7 @@ UploadPass::UploadPass(FileTable& files, FtpOperations& ftp, UploadStatistics& s
     : files_(files), ftp_(ftp), stats_(stats), temp_(temp), log_(log), clock_(clock), locale_(locale) {}
 
 bool UploadPass::isDue(int row) const {
-    return upperIsJa(files_.cell(Aktiv, row)) && files_.cell(Msg, row) == "NEU";
+    return runsAsJa(files_.cell(Aktiv, row)) && files_.cell(Msg, row) == "NEU";
 }
 
 void UploadPass::B_versendenClick() {

@@ -176,6 +176,33 @@ TEST_F(FileGridTest, FtpPathEditorClosesOnAnotherSelection) {
     EXPECT_EQ(program->files().cell(FtpPfad, 1), "/web");
 }
 
+TEST_F(FileGridTest, FtpPathEditorClosesWhenItLosesTheFocus) {
+    doubleClick(FtpPfad, 2);
+    auto* combo = grid()->findChild<QComboBox*>("cb_ftp_pfad");
+    ASSERT_TRUE(combo->isVisible());
+    grid()->setFocus(Qt::MouseFocusReason);
+    EXPECT_FALSE(combo->isVisible());
+    EXPECT_FALSE(program->filesView().cbFtpPfadVisible());
+    EXPECT_EQ(program->files().cell(FtpPfad, 2), "");
+}
+
+TEST_F(FileGridTest, TypingIntoTheFtpNameCellStoresTheText) {
+    click(FtpName, 2);
+    QTest::keyClick(grid(), Qt::Key_N);  // the first key opens the editor with itself
+    auto* editor = grid()->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, "eu.jpg");
+    EXPECT_EQ(editor->text(), "neu.jpg");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();  // the delegate commits through a queued call
+    EXPECT_EQ(program->files().cell(FtpName, 2), "neu.jpg");
+    // Any other column ignores typing.
+    click(Quelle, 2);
+    QTest::keyClicks(grid(), "[T");  // "[TAG]" below must not become current
+    EXPECT_EQ(program->files().cell(Quelle, 2), "/srv/b.jpg");
+    EXPECT_EQ(program->filesView().currentCell(), (CurrentCell{Quelle, 2}));
+}
+
 TEST_F(FileGridTest, TagEditorListsTheTagsWithoutTakingFocus) {
     program->tags().cutTo(2);
     program->tags().set(0, "[SYS_TIME]", "12:00");
@@ -218,6 +245,20 @@ TEST_F(FileGridTest, DraggingTheNrCellMovesTheRow) {
     for (int r = 1; r <= 4; ++r) EXPECT_EQ(program->files().cell(Nr, r), std::to_string(r));
     for (int v = 0; v < 4; ++v) EXPECT_EQ(rows->logicalIndex(v), v);  // the header shows the table's order
     EXPECT_EQ(model()->data(at(Quelle, 1), Qt::DisplayRole).toString(), "/srv/d.txt");
+}
+
+TEST_F(FileGridTest, MouseDragOnTheNrCellMovesTheRow) {
+    QHeaderView* rows = grid()->verticalHeader();
+    const int x = rows->width() / 2;
+    const auto middleOf = [rows](int qtRow) { return rows->sectionViewportPosition(qtRow) + rows->sectionSize(qtRow) / 2; };
+    QTest::mousePress(rows->viewport(), Qt::LeftButton, {}, {x, middleOf(0)});
+    for (int y = middleOf(0); y <= middleOf(2) + 4; y += 3) QTest::mouseMove(rows->viewport(), {x, y});
+    QTest::mouseRelease(rows->viewport(), Qt::LeftButton, {}, {x, middleOf(2) + 4});
+    // Row 1 dropped on row 3: rows 2 and 3 move up by one.
+    EXPECT_EQ(program->files().cell(Quelle, 1), "/srv/b.jpg");
+    EXPECT_EQ(program->files().cell(Quelle, 2), "[TAG]");
+    EXPECT_EQ(program->files().cell(Quelle, 3), "/srv/a.html");
+    EXPECT_EQ(program->filesView().currentCell(), (CurrentCell{}));  // the header never selects
 }
 
 TEST_F(FileGridTest, ColumnWidthsGoBothWays) {

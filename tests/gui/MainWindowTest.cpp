@@ -1,5 +1,7 @@
 // The window's frame: pages, menus, the button panel, the status bar, start-up and end.
+#include <QCheckBox>
 #include <QLabel>
+#include <QSystemTrayIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -229,6 +231,33 @@ TEST_F(MainWindowTest, StartUpErrorIsShownAndTheRestIsSkipped) {
     EXPECT_EQ(window->windowTitle(), "VELORA");
     window->show();
     EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, AktivSwitchRefreshesTheStatusAtOnce) {
+    window->startUp();
+    auto* aktiv = find<QCheckBox>("cb_activ");
+    aktiv->setChecked(true);
+    EXPECT_TRUE(program->settings().cb_activ);
+    EXPECT_EQ(find<QLabel>("StatusPanel0")->text(), "Timer ON");
+    aktiv->setChecked(false);
+    EXPECT_EQ(find<QLabel>("StatusPanel0")->text(), "Timer OFF");
+}
+
+TEST_F(MainWindowTest, HideLeavesAWayBack) {
+    window->show();
+    QApplication::processEvents();
+    find<QPushButton>("B_hide")->click();
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_TRUE(window->trayIcon()->isVisible());
+    } else {
+        // Without a tray the window only minimises, so it can still be found.
+        EXPECT_TRUE(window->isMinimized());
+    }
+    window->FormView1Click();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_FALSE(window->trayIcon()->isVisible());
 }
 
 TEST_F(MainWindowTest, TimerTickShowsTheSecond) {

@@ -120,12 +120,40 @@ TEST_F(MirrorsTest, PickFilesReturnsEveryChosenFile) {
         EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
         EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
         dialog->selectFile("\"p.jpg\" \"r.gif\"");
-        static_cast<QDialog*>(dialog)->accept();
+        // done() rather than accept(): accept() may stop to warn while the folder is still being read.
+        static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
     });
     const auto chosen = ui.pickFiles(req);
     ASSERT_EQ(chosen.size(), 2u);
     EXPECT_EQ(chosen[0], (dir / "p.jpg").string());
     EXPECT_EQ(chosen[1], (dir / "r.gif").string());
+}
+
+TEST_F(MirrorsTest, MessagesCarryTheProgramsTitle) {
+    QString title, text;
+    whenModalOpens([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        box->accept();
+    });
+    ui.showMessage("Ping geht nicht mit Proxy.");
+    EXPECT_EQ(title, "VELORA");
+    EXPECT_EQ(text, "Ping geht nicht mit Proxy.");
+}
+
+TEST_F(MirrorsTest, AFilePathAsStartFolderOpensItsFolder) {
+    std::filesystem::create_directory(dir / "bilder");
+    const auto picture = dir / "bilder" / "x.jpg";
+    std::ofstream(picture) << "x";
+    QString folder;
+    whenModalOpens([&](QWidget* modal) {
+        folder = static_cast<QFileDialog*>(modal)->directory().absolutePath();
+        static_cast<QDialog*>(modal)->reject();
+    });
+    EXPECT_TRUE(ui.pickFiles({"Neuste Datei", picture.string(), "x.jpg", "*.*", false}).empty());
+    EXPECT_EQ(folder, QString::fromStdString((dir / "bilder").string()));
 }
 
 TEST_F(MirrorsTest, ConfirmIsTrueOnlyForJa) {

@@ -146,3 +146,8 @@ TEST(FileTable, ListenerHearsCellAndStructureChanges) {
 
 }  // namespace
 }  // namespace velora
+
+TEST(RunsAsJaTest, AnyLetterCaseOfJaCountsAndNothingElse) {
+    for (const char* yes : {"Ja", "ja", "JA", "jA"}) EXPECT_TRUE(velora::runsAsJa(yes)) << yes;
+    for (const char* no : {"", "No", "Yes", "Ja ", " Ja", ">>>", "J", "Jaa"}) EXPECT_FALSE(velora::runsAsJa(no)) << no;
+}
