@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <sstream>
 
@@ -7,6 +6,7 @@
 #include "filetable/FileTable.h"
 #include "platform/Registry.h"
 #include "settings/SettingsStore.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 using namespace velora;
@@ -17,15 +17,12 @@ namespace {
 // store and scratch folder for each test.
 struct CliFixture : ::testing::Test {
     test::TempDir home;
+    test::ScopedEnv homeVar{"HOME", home.path().c_str()};
+    test::ScopedEnv tempVar{"TEMP", home.path().c_str()};
+    test::ScopedEnv ownTempVar{"temp", nullptr};
+    test::ScopedEnv registryVar{"VELORA_REGISTRY", home.file("registry.sqlite3").c_str()};
+    test::ScopedEnv computerVar{"COMPUTERNAME", "CLIHOST"};
     std::ostringstream out, err;
-
-    void SetUp() override {
-        setenv("HOME", home.path().c_str(), 1);
-        setenv("TEMP", home.path().c_str(), 1);
-        unsetenv("temp");
-        setenv("VELORA_REGISTRY", home.file("registry.sqlite3").c_str(), 1);
-        setenv("COMPUTERNAME", "CLIHOST", 1);
-    }
     int run(std::vector<std::string> args) { return cli::main(args, out, err); }
 
     // Writes a store with the given rows (Aktiv, TAG, Quelle) as a saved configuration.
@@ -67,7 +64,7 @@ TEST_F(CliFixture, NoOrUnknownCommandIsAnErrorWithUsage) {
 }
 
 TEST_F(CliFixture, PreparePrintsHeaderAndOneTabSeparatedLinePerRow) {
-    test::writeFileBytes(home.file("a.txt"), "hello");
+    home.write("a.txt", "hello");
     storeRows({{"Ja", "No", home.file("a.txt")}, {"Ja", "No", home.file("missing.txt")}, {"No", "No", "x"}});
     ASSERT_EQ(run({"prepare"}), 0) << err.str();
     std::vector<std::string> table;
@@ -85,16 +82,16 @@ TEST_F(CliFixture, PreparePrintsHeaderAndOneTabSeparatedLinePerRow) {
 
 TEST_F(CliFixture, PrepareEndedByAnErrorExitsNonZeroWithItsText) {
     storeRows({{"Ja", "Ja", home.file("a.txt")}});
-    test::writeFileBytes(home.file("a.txt"), "[SYS_DATE]");
+    home.write("a.txt", "[SYS_DATE]");
     // The scratch folder cannot be made: its parent is a file.
-    test::writeFileBytes(home.file("notafolder"), "x");
-    setenv("TEMP", home.file("notafolder").c_str(), 1);
+    home.write("notafolder", "x");
+    test::ScopedEnv unusableTemp("TEMP", home.file("notafolder").c_str());
     EXPECT_EQ(run({"prepare"}), cli::kFailed);
     EXPECT_FALSE(err.str().empty());
 }
 
 TEST_F(CliFixture, StartUpErrorIsReportedOnStandardError) {
-    test::writeFileBytes(home.file("registry.sqlite3"), "garbage, not a store");
+    home.write("registry.sqlite3", "garbage, not a store");
     EXPECT_EQ(run({"prepare"}), cli::kFailed);
     EXPECT_NE(err.str().find(home.file("registry.sqlite3")), std::string::npos) << err.str();
 }

@@ -39,6 +39,8 @@ protected:
 
     std::filesystem::path dir;
     std::unique_ptr<FixedEnvironment> env;
+    // What the registry file answers for the machine keys (empty unless a test fills it).
+    SystemInfo systemInfo;
     ManualClock clock;
     QtUiHost ui;
     std::unique_ptr<Program> program;

@@ -7,10 +7,13 @@
 #include "integration/support/PyFtpServer.h"
 #include "platform/Errors.h"
 #include "platform/FileIo.h"
+#include "support/ErrorOf.h"
 #include "unit/ftp/SessionHarness.h"
 
 namespace velora::testing {
 namespace {
+
+using test::errorOf;
 
 class FtpSessionTest : public ::testing::Test {
 protected:
@@ -25,46 +28,38 @@ protected:
     void TearDown() override {
         if (h.session.connected()) h.session.B_DisconnectClick();
     }
-    std::string errorOf(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const Error& e) {
-            return e.what();
-        }
-        return "(no error)";
-    }
     std::string onServer(const std::string& relative) { return fileio::readAll(server->pathOf(relative)); }
 };
 
 TEST_F(FtpSessionTest, ConnectLogsTheLoginAndTheSystem) {
     h.session.B_connectClick();
-    ASSERT_TRUE(h.session.ftpOpen()) << h.lines().back();
+    ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
     EXPECT_TRUE(h.logged("Status --> Connecting to 127.0.0.1."));
     EXPECT_TRUE(h.logged("Status --> Connection established"));
-    const auto lines = h.lines();
+    const auto lines = h.lines;
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[lines.size() - 3], "ONLINE");
     EXPECT_EQ(lines[lines.size() - 2], "UNIX Type: L8");
     EXPECT_EQ(lines.back(), "TransferTimeout = 1000 msec.");
     h.session.B_DisconnectClick();
     EXPECT_FALSE(h.session.ftpOpen());
-    EXPECT_EQ(h.lines().back(), "Procedure --> Disconnect");
+    EXPECT_EQ(h.lines.back(), "Procedure --> Disconnect");
 }
 
 TEST_F(FtpSessionTest, PassiveAndActiveStoresArriveByteForByteAndOverwrite) {
     for (bool passive : {true, false}) {
         h.settings.cb_passiv = passive;
         h.session.B_connectClick();
-        ASSERT_TRUE(h.session.ftpOpen()) << h.lines().back();
+        ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
         const std::string big = patterned(3 * 256 * 1024 + 17);
         h.session.ChangeDir("/");
-        h.session.Put(h.writeFile("big.bin", big), "upload.bin");
+        h.session.Put(h.dir.write("big.bin", big), "upload.bin");
         EXPECT_EQ(onServer("upload.bin"), big) << (passive ? "passive" : "active");
         // A second, shorter store replaces the file instead of appending to it.
-        h.session.Put(h.writeFile("small.bin", "kurz"), "upload.bin");
+        h.session.Put(h.dir.write("small.bin", "kurz"), "upload.bin");
         EXPECT_EQ(onServer("upload.bin"), "kurz") << (passive ? "passive" : "active");
         // Empty files and empty remote names work too.
-        h.session.Put(h.writeFile("leer.txt", ""), "");
+        h.session.Put(h.dir.write("leer.txt", ""), "");
         EXPECT_EQ(onServer("leer.txt"), "");
         h.session.B_DisconnectClick();
     }
@@ -75,7 +70,7 @@ TEST_F(FtpSessionTest, StoresIntoTheFolderChangedTo) {
     h.session.B_connectClick();
     ASSERT_TRUE(h.session.ftpOpen());
     h.session.ChangeDir("/wetter");
-    h.session.Put(h.writeFile("t.txt", "21,5 Grad"), "temp.txt");
+    h.session.Put(h.dir.write("t.txt", "21,5 Grad"), "temp.txt");
     EXPECT_EQ(onServer("wetter/temp.txt"), "21,5 Grad");
     const std::string missing = errorOf([&] { h.session.ChangeDir("/fehlt"); });
     EXPECT_EQ(missing.rfind("550 ", 0), 0u) << missing;
@@ -88,7 +83,7 @@ TEST_F(FtpSessionTest, ReadOnlyUserIsRefusedTheStore) {
     ASSERT_TRUE(h.session.ftpOpen());
     for (bool passive : {true, false}) {
         h.settings.cb_passiv = passive;
-        const std::string error = errorOf([&] { h.session.Put(h.writeFile("a.txt", "x"), "a.txt"); });
+        const std::string error = errorOf([&] { h.session.Put(h.dir.write("a.txt", "x"), "a.txt"); });
         EXPECT_EQ(error.rfind("550 ", 0), 0u) << error;
     }
     EXPECT_FALSE(std::filesystem::exists(server->pathOf("a.txt")));
@@ -101,21 +96,19 @@ TEST_F(FtpSessionTest, WrongPasswordIsLoggedWithTheServersText) {
     h.session.B_connectClick();
     EXPECT_FALSE(h.session.ftpOpen());
     EXPECT_FALSE(h.session.connected());
-    EXPECT_EQ(h.lines().back().rfind("FTP_CONNECTED ERROR: Exception: 530 ", 0), 0u) << h.lines().back();
+    EXPECT_EQ(h.lines.back().rfind("FTP_CONNECTED ERROR: Exception: 530 ", 0), 0u) << h.lines.back();
     EXPECT_TRUE(h.logged("Status --> Disconnected."));
 }
 
 TEST_F(FtpSessionTest, ProxyWithoutUserReachesTheServerThroughOpen) {
-    h.settings.cb_proxy = true;
-    h.settings.E_Host = "127.0.0.1";
+    h.useProxy(server->port());
     h.settings.E_User_name = "";
-    h.settings.E_ftp_Port = std::to_string(server->port());
     h.session.setServerPort(21);   // the proxy path connects to the proxy port only
     h.session.B_connectClick();
-    ASSERT_TRUE(h.session.ftpOpen()) << h.lines().back();
+    ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
     EXPECT_TRUE(h.logged("Use Proxy 127.0.0.1"));
     EXPECT_TRUE(h.logged("Proxy Port " + std::to_string(server->port())));
-    h.session.Put(h.writeFile("p.txt", "über den Proxy"), "p.txt");
+    h.session.Put(h.dir.write("p.txt", "über den Proxy"), "p.txt");
     EXPECT_EQ(onServer("p.txt"), "über den Proxy");
 }
 

@@ -47,8 +47,8 @@ protected:
 TEST_F(RunCycleFtpTest, ChangedFilesArriveInTheirFoldersAndTheRunIsRecorded) {
     const std::string page("<html>\r\n\0\xff binary\n</html>", 25);
     const std::string values = "Datum;Wert\r\n08.12.2026;17,5\r\n";
-    const int r1 = w.addRow(w.source("page.htm", page), "/web", "index.html");
-    const int r2 = w.addRow(w.source("values.csv", values), "/data", "werte.csv");
+    const int r1 = w.addRow(w.dir.write("page.htm", page), "/web", "index.html");
+    const int r2 = w.addRow(w.dir.write("values.csv", values), "/data", "werte.csv");
 
     w.cycle.B_StartClick();
 
@@ -83,8 +83,8 @@ TEST_F(RunCycleFtpTest, ChangedFilesArriveInTheirFoldersAndTheRunIsRecorded) {
 // goes out in the next run with write access.
 TEST_F(RunCycleFtpTest, RefusedStoresAreErrorsAndAreRetriedByTheNextRun) {
     login(PyFtpServer::kReadUser);
-    const int r1 = w.addRow(w.source("a.txt", "alpha"), "/web", "a.txt");
-    const int r2 = w.addRow(w.source("b.txt", "beta"), "/data", "b.txt");
+    const int r1 = w.addRow(w.dir.write("a.txt", "alpha"), "/web", "a.txt");
+    const int r2 = w.addRow(w.dir.write("b.txt", "beta"), "/data", "b.txt");
 
     w.cycle.B_StartClick();
 
@@ -110,8 +110,8 @@ TEST_F(RunCycleFtpTest, RefusedStoresAreErrorsAndAreRetriedByTheNextRun) {
 }
 
 TEST_F(RunCycleFtpTest, MissingFolderIsAnErrorAndAnEmptyNameArrivesAsTheTransferCopy) {
-    const int missing = w.addRow(w.source("m.txt", "m"), "/nowhere", "m.txt");
-    const int nameless = w.addRow(w.source("n.txt", "nameless"), "/data", "");
+    const int missing = w.addRow(w.dir.write("m.txt", "m"), "/nowhere", "m.txt");
+    const int nameless = w.addRow(w.dir.write("n.txt", "nameless"), "/data", "");
 
     w.cycle.B_StartClick();
 
@@ -125,8 +125,8 @@ TEST_F(RunCycleFtpTest, MissingFolderIsAnErrorAndAnEmptyNameArrivesAsTheTransfer
 // A failure nobody catches (the transfer log cannot be written) ends the run where it
 // happens: connected, in_work still set, counters unsaved, until the manual reset.
 TEST_F(RunCycleFtpTest, UncaughtTransferLogFailureLeavesTheRunHangingUntilLabel12Click) {
-    w.settings.e_Transfer_Log = w.dir / "no-such-folder/Transfer_Log.csv";
-    w.addRow(w.source("a.txt", "alpha"), "/web", "a.txt");
+    w.settings.e_Transfer_Log = w.dir.file("no-such-folder/Transfer_Log.csv");
+    w.addRow(w.dir.write("a.txt", "alpha"), "/web", "a.txt");
 
     EXPECT_THROW(w.cycle.B_StartClick(), IoError);
 
@@ -148,7 +148,7 @@ TEST_F(RunCycleFtpTest, UncaughtTransferLogFailureLeavesTheRunHangingUntilLabel1
 }
 
 TEST_F(RunCycleFtpTest, VersendenWithoutAConnectionMarksEveryDueRowError) {
-    const int r = w.addRow(w.source("a.txt", "alpha"), "/web", "a.txt");
+    const int r = w.addRow(w.dir.write("a.txt", "alpha"), "/web", "a.txt");
     w.preparation.run();
     ASSERT_EQ(w.files.cell(Msg, r), "NEU");
 

@@ -7,22 +7,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
-#include <vector>
 
 namespace velora::testing {
 namespace {
 
 constexpr int kStartupWaitMs = 10000;
-
-std::string makeTempHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velora-ftpd-XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) throw std::runtime_error("PyFtpServer: mkdtemp failed");
-    return std::string(buf.data());
-}
 
 // Reads the first line the server prints (its port), or gives up when the child ends
 // or the wait runs out.
@@ -41,7 +31,7 @@ std::string readFirstLine(int fd) {
 
 }  // namespace
 
-PyFtpServer::PyFtpServer(int port) : home_(makeTempHome()) {
+PyFtpServer::PyFtpServer(int port) {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("PyFtpServer: pipe failed");
     const std::string script = std::string(VELORA_SOURCE_DIR) + "/tests/integration/support/pyftpd_server.py";
@@ -49,14 +39,13 @@ PyFtpServer::PyFtpServer(int port) : home_(makeTempHome()) {
     pid_ = fork();
     if (pid_ == 0) {
         dup2(out[1], STDOUT_FILENO);
-        execl("/usr/bin/python3", "python3", script.c_str(), home_.c_str(), portText.c_str(),
+        execl("/usr/bin/python3", "python3", script.c_str(), home_.path().c_str(), portText.c_str(),
               static_cast<char*>(nullptr));
         _exit(127);
     }
     close(out[1]);
     if (pid_ < 0) {
         close(out[0]);
-        std::filesystem::remove_all(home_);
         throw std::runtime_error("PyFtpServer: fork failed");
     }
     const std::string first = readFirstLine(out[0]);
@@ -77,8 +66,6 @@ void PyFtpServer::stop() {
         waitpid(pid_, &status, 0);
         pid_ = -1;
     }
-    std::error_code ec;
-    if (!home_.empty()) std::filesystem::remove_all(home_, ec);
 }
 
 std::unique_ptr<PyFtpServer> PyFtpServer::onPort21OrFree() {
@@ -89,6 +76,6 @@ std::unique_ptr<PyFtpServer> PyFtpServer::onPort21OrFree() {
     }
 }
 
-std::string PyFtpServer::pathOf(const std::string& relative) const { return home_ + "/" + relative; }
+std::string PyFtpServer::pathOf(const std::string& relative) const { return home_.file(relative); }
 
 }  // namespace velora::testing

@@ -6,6 +6,8 @@
 #include <string>
 #include <sys/types.h>
 
+#include "support/TempDir.h"
+
 namespace velora::testing {
 
 class PyFtpServer {
@@ -26,14 +28,14 @@ public:
 
     int port() const { return port_; }
     // The server's root folder, a fresh temporary folder.
-    const std::string& home() const { return home_; }
+    const std::string& home() const { return home_.path(); }
     // home() + "/" + relative
     std::string pathOf(const std::string& relative) const;
 
 private:
     void stop();
 
-    std::string home_;
+    test::TempDir home_;
     pid_t pid_ = -1;
     int port_ = 0;
 };

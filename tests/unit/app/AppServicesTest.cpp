@@ -5,19 +5,14 @@
 #include "app/EventLog.h"
 #include "app/TempFolder.h"
 #include "app/TextView.h"
+#include "support/LogHarness.h"
 #include "support/TempDir.h"
 
 using namespace velora;
 
 namespace {
 
-struct TempFolderFixture : ::testing::Test {
-    test::TempDir dir;
-    TextView view;
-    QuietUiHost ui;
-    ManualClock clock;
-    Locale locale = Locale::german();
-    EventLog log{view, ui, clock, locale, {[this] { return dir.file("log.txt"); }, [] { return "600"; }}};
+struct TempFolderFixture : ::testing::Test, test::LogHarness {
     FixedEnvironment env{{{"temp", dir.path()}}};
     TempFolder temp{env, log};
 };

@@ -3,6 +3,8 @@
 
 #include "app/EventLog.h"
 #include "platform/Errors.h"
+#include "support/ErrorOf.h"
+#include "support/LogHarness.h"
 #include "support/TempDir.h"
 
 using namespace velora;
@@ -10,16 +12,8 @@ using velora::test::readFileBytes;
 
 namespace {
 
-struct LogFixture : ::testing::Test {
-    test::TempDir dir;
-    TextView view;
-    QuietUiHost ui;
-    ManualClock clock{DateTime{2026, 12, 8, 14, 5, 9, 0, 3}};
-    Locale locale = Locale::german();
-    std::string fileName = dir.file("VELORA.Log");
-    std::string limit = "600";
-    EventLog log{view, ui, clock, locale, {[this] { return fileName; }, [this] { return limit; }}};
-};
+// Limit "600", file VELORA.Log in a scratch folder, clock at 08.12.2026 14:05:09.
+struct LogFixture : ::testing::Test, test::LogHarness {};
 
 }  // namespace
 
@@ -27,12 +21,12 @@ TEST_F(LogFixture, LineHasDateTimeAndTextInViewAndFileWithCrLf) {
     log.write("Programm -> RUN");
     ASSERT_EQ(view.lineCount(), 1u);
     EXPECT_EQ(view.line(0), "08.12.2026 14:05:09 Programm -> RUN");
-    EXPECT_EQ(readFileBytes(fileName), "08.12.2026 14:05:09 Programm -> RUN\r\n");
+    EXPECT_EQ(readFileBytes(logFile), "08.12.2026 14:05:09 Programm -> RUN\r\n");
 }
 
 TEST_F(LogFixture, EmptyTextIsLoggedUnchanged) {
     log.write("");
-    EXPECT_EQ(readFileBytes(fileName), "08.12.2026 14:05:09 \r\n");
+    EXPECT_EQ(readFileBytes(logFile), "08.12.2026 14:05:09 \r\n");
 }
 
 TEST_F(LogFixture, ViewStopsAtLimitPlusOneWhileFileKeepsEveryLine) {
@@ -40,7 +34,7 @@ TEST_F(LogFixture, ViewStopsAtLimitPlusOneWhileFileKeepsEveryLine) {
     EXPECT_EQ(view.lineCount(), 601u);
     EXPECT_EQ(view.line(0), "08.12.2026 14:05:09 line 99");
     EXPECT_EQ(view.line(600), "08.12.2026 14:05:09 line 699");
-    const std::string file = readFileBytes(fileName);
+    const std::string file = readFileBytes(logFile);
     std::size_t lines = 0;
     for (std::size_t p = file.find("\r\n"); p != std::string::npos; p = file.find("\r\n", p + 2)) ++lines;
     EXPECT_EQ(lines, 700u);
@@ -82,24 +76,19 @@ TEST_F(LogFixture, NestedCallIsSecondInViewButFirstInFile) {
     ASSERT_EQ(view.lineCount(), 2u);
     EXPECT_EQ(view.line(0), "08.12.2026 14:05:09 outer");
     EXPECT_EQ(view.line(1), "08.12.2026 14:05:09 inner");
-    EXPECT_EQ(readFileBytes(fileName), "08.12.2026 14:05:09 inner\r\n08.12.2026 14:05:09 outer\r\n");
+    EXPECT_EQ(readFileBytes(logFile), "08.12.2026 14:05:09 inner\r\n08.12.2026 14:05:09 outer\r\n");
 }
 
 TEST_F(LogFixture, PendingEventsRunBeforeTheFileIsWritten) {
     std::string seenAtPump = "unset";
-    ui.onPump = [&] { seenAtPump = readFileBytes(fileName); };
+    ui.onPump = [&] { seenAtPump = readFileBytes(logFile); };
     log.write("a");
     EXPECT_EQ(seenAtPump, "");
 }
 
 TEST_F(LogFixture, MissingFolderRaisesAfterTheLineIsShown) {
-    fileName = dir.file("missing/VELORA.Log");
-    try {
-        log.write("lost");
-        FAIL() << "no error";
-    } catch (const IoError& e) {
-        EXPECT_STREQ(e.what(), "Datei nicht gefunden");
-    }
+    logFile = dir.file("missing/VELORA.Log");
+    EXPECT_EQ(test::errorOf<IoError>([&] { log.write("lost"); }), "Datei nicht gefunden");
     ASSERT_EQ(view.lineCount(), 1u);
     EXPECT_EQ(view.line(0), "08.12.2026 14:05:09 lost");
     struct stat st;
@@ -107,22 +96,22 @@ TEST_F(LogFixture, MissingFolderRaisesAfterTheLineIsShown) {
 }
 
 TEST_F(LogFixture, ExistingFileIsAppendedNeverTruncated) {
-    test::writeFileBytes(fileName, "old line\r\n");
+    test::writeFileBytes(logFile, "old line\r\n");
     log.write("new");
-    EXPECT_EQ(readFileBytes(fileName), "old line\r\n08.12.2026 14:05:09 new\r\n");
+    EXPECT_EQ(readFileBytes(logFile), "old line\r\n08.12.2026 14:05:09 new\r\n");
 }
 
 TEST_F(LogFixture, ChangedFileNameTakesEffectWithTheNextLine) {
     log.write("one");
-    const std::string first = fileName;
-    fileName = dir.file("other.log");
+    const std::string first = logFile;
+    logFile = dir.file("other.log");
     log.write("two");
     EXPECT_EQ(readFileBytes(first), "08.12.2026 14:05:09 one\r\n");
-    EXPECT_EQ(readFileBytes(fileName), "08.12.2026 14:05:09 two\r\n");
+    EXPECT_EQ(readFileBytes(logFile), "08.12.2026 14:05:09 two\r\n");
 }
 
 TEST_F(LogFixture, FolderAsLogFileIsAnIoErrorWithTheProgramsText) {
-    fileName = dir.path();
+    logFile = dir.path();
     EXPECT_THROW(log.write("x"), IoError);
     EXPECT_EQ(view.lineCount(), 1u);
 }

@@ -91,4 +91,17 @@ private:
     std::thread thread_;
 };
 
+// The greeting and a login without password (OPEN refused, USER accepted, FEAT
+// answered with `feat`, TYPE and SYST), then the steps `after`.
+inline std::vector<FakeStep> withLogin(std::vector<FakeStep> after, const std::string& feat = "211 none\r\n") {
+    std::vector<FakeStep> script = {{"", send("220 fake ready\r\n")},
+                                    {"OPEN", send("500 unknown\r\n")},
+                                    {"USER", send("230 ok\r\n")},
+                                    {"FEAT", send(feat)},
+                                    {"TYPE", send("200 ok\r\n")},
+                                    {"SYST", send("215 UNIX\r\n")}};
+    script.insert(script.end(), after.begin(), after.end());
+    return script;
+}
+
 }  // namespace velora::testing

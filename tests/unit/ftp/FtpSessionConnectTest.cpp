@@ -5,7 +5,7 @@
 
 #include "FakeFtpServer.h"
 #include "SessionHarness.h"
-#include "platform/TcpSocket.h"
+#include "support/LoopbackPort.h"
 
 namespace velora::testing {
 namespace {
@@ -56,7 +56,7 @@ TEST(FtpSessionConnect, DirectLoginSendsExactlyTheseLinesAndLogsEveryStep) {
                                       "SYST",                     // "SYST\r\n"
                                       "QUIT"}));                  // "QUIT\r\n"
     EXPECT_EQ(server.mismatch(), "");
-    EXPECT_EQ(h.lines(), concat(Lines{"Procedure --> Connect", "Host 127.0.0.1", "User anna", "Host 127.0.0.1",
+    EXPECT_EQ(h.lines, concat(Lines{"Procedure --> Connect", "Host 127.0.0.1", "User anna", "Host 127.0.0.1",
                                       "Status --> Connecting to 127.0.0.1.", "Status --> Connected.",
                                       "Status --> Connection established", "ONLINE", "UNIX Type: L8",
                                       "TransferTimeout = 1000 msec."},
@@ -74,9 +74,7 @@ TEST(FtpSessionConnect, ProxyLoginGoesToTheProxyAndNamesTheTargetWithOpen) {
                           {"TYPE", send("200 ok\r\n")},
                           {"SYST", send("215 UNIX\r\n")}});
     SessionHarness h;
-    h.settings.cb_proxy = true;
-    h.settings.E_Host = "127.0.0.1";
-    h.settings.E_ftp_Port = std::to_string(server.port());
+    h.useProxy(server.port());
     // The target name only travels inside OPEN; it is never looked up here.
     h.settings.e_host_ziel = "ftp.target.example";
     h.session.B_connectClick();
@@ -86,7 +84,7 @@ TEST(FtpSessionConnect, ProxyLoginGoesToTheProxyAndNamesTheTargetWithOpen) {
     // "USER ax\r\n" "PASS qwpl482\r\n" "OPEN ftp.target.example\r\n" (port 21: no ":21")
     EXPECT_EQ(server.finish(), (Lines{"USER ax", "PASS qwpl482", "OPEN ftp.target.example", "USER anna", "PASS pw",
                                       "FEAT", "TYPE I", "SYST", "QUIT"}));
-    const Lines all = h.lines();
+    const Lines all = h.lines;
     ASSERT_GE(all.size(), 9u);
     const Lines head(all.begin(), all.begin() + 9);
     EXPECT_EQ(head, (Lines{"Procedure --> Connect", "Use Proxy 127.0.0.1", "Proxy User ax",
@@ -102,10 +100,8 @@ TEST(FtpSessionConnect, ProxyWithoutUserSendsOnlyOpenThenTheLogin) {
                           {"TYPE", send("200 ok\r\n")},
                           {"SYST", send("215 UNIX\r\n")}});
     SessionHarness h;
-    h.settings.cb_proxy = true;
-    h.settings.E_Host = "127.0.0.1";
+    h.useProxy(server.port());
     h.settings.E_User_name = "";
-    h.settings.E_ftp_Port = std::to_string(server.port());
     h.session.B_connectClick();
     h.session.B_DisconnectClick();
     // 230 to USER: no PASS follows.
@@ -119,7 +115,7 @@ TEST(FtpSessionConnect, AHostNameIsResolvedFirstAndReported) {
     h.settings.e_host_ziel = "localhost";
     h.session.B_connectClick();
     EXPECT_TRUE(h.session.ftpOpen());
-    const Lines lines = h.lines();
+    const Lines lines = h.lines;
     ASSERT_GE(lines.size(), 7u);
     EXPECT_EQ(Lines(lines.begin() + 4, lines.begin() + 7),
               (Lines{"Status --> Resolving hostname localhost.", "Status --> Connecting to 127.0.0.1.",
@@ -132,9 +128,7 @@ TEST(FtpSessionConnect, UncheckingTheProxyGoesStraightToTheServerNextTime) {
     SessionHarness h;
     {
         FakeFtpServer proxy({kGreeting}, kAnswerAll);
-        h.settings.cb_proxy = true;
-        h.settings.E_Host = "127.0.0.1";
-        h.settings.E_ftp_Port = std::to_string(proxy.port());
+        h.useProxy(proxy.port());
         h.session.B_connectClick();
         h.session.B_DisconnectClick();
         EXPECT_EQ(proxy.finish().front(), "USER ax");
@@ -142,7 +136,7 @@ TEST(FtpSessionConnect, UncheckingTheProxyGoesStraightToTheServerNextTime) {
     FakeFtpServer direct({kGreeting}, kAnswerAll);
     h.settings.cb_proxy = false;
     h.session.setServerPort(direct.port());
-    const std::size_t before = h.lines().size();
+    const std::size_t before = h.lines.size();
     h.session.B_connectClick();
     EXPECT_TRUE(h.session.ftpOpen());
     h.session.B_DisconnectClick();
@@ -224,7 +218,7 @@ TEST(FtpSessionConnect, LoginRepliesDecideTheOutcome) {
             h.session.B_DisconnectClick();
         } else {
             // The failed login has closed the connection before connect reports it.
-            Lines tail = h.lines();
+            Lines tail = h.lines;
             ASSERT_GE(tail.size(), 1u) << c.name;
             EXPECT_EQ(tail.back(), c.verdict) << c.name;
             if (c.wire.back() == "QUIT") {
@@ -284,9 +278,7 @@ TEST(FtpSessionConnect, ControlCharactersInAnyFieldNeverReachTheWire) {
         FakeFtpServer server({kGreeting}, kAnswerAll);
         SessionHarness h;
         // Through a proxy so the host is only ever written in OPEN, never looked up.
-        h.settings.cb_proxy = true;
-        h.settings.E_Host = "127.0.0.1";
-        h.settings.E_ftp_Port = std::to_string(server.port());
+        h.useProxy(server.port());
         c.set(h);
         h.session.B_connectClick();
         const Lines wire = server.finish();
@@ -304,7 +296,7 @@ TEST(FtpSessionConnect, InjectedUserFailsWithTheGuardTextAndSendsNoUserLine) {
     SessionHarness h(server.port());
     h.settings.e_user_ziel = "anna\r\nDELE important.txt";
     h.session.B_connectClick();
-    EXPECT_EQ(h.lines().back(), "FTP_CONNECTED ERROR: Exception: Ungültiges Zeichen im FTP-Befehl");
+    EXPECT_EQ(h.lines.back(), "FTP_CONNECTED ERROR: Exception: Ungültiges Zeichen im FTP-Befehl");
     const Lines wire = server.finish();
     EXPECT_EQ(wire.size(), 2u);
     EXPECT_EQ(wire.back(), "QUIT");
@@ -312,24 +304,17 @@ TEST(FtpSessionConnect, InjectedUserFailsWithTheGuardTextAndSendsNoUserLine) {
 
 TEST(FtpSessionConnect, BadProxyPortIsAGeneralFailureBeforeAnyConnection) {
     SessionHarness h;
-    h.settings.cb_proxy = true;
-    h.settings.E_Host = "127.0.0.1";
-    h.settings.E_ftp_Port = "21x";
+    h.useProxy("21x");
     h.session.B_connectClick();
-    EXPECT_EQ(h.lines(), (Lines{"Procedure --> Connect",
+    EXPECT_EQ(h.lines, (Lines{"Procedure --> Connect",
                                 "FTP_CONNECTED ERROR: Exception: '21x' ist kein gültiger Integerwert"}));
     EXPECT_FALSE(h.session.connected());
 }
 
 TEST(FtpSessionConnect, RefusedConnectionIsASocketErrorWithTheSystemText) {
-    int freePort;
-    {
-        TcpSocket probe = TcpSocket::listenOn("127.0.0.1", 0);
-        freePort = probe.localAddress().port;
-    }
-    SessionHarness h(freePort);
+    SessionHarness h(test::closedLoopbackPort());
     h.session.B_connectClick();
-    EXPECT_EQ(h.lines().back(), "FTP_CONNECTED ERROR:  EIdSocketError: Connection refused");
+    EXPECT_EQ(h.lines.back(), "FTP_CONNECTED ERROR:  EIdSocketError: Connection refused");
     EXPECT_FALSE(h.logged("Status --> Connected."));
     EXPECT_FALSE(h.logged("Procedure --> Disconnected"));   // nothing was open to close
 }
@@ -337,17 +322,12 @@ TEST(FtpSessionConnect, RefusedConnectionIsASocketErrorWithTheSystemText) {
 TEST(FtpSessionConnect, SecondConnectAndDisconnectWhileClosedOnlyLog) {
     SessionHarness idle;
     idle.session.B_DisconnectClick();
-    EXPECT_EQ(idle.lines(), Lines{"NOT Connect"});
+    EXPECT_EQ(idle.lines, Lines{"NOT Connect"});
 
-    FakeFtpServer server({kGreeting,
-                          {"OPEN", send("500 no\r\n")},
-                          {"USER", send("230 ok\r\n")},
-                          {"FEAT", send("211 none\r\n")},
-                          {"TYPE", send("200 ok\r\n")},
-                          {"SYST", send("215 UNIX\r\n")}});
+    FakeFtpServer server(withLogin({}));
     SessionHarness h(server.port());
     h.session.B_connectClick();
-    const std::size_t before = h.lines().size();
+    const std::size_t before = h.lines.size();
     h.session.B_connectClick();
     EXPECT_EQ(h.linesFrom(before), Lines{"es besteht bereits ein Connected"});
     h.session.B_DisconnectClick();
@@ -355,12 +335,7 @@ TEST(FtpSessionConnect, SecondConnectAndDisconnectWhileClosedOnlyLog) {
 }
 
 TEST(FtpSessionConnect, LabelClearedFlagIsSetAgainOnlyByTheNextConnect) {
-    FakeFtpServer server({kGreeting,
-                          {"OPEN", send("500 no\r\n")},
-                          {"USER", send("230 ok\r\n")},
-                          {"FEAT", send("211 none\r\n")},
-                          {"TYPE", send("200 ok\r\n")},
-                          {"SYST", send("215 UNIX\r\n")}});
+    FakeFtpServer server(withLogin({}));
     SessionHarness h(server.port());
     h.session.B_connectClick();
     ASSERT_TRUE(h.session.ftpOpen());

@@ -10,36 +10,18 @@
 #include "SessionHarness.h"
 #include "ftp/FtpClient.h"
 #include "platform/Errors.h"
+#include "support/ErrorOf.h"
 
 namespace velora::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
+using test::errorOf;
 constexpr std::size_t kFileSize = 600 * 1024;   // two full blocks and a part
-
-std::vector<FakeStep> withLogin(std::vector<FakeStep> after, const std::string& feat = "211 none\r\n") {
-    std::vector<FakeStep> script = {{"", send("220 fake ready\r\n")},
-                                    {"OPEN", send("500 unknown\r\n")},
-                                    {"USER", send("230 ok\r\n")},
-                                    {"FEAT", send(feat)},
-                                    {"TYPE", send("200 ok\r\n")},
-                                    {"SYST", send("215 UNIX\r\n")}};
-    script.insert(script.end(), after.begin(), after.end());
-    return script;
-}
 
 // The wire after the five login commands.
 Lines afterLogin(const Lines& wire) {
     return wire.size() > 5 ? Lines(wire.begin() + 5, wire.end()) : Lines{};
-}
-
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no error)";
 }
 
 struct Connected {
@@ -59,8 +41,8 @@ TEST(FtpSessionPut, PassiveStoreSendsEveryByteAndLogsProgressPerBlock) {
         Connected c({{"PASV", pasv(reply)}, {"STOR", receivePassive("150 Ok to send data.\r\n", "226 Transfer complete.\r\n")}});
         ASSERT_TRUE(c.h.session.ftpOpen()) << reply;
         const std::string body = patterned(kFileSize);
-        const std::string local = c.h.writeFile("report.csv", body);
-        const std::size_t before = c.h.lines().size();
+        const std::string local = c.h.dir.write("report.csv", body);
+        const std::size_t before = c.h.lines.size();
         c.h.session.Put(local, "export.csv");
         EXPECT_EQ(c.h.linesFrom(before),
                   (Lines{"Status --> Starting FTP transfer", "Status --> Size : 614400 Byte", "Status --> 262144",
@@ -78,7 +60,7 @@ TEST(FtpSessionPut, PretGoesFirstWhenTheServerListsIt) {
                  {"PASV", pasv("227 Entering Passive Mode (%s)\r\n")},
                  {"STOR", receivePassive("150 go\r\n", "226 done\r\n")}},
                 true, "211-Features:\r\n PRET\r\n211 End\r\n");
-    c.h.session.Put(c.h.writeFile("a.txt", "abc"), "b.txt");
+    c.h.session.Put(c.h.dir.write("a.txt", "abc"), "b.txt");
     c.h.session.B_DisconnectClick();
     EXPECT_EQ(afterLogin(c.server.finish()), (Lines{"PRET STOR b.txt", "PASV", "STOR b.txt", "QUIT"}));
     EXPECT_EQ(c.server.data(), "abc");
@@ -88,7 +70,7 @@ TEST(FtpSessionPut, DataGoesToTheControlPeerWhateverAddressPasvNames) {
     // Another loopback address: were it followed, the connection would be refused.
     Connected c({{"PASV", pasv("227 Entering Passive Mode (%s)\r\n", "127,0,0,2")},
                  {"STOR", receivePassive("150 go\r\n", "226 done\r\n")}});
-    c.h.session.Put(c.h.writeFile("a.txt", "payload"), "");
+    c.h.session.Put(c.h.dir.write("a.txt", "payload"), "");
     EXPECT_TRUE(c.h.logged("PASV-Adresse 127.0.0.2 ignoriert, verwende 127.0.0.1"));
     c.h.session.B_DisconnectClick();
     // An empty remote name stores under the local name part.
@@ -102,7 +84,7 @@ TEST(FtpSessionPut, BadPasvNumbersFailWithoutStorOrDataConnection) {
                              "227 Entering Passive Mode (127,0,0,1,x,1)\r\n"};
     for (const char* reply : replies) {
         Connected c({{"PASV", send(reply)}});
-        const std::string error = errorOf([&] { c.h.session.Put(c.h.writeFile("a.txt", "x"), "a.txt"); });
+        const std::string error = errorOf([&] { c.h.session.Put(c.h.dir.write("a.txt", "x"), "a.txt"); });
         EXPECT_EQ(error.rfind("Ungültige PASV-Antwort: 227", 0), 0u) << error;
         EXPECT_TRUE(c.h.session.connected()) << reply;
         c.h.session.B_DisconnectClick();
@@ -146,7 +128,7 @@ TEST(FtpSessionPut, ServerFailuresReachTheCallerWithTheReplyText) {
         Connected s(c.steps, c.passive);
         ASSERT_TRUE(s.h.session.ftpOpen()) << c.name;
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(errorOf([&] { s.h.session.Put(s.h.writeFile("a.txt", patterned(kFileSize)), "a.txt"); }), c.error)
+        EXPECT_EQ(errorOf([&] { s.h.session.Put(s.h.dir.write("a.txt", patterned(kFileSize)), "a.txt"); }), c.error)
             << c.name;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.name;
         EXPECT_EQ(s.h.session.connected(), c.stillConnected) << c.name;
@@ -162,7 +144,7 @@ TEST(FtpSessionPut, ServerFailuresReachTheCallerWithTheReplyText) {
 TEST(FtpSessionPut, ActiveStoreAnnouncesTheListeningAddressAndSendsEveryByte) {
     Connected c({{"PORT", send("200 PORT ok\r\n")}, {"STOR", receiveActive("150 go\r\n", "226 done\r\n")}}, false);
     const std::string body = patterned(kFileSize);
-    c.h.session.Put(c.h.writeFile("a.bin", body), "b.bin");
+    c.h.session.Put(c.h.dir.write("a.bin", body), "b.bin");
     EXPECT_TRUE(c.h.logged("Status --> Transfer complete"));
     c.h.session.B_DisconnectClick();
     const Lines wire = afterLogin(c.server.finish());
@@ -184,9 +166,9 @@ TEST(FtpSessionPut, ActiveStoreGivesUpWhenTheServerNeverConnects) {
     login.user = "anna";
     login.passive = false;
     client.connect(login);
-    TempDir dir;
-    fileio::writeAll(dir.file("a"), "x");
-    EXPECT_EQ(errorOf([&] { client.put(dir.file("a"), "a"); }), "Zeitüberschreitung: keine Datenverbindung vom Server");
+    test::TempDir dir;
+    const std::string local = dir.write("a", "x");
+    EXPECT_EQ(errorOf([&] { client.put(local, "a"); }), "Zeitüberschreitung: keine Datenverbindung vom Server");
     EXPECT_TRUE(client.connected());
     client.disconnect();
     EXPECT_EQ(afterLogin(server.finish()).back(), "QUIT");
@@ -197,7 +179,7 @@ TEST(FtpSessionPut, LocalAndNamingFaultsSendNothing) {
     const std::string missing = c.h.dir.file("missing.txt");
     EXPECT_EQ(errorOf([&] { c.h.session.Put(missing, "x"); }),
               "Datei \"" + missing + "\" kann nicht geöffnet werden. No such file or directory");
-    EXPECT_EQ(errorOf([&] { c.h.session.Put(c.h.writeFile("a", "x"), "a\r\nDELE b"); }), FtpClient::kBadCharacter);
+    EXPECT_EQ(errorOf([&] { c.h.session.Put(c.h.dir.write("a", "x"), "a\r\nDELE b"); }), FtpClient::kBadCharacter);
     EXPECT_EQ(errorOf([&] { c.h.session.ChangeDir("/x\nDELE y"); }), FtpClient::kBadCharacter);
     EXPECT_FALSE(c.h.logged("Status --> Starting FTP transfer"));
     EXPECT_TRUE(c.h.session.connected());
@@ -230,7 +212,7 @@ TEST(FtpSessionChangeDir, ALateReplyIsNotTakenForTheNextCommand) {
 
 TEST(FtpSessionChangeDir, A421ClosesTheSessionCleanly) {
     Connected c({{"CWD", send("421 Service not available, closing control connection.\r\n")}});
-    const std::size_t before = c.h.lines().size();
+    const std::size_t before = c.h.lines.size();
     EXPECT_EQ(errorOf([&] { c.h.session.ChangeDir("/a"); }), "421 Service not available, closing control connection.");
     EXPECT_EQ(c.h.linesFrom(before), (Lines{"Status --> Disconnecting.", "Procedure --> Disconnected",
                                             "Status --> Disconnect = OFFLINE", "Status --> Disconnected."}));
@@ -249,7 +231,7 @@ TEST(FtpSessionPut, DisconnectFromAProgressTickEndsTheStoreWithoutHarm) {
             c.h.session.B_DisconnectClick();
         }
     };
-    EXPECT_EQ(errorOf([&] { c.h.session.Put(c.h.writeFile("a", patterned(kFileSize)), "a"); }), "Not Connected");
+    EXPECT_EQ(errorOf([&] { c.h.session.Put(c.h.dir.write("a", patterned(kFileSize)), "a"); }), "Not Connected");
     EXPECT_TRUE(fired);
     EXPECT_FALSE(c.h.session.connected());
     EXPECT_FALSE(c.h.session.ftpOpen());

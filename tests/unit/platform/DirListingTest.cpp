@@ -8,12 +8,14 @@
 #include <unistd.h>
 
 #include "platform/FileIo.h"
-#include "unit/platform/TempDir.h"
+#include "support/FileTimes.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
 
 namespace velora {
 namespace {
 
-using testing::TempDir;
+using test::TempDir;
 
 struct DosParts {
     int year, month, day, hour, minute, second;
@@ -37,27 +39,17 @@ std::ostream& operator<<(std::ostream& out, const DosParts& p) {
 // Pins the local time zone for one scope, so file stamps have known local values.
 class ZoneScope {
 public:
-    explicit ZoneScope(const char* zone) {
-        if (const char* old = std::getenv("TZ")) old_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
+    explicit ZoneScope(const char* zone) : tz_(std::in_place, "TZ", zone) { tzset(); }
     ~ZoneScope() {
-        if (old_) setenv("TZ", old_->c_str(), 1);
-        else unsetenv("TZ");
+        tz_.reset();   // the old zone must be back before the C library reads it again
         tzset();
     }
     ZoneScope(const ZoneScope&) = delete;
     ZoneScope& operator=(const ZoneScope&) = delete;
 
 private:
-    std::optional<std::string> old_;
+    std::optional<test::ScopedEnv> tz_;
 };
-
-void setMtime(const std::string& path, time_t seconds) {
-    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
 
 const DirEntry* find(const std::vector<DirEntry>& entries, const std::string& name) {
     const auto it = std::find_if(entries.begin(), entries.end(),
@@ -139,8 +131,8 @@ TEST_F(DirListingTest, GivesAttributesAndLocalDosTimes) {
     ASSERT_EQ(symlink("a.txt", dir.file("verweis").c_str()), 0);
     ASSERT_EQ(symlink("weg", dir.file("tot").c_str()), 0);
     for (const char* name : {"a.txt", ".versteckt", "nurlesen.txt", "ordner", "rohr"})
-        setMtime(dir.file(name), stamp);
-    setMtime(dir.file(".git"), stamp + 86400);
+        test::setFileTime(dir.file(name), stamp);
+    test::setFileTime(dir.file(".git"), stamp + 86400);
 
     const auto entries = listMatching(dir.path() + "/*");
     EXPECT_EQ(namesOf(entries),
@@ -176,7 +168,7 @@ TEST_F(DirListingTest, GivesAttributesAndLocalDosTimes) {
 
 TEST_F(DirListingTest, LocalTimeFollowsTheZone) {
     fileio::writeAll(dir.file("f"), "");
-    setMtime(dir.file("f"), 1264950063);
+    test::setFileTime(dir.file("f"), 1264950063);
     ZoneScope berlin("CET-1CEST,M3.5.0,M10.5.0/3");
     const auto local = lastWriteLocal(dir.file("f"));
     ASSERT_TRUE(local.has_value());

@@ -6,12 +6,12 @@
 #include "platform/Environment.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
-#include "unit/platform/TempDir.h"
+#include "support/ScopedEnv.h"
 
 namespace velora {
 namespace {
 
-using testing::ScopedEnv;
+using test::ScopedEnv;
 
 TEST(ErrorsTest, IoErrorTextsByErrorNumber) {
     const struct {

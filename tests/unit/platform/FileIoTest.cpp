@@ -8,12 +8,12 @@
 #include <unistd.h>
 
 #include "platform/Errors.h"
-#include "unit/platform/TempDir.h"
+#include "support/TempDir.h"
 
 namespace velora {
 namespace {
 
-using testing::TempDir;
+using test::TempDir;
 
 // The IoError a call raises, or nullopt.
 std::optional<IoError> ioErrorOf(const std::function<void()>& action) {

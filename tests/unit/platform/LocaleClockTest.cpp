@@ -3,7 +3,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Locale.h"
-#include "unit/platform/TempDir.h"
+#include "support/ScopedEnv.h"
 
 namespace velora {
 namespace {
@@ -79,7 +79,7 @@ TEST(LocaleTest, TwoDecimalsRoundHalfAwayFromZero) {
 }
 
 TEST(LocaleTest, SystemLocaleInTheCLocale) {
-    testing::ScopedEnv all("LC_ALL", "C");
+    test::ScopedEnv all("LC_ALL", "C");
     const Locale c = Locale::system();
     EXPECT_EQ(c.shortDate({2026, 12, 8, 14, 5, 9, 0, 3}), "12/08/26");
     EXPECT_EQ(c.longTime({2026, 12, 8, 14, 5, 9, 0, 3}), "14:05:09");

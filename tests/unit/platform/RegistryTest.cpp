@@ -11,24 +11,20 @@
 
 #include "platform/Errors.h"
 #include "platform/FileIo.h"
-#include "unit/platform/TempDir.h"
+#include "support/ErrorOf.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
 
 namespace velora {
 namespace {
 
-using testing::ScopedEnv;
-using testing::TempDir;
+using test::ScopedEnv;
+using test::TempDir;
+
+// The text of the RegistryError an action raises; any other error fails the test.
+const auto registryErrorOf = test::errorOf<RegistryError>;
 
 const std::string kFtpKey = "\\SOFTWARE\\Norvex\\Kesta\\FTP";
-
-std::string errorText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const RegistryError& e) {
-        return e.what();
-    }
-    return "<no RegistryError>";
-}
 
 // Runs SQL on the store the way an outside tool would.
 void runSql(const std::string& file, const std::string& sql) {
@@ -190,7 +186,7 @@ TEST_F(RegistryTest, MissingAndMistypedValuesGiveTheProgramsTexts) {
         {[&] { key.writeBinary("Neu", {1}); }, "Fehler beim Setzen der Daten für 'Neu'"},
     };
     for (std::size_t i = 0; i < cases.size(); ++i)
-        EXPECT_EQ(errorText(cases[i].read), cases[i].text) << "case " << i;
+        EXPECT_EQ(registryErrorOf(cases[i].read), cases[i].text) << "case " << i;
 }
 
 TEST_F(RegistryTest, IntegerWrittenAsPlainNumberByAnOutsideToolIsRead) {
@@ -200,14 +196,14 @@ TEST_F(RegistryTest, IntegerWrittenAsPlainNumberByAnOutsideToolIsRead) {
     runSql(file, "INSERT INTO reg_values VALUES ('" + kFtpKey + "', 'Riesig', 4, 4294967296)");
     auto key = reg.openKeyReadOnly(kFtpKey);
     EXPECT_EQ(key.readInteger("intervall"), 90);
-    EXPECT_EQ(errorText([&] { key.readInteger("Riesig"); }), "Ungültiger Datentyp für 'Riesig'");
+    EXPECT_EQ(registryErrorOf([&] { key.readInteger("Riesig"); }), "Ungültiger Datentyp für 'Riesig'");
 }
 
 TEST_F(RegistryTest, ReadingCreatesNothing) {
     const std::string nested = dir.file("a/b/reg.sqlite3");
     Registry reg(nested);
     EXPECT_FALSE(reg.keyExists(kFtpKey));
-    EXPECT_NE(errorText([&] { reg.openKeyReadOnly(kFtpKey); }), "<no RegistryError>");
+    EXPECT_NE(registryErrorOf([&] { reg.openKeyReadOnly(kFtpKey); }), test::kNoError);
     EXPECT_FALSE(std::filesystem::exists(dir.file("a")));
 }
 
@@ -244,7 +240,7 @@ TEST_F(RegistryTest, FileThatIsNoStoreIsReportedAndLeftExactlyAsItWas) {
         for (const auto& attempt : std::vector<std::function<void()>>{
                  [&] { reg.keyExists(kFtpKey); }, [&] { reg.openKey(kFtpKey); },
                  [&] { reg.openKeyReadOnly(kFtpKey); }}) {
-            const std::string text = errorText(attempt);
+            const std::string text = registryErrorOf(attempt);
             EXPECT_EQ(text.rfind(expected, 0), 0u) << text;
             EXPECT_GT(text.size(), expected.size()) << "the reason is missing";
         }
@@ -257,7 +253,7 @@ TEST_F(RegistryTest, FileThatIsNoStoreIsReportedAndLeftExactlyAsItWas) {
 TEST_F(RegistryTest, StoreWithWrongTablesIsRefused) {
     runSql(file, "CREATE TABLE reg_keys (path TEXT); CREATE TABLE reg_values (path TEXT, wert)");
     Registry reg(file);
-    EXPECT_NE(errorText([&] { reg.openKey(kFtpKey); }).find("kann nicht geöffnet werden"),
+    EXPECT_NE(registryErrorOf([&] { reg.openKey(kFtpKey); }).find("kann nicht geöffnet werden"),
               std::string::npos);
 }
 
@@ -289,14 +285,13 @@ TEST_F(RegistryTest, MovedKeyKeepsItsTransactionUntilClosed) {
 
 TEST_F(RegistryTest, WhatWasWrittenBeforeAnErrorIsKept) {
     Registry reg(file);
-    try {
-        auto key = reg.openKey(kFtpKey);
-        key.writeInteger("Send_Files_ges", 5);
-        key.readInteger("Gibt_es_nicht");  // raises while the key is open
-        key.writeInteger("Send_Bytes_ges", 9);
-        FAIL() << "the read should have raised";
-    } catch (const RegistryError&) {
-    }
+    EXPECT_NE(registryErrorOf([&] {
+                  auto key = reg.openKey(kFtpKey);
+                  key.writeInteger("Send_Files_ges", 5);
+                  key.readInteger("Gibt_es_nicht");  // raises while the key is open
+                  key.writeInteger("Send_Bytes_ges", 9);
+              }),
+              test::kNoError);
     auto key = reg.openKeyReadOnly(kFtpKey);
     EXPECT_EQ(key.readInteger("Send_Files_ges"), 5);
     EXPECT_FALSE(key.valueExists("Send_Bytes_ges"));
@@ -377,18 +372,18 @@ TEST_F(RegistryTest, MachineKeysAnswerFromTheSystemAndNeverTouchTheFile) {
         EXPECT_EQ(os.readString("ProductName"), "Debian GNU/Linux 12 (bookworm)");
         EXPECT_EQ(os.readString("productname"), "Debian GNU/Linux 12 (bookworm)");
         EXPECT_EQ(os.readString("CSDVersion"), "");
-        EXPECT_EQ(errorText([&] { os.readInteger("~MHz"); }),
+        EXPECT_EQ(registryErrorOf([&] { os.readInteger("~MHz"); }),
                   "Fehler beim Holen der Daten für '~MHz'");
     }
     auto cpu = reg.openKeyReadOnly(kCpuKey);
     EXPECT_EQ(cpu.readInteger("~MHz"), 2400);
     EXPECT_EQ(cpu.readString("Identifier"), "family 6 model 158 stepping 10");
-    EXPECT_EQ(errorText([&] { cpu.readInteger("Identifier"); }),
+    EXPECT_EQ(registryErrorOf([&] { cpu.readInteger("Identifier"); }),
               "Ungültiger Datentyp für 'Identifier'");
-    EXPECT_EQ(errorText([&] { cpu.readString("~MHz"); }), "Ungültiger Datentyp für '~MHz'");
-    EXPECT_EQ(errorText([&] { cpu.writeString("Identifier", "x"); }),
+    EXPECT_EQ(registryErrorOf([&] { cpu.readString("~MHz"); }), "Ungültiger Datentyp für '~MHz'");
+    EXPECT_EQ(registryErrorOf([&] { cpu.writeString("Identifier", "x"); }),
               "Fehler beim Setzen der Daten für 'Identifier'");
-    EXPECT_EQ(errorText([&] { reg.openKey(kOsKey).writeInteger("A", 1); }),
+    EXPECT_EQ(registryErrorOf([&] { reg.openKey(kOsKey).writeInteger("A", 1); }),
               "Fehler beim Setzen der Daten für 'A'");
     EXPECT_FALSE(std::filesystem::exists(file));
 }

@@ -2,10 +2,13 @@
 
 #include "platform/Errors.h"
 #include "program/Program.h"
+#include "support/ErrorOf.h"
+#include "support/LogHarness.h"
 #include "support/TempDir.h"
 
 using namespace velora;
 using velora::test::readFileBytes;
+using velora::test::textsOf;
 
 namespace {
 
@@ -19,13 +22,6 @@ struct StartupFixture : ::testing::Test {
     std::unique_ptr<Program> makeProgram() {
         return std::make_unique<Program>(Program::Services{env, clock, Locale::german(), ui, registryFile, {}});
     }
-
-    // The log lines' texts, without date and time.
-    static std::vector<std::string> texts(const TextView& view) {
-        std::vector<std::string> out;
-        for (const auto& l : view.lines()) out.push_back(l.substr(std::string("08.12.2026 14:05:09 ").size()));
-        return out;
-    }
 };
 
 }  // namespace
@@ -34,7 +30,7 @@ TEST_F(StartupFixture, FirstStartLogsItsStepsInOrderAndSwitchesTheTimerOn) {
     auto p = makeProgram();
     p->FormCreate();
     EXPECT_TRUE(p->timerEnabled());
-    EXPECT_EQ(texts(p->Memo1()), (std::vector<std::string>{
+    EXPECT_EQ(textsOf(p->Memo1()), (std::vector<std::string>{
                                      "Programm -> RUN",
                                      "Save Config ",
                                      "Load Config",
@@ -84,16 +80,12 @@ TEST_F(StartupFixture, StoreThatIsNoDatabaseStopsStartUpAndStaysUntouched) {
     const std::string garbage = "this is not a settings store\n\x01\x02\x03";
     test::writeFileBytes(registryFile, garbage);
     auto p = makeProgram();
-    try {
-        p->FormCreate();
-        FAIL() << "start-up went on";
-    } catch (const RegistryError& e) {
-        EXPECT_NE(std::string(e.what()).find(registryFile), std::string::npos) << e.what();
-    }
+    const std::string error = test::errorOf<RegistryError>([&] { p->FormCreate(); });
+    EXPECT_NE(error.find(registryFile), std::string::npos) << error;
     EXPECT_FALSE(p->timerEnabled());
     EXPECT_EQ(readFileBytes(registryFile), garbage);
     // Steps before the failing one ran; the sample rows are still shown.
-    EXPECT_EQ(texts(p->Memo1()).front(), "Programm -> RUN");
+    EXPECT_EQ(textsOf(p->Memo1()).front(), "Programm -> RUN");
     EXPECT_EQ(p->files().rowCount(), 5);
 }
 
@@ -111,7 +103,7 @@ TEST_F(StartupFixture, EndLogsAndSavesTheRunCounters) {
     p->counters().Send_Files_ges = 17;
     p->counters().filesPerWeekday[3] = 4;
     p->Beenden1Click();
-    EXPECT_EQ(texts(p->Memo1()).back(), "Programm -> END");
+    EXPECT_EQ(textsOf(p->Memo1()).back(), "Programm -> END");
     auto key = p->registry().openKeyReadOnly(kSettingsKey);
     EXPECT_EQ(key.readInteger("Send_Files_ges"), 17);
     EXPECT_EQ(key.readInteger("Send_Files_3"), 4);
@@ -121,7 +113,7 @@ TEST_F(StartupFixture, MissingEnvironmentGivesEmptyIdentity) {
     env = FixedEnvironment{{{"temp", home.path()}}, home.path()};
     auto p = makeProgram();
     p->FormCreate();
-    const auto t = texts(p->Memo1());
+    const auto t = textsOf(p->Memo1());
     EXPECT_NE(std::find(t.begin(), t.end(), "ClientName -> "), t.end());
     EXPECT_NE(std::find(t.begin(), t.end(), "PlatformDescription -> "), t.end());
 }

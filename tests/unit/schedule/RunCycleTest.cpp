@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/FileIo.h"
+#include "support/LoopbackPort.h"
 #include "transfer/Checksums.h"
 #include "unit/schedule/RunWorld.h"
 
@@ -21,11 +22,11 @@ const std::string kStars(58, '*');
 class RunCycleTest : public ::testing::Test {
 protected:
     RunWorld w;
-    void SetUp() override { w.ftp.setServerPort(testing::closedLoopbackPort()); }
+    void SetUp() override { w.ftp.setServerPort(test::closedLoopbackPort()); }
 
     // A row whose file was already uploaded in this very state.
     void addUnchangedRow() {
-        const std::string path = w.source("same.txt", "unchanged");
+        const std::string path = w.dir.write("same.txt", "unchanged");
         const int r = w.addRow(path, "/", "same.txt");
         const std::string fingerprint = std::to_string(FileChecksum(path));
         w.files.setCell(PsNeu, r, fingerprint);
@@ -53,7 +54,7 @@ TEST_F(RunCycleTest, NothingChangedEndsBeforeConnectingAndSavesNothing) {
 }
 
 TEST_F(RunCycleTest, FailedConnectEndsTheRunWithoutUploadTransferLogOrSaving) {
-    const int r = w.addRow(w.source("new.txt", "new content"), "/", "new.txt");
+    const int r = w.addRow(w.dir.write("new.txt", "new content"), "/", "new.txt");
     std::vector<bool> workSeen;
     w.status.listener = [&] { workSeen.push_back(w.status.panels[1] == "Work"); };
 

@@ -8,6 +8,7 @@
 
 #include "platform/Errors.h"
 #include "platform/FileIo.h"
+#include "support/ErrorOf.h"
 #include "unit/schedule/RunWorld.h"
 
 namespace velora {
@@ -184,14 +185,9 @@ TEST_F(RunStatisticsTest, ExistingTransferLogGetsNoHeaderAndKeepsItsContent) {
 }
 
 TEST_F(RunStatisticsTest, TransferLogThatCannotBeOpenedRaisesTheIoError) {
-    w.settings.e_Transfer_Log = w.dir / "no-such-folder/Transfer_Log.csv";
-    try {
-        w.stats.AppendTransferLog(1, 1, 1);
-        FAIL() << "no IoError";
-    } catch (const IoError& e) {
-        EXPECT_STREQ(e.what(), "Datei nicht gefunden");
-    }
-    EXPECT_FALSE(fileio::exists(w.dir / "no-such-folder"));
+    w.settings.e_Transfer_Log = w.dir.file("no-such-folder/Transfer_Log.csv");
+    EXPECT_EQ(test::errorOf<IoError>([&] { w.stats.AppendTransferLog(1, 1, 1); }), "Datei nicht gefunden");
+    EXPECT_FALSE(fileio::exists(w.dir.file("no-such-folder")));
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <sqlite3.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -23,27 +22,10 @@
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
+#include "support/LogHarness.h"
+#include "support/TempDir.h"
 
 namespace velora::testing {
-
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velora-settings-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 class TrayCountingUi : public QuietUiHost {
 public:
@@ -120,15 +102,7 @@ protected:
     }
 
     // The log view's texts without their date and time.
-    std::vector<std::string> logTexts() const {
-        std::vector<std::string> texts;
-        for (const std::string& line : memo.lines()) {
-            const auto dateEnd = line.find(' ');
-            const auto timeEnd = line.find(' ', dateEnd + 1);
-            texts.push_back(timeEnd == std::string::npos ? line : line.substr(timeEnd + 1));
-        }
-        return texts;
-    }
+    std::vector<std::string> logTexts() const { return test::textsOf(memo); }
 
     // Writes go through one open key between beginBatch and endBatch (one transaction
     // instead of one per value), else each through a key of its own.
@@ -178,7 +152,7 @@ protected:
         return names;
     }
 
-    ScratchFolder scratch;
+    test::TempDir scratch;
     FixedEnvironment env;
     Settings settings;
     std::string logPath;

@@ -4,24 +4,15 @@
 #include <functional>
 
 #include "SettingsStoreFixture.h"
+#include "support/ErrorOf.h"
 #include "platform/Errors.h"
 
 namespace velora::testing {
 namespace {
 
-// Loads expecting a RegistryError; returns its text.
+// The text of the RegistryError a load raises.
 std::string loadFailure(SettingsStore& store) {
-    try {
-        store.LoadConfig();
-    } catch (const RegistryError& e) {
-        return e.what();
-    }
-    ADD_FAILURE() << "LoadConfig raised nothing";
-    return {};
-}
-
-bool logged(const std::vector<std::string>& texts, const std::string& text) {
-    return std::find(texts.begin(), texts.end(), text) != texts.end();
+    return test::errorOf<RegistryError>([&] { store.LoadConfig(); });
 }
 
 TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
@@ -243,7 +234,7 @@ TEST_F(SettingsStoreTest, MissingRowCountStopsTheLoadBeforePresetsAndCounters) {
     EXPECT_EQ(counters.filesPerWeekday[2], 0);
     EXPECT_EQ(table.rowCount(), 5);
     EXPECT_EQ(table.cell(Msg, 1), "No");  // the rows were not touched
-    EXPECT_FALSE(logged(logTexts(), "Load Config"));
+    EXPECT_FALSE(test::contains(logTexts(), "Load Config"));
     EXPECT_EQ(ui.hidden, 0);
 }
 
@@ -277,7 +268,7 @@ TEST_F(SettingsStoreTest, WrongKindEndsTheLoadAtThatValue) {
         EXPECT_EQ(loadFailure(store), c.message);
         EXPECT_TRUE(settings.cb_activ) << c.name;
         EXPECT_NE(settings.e_ss_file, "/after.jpg") << c.name;
-        EXPECT_FALSE(logged(logTexts(), "Load Config")) << c.name;
+        EXPECT_FALSE(test::contains(logTexts(), "Load Config")) << c.name;
         // A bad row value leaves the table whole, not half resized.
         EXPECT_EQ(table.rowCount(), 5) << c.name;
         EXPECT_EQ(table.cell(Msg, 5), "No") << c.name;

@@ -14,9 +14,9 @@ namespace velora {
 namespace {
 
 using testing::PassRig;
-using testing::ScratchDir;
+using test::TempDir;
 using testing::setLocalMtime;
-using testing::writeFile;
+using test::writeFileBytes;
 
 // The fingerprint written out by hand from stat and localtime, independent of the code
 // under test.
@@ -45,48 +45,46 @@ TEST(FileChecksum, WorkedExampleGives1074) {
 }
 
 TEST(FileChecksum, RealFileMatchesHandComputedValueOverUtf8Bytes) {
-    ScratchDir dir;
-    const std::string path = dir / "Wetter_ä_Grüße.html";
-    writeFile(path, std::string(1234, 'x'));
+    TempDir dir;
+    const std::string path = dir.write("Wetter_ä_Grüße.html", std::string(1234, 'x'));
     setLocalMtime(path, {2026, 7, 14, 9, 30, 17});
     EXPECT_EQ(FileChecksum(path), expectedFingerprint(path));
     EXPECT_GE(FileChecksum(path), 0);
 }
 
 TEST(FileChecksum, RenamingTheSourceChangesTheFingerprint) {
-    ScratchDir dir;
-    writeFile(dir / "a.txt", "same");
-    writeFile(dir / "b.txt", "same");
-    setLocalMtime(dir / "a.txt", {2026, 3, 1, 12, 0, 0});
-    setLocalMtime(dir / "b.txt", {2026, 3, 1, 12, 0, 0});
-    EXPECT_EQ(FileChecksum(dir / "a.txt") ^ FileChecksum(dir / "b.txt"), 'a' ^ 'b');
+    TempDir dir;
+    dir.write("a.txt", "same");
+    dir.write("b.txt", "same");
+    setLocalMtime(dir.file("a.txt"), {2026, 3, 1, 12, 0, 0});
+    setLocalMtime(dir.file("b.txt"), {2026, 3, 1, 12, 0, 0});
+    EXPECT_EQ(FileChecksum(dir.file("a.txt")) ^ FileChecksum(dir.file("b.txt")), 'a' ^ 'b');
 }
 
 TEST(FileChecksum, TwoWritesWithinOneTwoSecondStepLookTheSame) {
-    ScratchDir dir;
-    const std::string path = dir / "station.csv";
-    writeFile(path, "t=12.5");
+    TempDir dir;
+    const std::string path = dir.write("station.csv", "t=12.5");
     setLocalMtime(path, {2026, 5, 5, 10, 0, 0}, 100'000'000);
     const auto first = FileChecksum(path);
 
-    writeFile(path, "t=13.1");  // same length
+    writeFileBytes(path, "t=13.1");  // same length
     setLocalMtime(path, {2026, 5, 5, 10, 0, 1}, 900'000'000);
     EXPECT_EQ(FileChecksum(path), first);
 
-    writeFile(path, "t=13.7");
+    writeFileBytes(path, "t=13.7");
     setLocalMtime(path, {2026, 5, 5, 10, 0, 2});
     EXPECT_NE(FileChecksum(path), first);
 }
 
 TEST(FileChecksum, UnmeasurableFilesGiveMinusOne) {
-    ScratchDir dir;
+    TempDir dir;
     EXPECT_EQ(FileChecksum(""), -1);
-    EXPECT_EQ(FileChecksum(dir / "missing.txt"), -1);
+    EXPECT_EQ(FileChecksum(dir.file("missing.txt")), -1);
     EXPECT_EQ(FileChecksum(dir.path()), -1);
     EXPECT_EQ(QueryFileSize(dir.path()), -1);
 
     // 3 GiB reads negative in 32 bits; a sparse file costs no disk space.
-    const std::string big = dir / "big.bin";
+    const std::string big = dir.file("big.bin");
     const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::ftruncate(fd, 3LL * 1024 * 1024 * 1024), 0);
@@ -109,10 +107,9 @@ bool runUnprivileged(const std::function<bool()>& check) {
 }
 
 TEST(FileChecksum, ReadOnlyFileIsMeasuredLikeAnyOther) {
-    ScratchDir dir;
+    TempDir dir;
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-    const std::string path = dir / "readonly.txt";
-    writeFile(path, std::string(4321, 'r'));
+    const std::string path = dir.write("readonly.txt", std::string(4321, 'r'));
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     const std::int32_t expected = expectedFingerprint(path);
     EXPECT_TRUE(runUnprivileged([&] { return QueryFileSize(path) == 4321 && FileChecksum(path) == expected; }));

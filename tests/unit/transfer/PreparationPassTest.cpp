@@ -17,7 +17,7 @@ namespace {
 
 using testing::PassRig;
 using testing::setLocalMtime;
-using testing::writeFile;
+using test::writeFileBytes;
 
 std::vector<std::string> viewLines(const TextView& view) { return {view.lines().begin(), view.lines().end()}; }
 
@@ -29,8 +29,7 @@ TEST(PreparationPass, ActiveTestUpperCasesAndWantsExactlyJa) {
     const Case cases[] = {{"Ja", true}, {"ja", true}, {"JA", true}, {"jA", true},
                           {"Yes", false}, {"No", false}, {" Ja", false}, {"", false}, {"Jä", false}};
     PassRig rig;
-    const std::string file = rig.dir / "data.txt";
-    writeFile(file, "1");
+    const std::string file = rig.dir.write("data.txt", "1");
     for (const auto& c : cases) rig.addRow(c.aktiv, "No", file);
     rig.pass.run();
     for (int r = 1; r <= rig.files.rowCount(); ++r) {
@@ -48,12 +47,11 @@ TEST(PreparationPass, ActiveTestUpperCasesAndWantsExactlyJa) {
 
 TEST(PreparationPass, MarksOfAPlainRow) {
     PassRig rig;
-    const std::string file = rig.dir / "Wetterstation.html";
-    writeFile(file, "<html/>");
-    ASSERT_EQ(::mkdir((rig.dir / "folder").c_str(), 0755), 0);
+    const std::string file = rig.dir.write("Wetterstation.html", "<html/>");
+    ASSERT_EQ(::mkdir(rig.dir.file("folder").c_str(), 0755), 0);
     const int fresh = rig.addRow("Ja", "No", file);
-    const int missing = rig.addRow("Ja", "No", rig.dir / "gone.html");
-    const int folder = rig.addRow("Ja", "No", rig.dir / "folder");
+    const int missing = rig.addRow("Ja", "No", rig.dir.file("gone.html"));
+    const int folder = rig.addRow("Ja", "No", rig.dir.file("folder"));
     const int empty = rig.addRow("Ja", "No", "");
     rig.pass.run();
 
@@ -77,7 +75,7 @@ TEST(PreparationPass, MarksOfAPlainRow) {
 
 TEST(PreparationPass, UnmeasurableFileIsIoError) {
     PassRig rig;
-    const std::string big = rig.dir / "big.bin";
+    const std::string big = rig.dir.file("big.bin");
     const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::ftruncate(fd, 3LL * 1024 * 1024 * 1024), 0);
@@ -91,8 +89,8 @@ TEST(PreparationPass, UnmeasurableFileIsIoError) {
 
 TEST(PreparationPass, ReadOnlySourceIsExportedLikeAnyOther) {
     PassRig rig;
-    const std::string file = rig.dir / "readonly.csv";
-    writeFile(file, "a;b;c");
+    const std::string file = rig.dir.file("readonly.csv");
+    writeFileBytes(file, "a;b;c");
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
     const int r = rig.addRow("Ja", "No", file);
     rig.pass.run();
@@ -103,14 +101,12 @@ TEST(PreparationPass, ReadOnlySourceIsExportedLikeAnyOther) {
 
 TEST(PreparationPass, SourceGivenAsTag) {
     PassRig rig;
-    const std::string picture = rig.dir / "p1.jpg";
-    const std::string other = rig.dir / "p2.jpg";
-    writeFile(picture, "JPEG1");
-    writeFile(other, "JPEG22");
-    writeFile(rig.dir / "tags.txt", "[_CAM_1_LAST_FOTO_NAME];" + picture + "\r\n[A];" + picture + "\r\n[A];" +
+    const std::string picture = rig.dir.write("p1.jpg", "JPEG1");
+    const std::string other = rig.dir.write("p2.jpg", "JPEG22");
+    rig.dir.write("tags.txt", "[_CAM_1_LAST_FOTO_NAME];" + picture + "\r\n[A];" + picture + "\r\n[A];" +
                                         other + "\r\n[SYS_DATE];x\r\n");
     rig.settings.cb_tag_datei = true;
-    rig.settings.E_tags = rig.dir / "tags.txt";
+    rig.settings.E_tags = rig.dir.file("tags.txt");
     const int cam = rig.addRow("Ja", "No", "[_CAM_1_LAST_FOTO_NAME]");
     const int twice = rig.addRow("Ja", "No", "[A]");
     const int date = rig.addRow("Ja", "No", "[SYS_DATE]");
@@ -132,11 +128,11 @@ TEST(PreparationPass, SourceGivenAsTag) {
 class PickNewest : public ::testing::Test {
 protected:
     void SetUp() override {
-        cam = rig.dir / "cam";
+        cam = rig.dir.file("cam");
         ASSERT_EQ(::mkdir(cam.c_str(), 0755), 0);
     }
     void picture(const std::string& name, const DateTime& t) {
-        writeFile(cam + "/" + name, name);
+        writeFileBytes(cam + "/" + name, name);
         setLocalMtime(cam + "/" + name, t);
     }
     PassRig rig;
@@ -184,11 +180,11 @@ TEST_F(PickNewest, StampsAreComparedAsSignedNumbers) {
 
 TEST_F(PickNewest, NothingMatchingLeavesThePattern) {
     const int none = rig.addRow("Ja", "No", cam + "/*.png");
-    const int nowhere = rig.addRow("Ja", "No", rig.dir / "no/such/folder/*.jpg");
+    const int nowhere = rig.addRow("Ja", "No", rig.dir.file("no/such/folder/*.jpg"));
     rig.pass.run();
     EXPECT_EQ(rig.cell(TmpQuelle, none), cam + "/*.png");
     EXPECT_EQ(rig.cell(Msg, none), "NF");
-    EXPECT_EQ(rig.cell(TmpQuelle, nowhere), rig.dir / "no/such/folder/*.jpg");
+    EXPECT_EQ(rig.cell(TmpQuelle, nowhere), rig.dir.file("no/such/folder/*.jpg"));
     EXPECT_EQ(rig.cell(Msg, nowhere), "NF");
     EXPECT_EQ(rig.mTemp.lineCount(), 0u);
 }
@@ -231,8 +227,7 @@ TEST_F(PickNewest, FifosAndSocketsAreSkippedEvenWhenNewest) {
 
 TEST(PreparationPass, RowsDeletedByAPumpedEventAreSkippedSafely) {
     PassRig rig;
-    const std::string file = rig.dir / "f.txt";
-    writeFile(file, "content");
+    const std::string file = rig.dir.write("f.txt", "content");
     for (int i = 0; i < 5; ++i) rig.addRow("Ja", i == 3 ? "Ja" : "No", file);
     // A command served before row 3 removes the last three rows.
     rig.ui.onPump = [&] {
@@ -247,8 +242,7 @@ TEST(PreparationPass, RowsDeletedByAPumpedEventAreSkippedSafely) {
 
 TEST(PreparationPass, RowDeletedWhileItsTagsAreReplacedWritesNothing) {
     PassRig rig;
-    const std::string file = rig.dir / "page.html";
-    writeFile(file, "[SYS_DATE]");
+    const std::string file = rig.dir.write("page.html", "[SYS_DATE]");
     rig.addRow("Ja", "Ja", file);
     // The log line of the replacement lets a deletion run in the middle of the row.
     rig.ui.onPump = [&] {
@@ -260,10 +254,10 @@ TEST(PreparationPass, RowDeletedWhileItsTagsAreReplacedWritesNothing) {
 }
 
 TEST(PreparationPass, RegistryErrorEndsThePassBeforeTheFirstRow) {
-    SystemInfo info = testing::sampleSystemInfo();
+    SystemInfo info = test::sampleSystemInfo();
     info.integers.clear();
     PassRig rig(info);
-    const int r = rig.addRow("Ja", "No", rig.dir / "x");
+    const int r = rig.addRow("Ja", "No", rig.dir.file("x"));
     rig.files.setCell(Msg, r, "Send");
     EXPECT_THROW(rig.pass.run(), RegistryError);
     EXPECT_EQ(rig.cell(Msg, r), "Send");
@@ -271,8 +265,7 @@ TEST(PreparationPass, RegistryErrorEndsThePassBeforeTheFirstRow) {
 
 TEST(PreparationPass, RowCountIsTakenOnce) {
     PassRig rig;
-    const std::string file = rig.dir / "f.txt";
-    writeFile(file, "x");
+    const std::string file = rig.dir.write("f.txt", "x");
     rig.addRow("Ja", "No", file);
     bool added = false;
     rig.ui.onPump = [&] {

@@ -7,13 +7,14 @@
 
 #include "PreparationTestSupport.h"
 #include "platform/Errors.h"
+#include "support/ErrorOf.h"
 #include "transfer/Checksums.h"
 
 namespace velora {
 namespace {
 
 using testing::PassRig;
-using testing::writeFile;
+using test::writeFileBytes;
 
 TEST(ReplaceTagInView, LeftToRightContinuingBehindTheValue) {
     struct Case {
@@ -50,17 +51,17 @@ TEST(WithCrLf, EveryBreakBecomesCrLfAndNothingElseChanges) {
 class TagRows : public ::testing::Test {
 protected:
     void SetUp() override {
-        writeFile(rig.dir / "tags.txt", "[A];x[B]y\r\n[B];z\r\n[EMPTY];\r\n[B];second\r\n");
+        rig.dir.write("tags.txt", "[A];x[B]y\r\n[B];z\r\n[EMPTY];\r\n[B];second\r\n");
         rig.settings.cb_tag_datei = true;
-        rig.settings.E_tags = rig.dir / "tags.txt";
+        rig.settings.E_tags = rig.dir.file("tags.txt");
     }
     std::string copyOf(int r) { return fileio::readAll(rig.cell(TmpQuelle, r)); }
     PassRig rig;
 };
 
 TEST_F(TagRows, CopyHoldsTheReplacedTextWithCrLf) {
-    const std::string source = rig.dir / "Wetterstation.html";
-    writeFile(source, "Stand [SYS_DATE] [SYS_TIME]\n[A]|[EMPTY]|[B]\nvon [SYS_COMPUTERNAME]");
+    const std::string source =
+        rig.dir.write("Wetterstation.html", "Stand [SYS_DATE] [SYS_TIME]\n[A]|[EMPTY]|[B]\nvon [SYS_COMPUTERNAME]");
     rig.addRow("No", "No", "");
     rig.addRow("No", "No", "");
     const int r = rig.addRow("Ja", "Ja", source);
@@ -79,23 +80,22 @@ TEST_F(TagRows, CopyHoldsTheReplacedTextWithCrLf) {
 }
 
 TEST_F(TagRows, UnchangedContentKeepsTheEarlierCopy) {
-    const std::string source = rig.dir / "static.txt";
-    writeFile(source, "[B]\n");
+    const std::string source = rig.dir.write("static.txt", "[B]\n");
     const int r = rig.addRow("Ja", "Ja", source);
     rig.pass.run();
     EXPECT_EQ(copyOf(r), "z\r\n");  // the final break stays one, none is added
 
     rig.files.setCell(PsAlt, r, rig.cell(PsNeu, r));
-    writeFile(rig.cell(TmpQuelle, r), "marker");
+    writeFileBytes(rig.cell(TmpQuelle, r), "marker");
     rig.pass.run();
     EXPECT_EQ(rig.cell(Msg, r), "OK");
     EXPECT_EQ(copyOf(r), "marker");
 }
 
 TEST_F(TagRows, NulBytesAndBinaryAreKept) {
-    const std::string source = rig.dir / "binary.dat";
+    const std::string source = rig.dir.file("binary.dat");
     const std::string bytes("\x89PNG\0\0[B]\0\xff\n", 12);
-    writeFile(source, bytes);
+    writeFileBytes(source, bytes);
     const int r = rig.addRow("Ja", "Ja", source);
     rig.pass.run();
     const std::string expected("\x89PNG\0\0z\0\xff\r\n", 11);
@@ -104,9 +104,8 @@ TEST_F(TagRows, NulBytesAndBinaryAreKept) {
 }
 
 TEST_F(TagRows, UmlautFileNameGivesItsCopyTheSameName) {
-    const std::string source = rig.dir / "Grüße.txt";
-    writeFile(source, "ä[B]ö");
-    rig.addRow("Ja", "No", rig.dir / "none");
+    const std::string source = rig.dir.write("Grüße.txt", "ä[B]ö");
+    rig.addRow("Ja", "No", rig.dir.file("none"));
     const int r = rig.addRow("Ja", "ja", source);
     rig.pass.run();
     EXPECT_EQ(rig.cell(TmpQuelle, r), rig.scratch() + "/2_Grüße.txt");
@@ -115,21 +114,21 @@ TEST_F(TagRows, UmlautFileNameGivesItsCopyTheSameName) {
 
 TEST_F(TagRows, CopyIsNeverWrittenOverTheSource) {
     const std::string text = "[B] stays a placeholder in the source";
-    const std::string viaTag = rig.dir / "viaTag.txt";
-    const std::string switched = rig.dir / "switched.txt";
-    const std::string byHand = rig.dir / "byHand.txt";
-    const std::string viaPattern = rig.dir / "pat_1.txt";
-    for (const auto& f : {viaTag, switched, byHand, viaPattern}) writeFile(f, text);
-    ASSERT_EQ(::symlink(byHand.c_str(), (rig.dir / "link.txt").c_str()), 0);
-    writeFile(rig.dir / "tags.txt", "[B];z\r\n[FILE];" + viaTag + "\r\n");
+    const std::string viaTag = rig.dir.file("viaTag.txt");
+    const std::string switched = rig.dir.file("switched.txt");
+    const std::string byHand = rig.dir.file("byHand.txt");
+    const std::string viaPattern = rig.dir.file("pat_1.txt");
+    for (const auto& f : {viaTag, switched, byHand, viaPattern}) writeFileBytes(f, text);
+    ASSERT_EQ(::symlink(byHand.c_str(), (rig.dir.file("link.txt")).c_str()), 0);
+    rig.dir.write("tags.txt", "[B];z\r\n[FILE];" + viaTag + "\r\n");
 
     const int tagRow = rig.addRow("Ja", "Ja", "[FILE]");
     const int switchedRow = rig.addRow("Ja", "No", switched);
     const int handRow = rig.addRow("Ja", "Ja", byHand);
     const int linkRow = rig.addRow("Ja", "Ja", byHand);
-    const int patternRow = rig.addRow("Ja", "Ja", rig.dir / "pat_*.txt");
-    rig.files.setCell(TmpQuelle, handRow, rig.dir / "./sub/../byHand.txt");
-    rig.files.setCell(TmpQuelle, linkRow, rig.dir / "link.txt");
+    const int patternRow = rig.addRow("Ja", "Ja", rig.dir.file("pat_*.txt"));
+    rig.files.setCell(TmpQuelle, handRow, rig.dir.file("./sub/../byHand.txt"));
+    rig.files.setCell(TmpQuelle, linkRow, rig.dir.file("link.txt"));
     rig.pass.run();
     EXPECT_EQ(rig.cell(TmpQuelle, switchedRow), switched);  // plain pass: the source itself
 
@@ -150,7 +149,7 @@ TEST_F(TagRows, CopyIsNeverWrittenOverTheSource) {
 TEST_F(TagRows, SourceInsideTheScratchFolderUnderTheCopyName) {
     ASSERT_EQ(::mkdir(rig.scratch().c_str(), 0755), 0);
     const std::string source = rig.scratch() + "/1_page.txt";
-    writeFile(source, "[B]");
+    writeFileBytes(source, "[B]");
     const int r = rig.addRow("Ja", "Ja", source);
     rig.pass.run();
     EXPECT_EQ(rig.cell(TmpQuelle, r), rig.scratch() + "/1_1_page.txt");
@@ -160,42 +159,34 @@ TEST_F(TagRows, SourceInsideTheScratchFolderUnderTheCopyName) {
 
 TEST_F(TagRows, ScratchFolderThatCannotBeMadeEndsThePass) {
     // "temp" names a plain file, so <temp>/velora can never be created.
-    writeFile(rig.dir / "notafolder", "");
-    rig.env.set("temp", rig.dir / "notafolder");
-    const std::string source = rig.dir / "page.txt";
-    writeFile(source, "[B]");
-    const std::string plain = rig.dir / "plain.txt";
-    writeFile(plain, "p");
+    rig.dir.write("notafolder", "");
+    rig.env.set("temp", rig.dir.file("notafolder"));
+    const std::string source = rig.dir.write("page.txt", "[B]");
+    const std::string plain = rig.dir.write("plain.txt", "p");
     const int tagged = rig.addRow("Ja", "Ja", source);
     const int after = rig.addRow("Ja", "No", plain);
     rig.files.setCell(PsNeu, after, "77");
     rig.files.setCell(Msg, after, "Send");
-    try {
-        rig.pass.run();
-        FAIL() << "no error";
-    } catch (const IoError& e) {
-        EXPECT_STREQ(e.what(), "Datei nicht gefunden");
-    }
+    EXPECT_EQ(test::errorOf<IoError>([&] { rig.pass.run(); }), "Datei nicht gefunden");
     EXPECT_EQ(rig.cell(Msg, tagged), "NEU");
     EXPECT_EQ(rig.cell(PsNeu, after), "77");
     EXPECT_EQ(rig.cell(Msg, after), "Send");
 }
 
 TEST_F(TagRows, TagFileOrderDecidesBetweenDuplicates) {
-    writeFile(rig.dir / "tags.txt", "[A];1\r\n[A];2\r\n[SYS_DATE];x\r\n");
-    const std::string source = rig.dir / "t.txt";
-    writeFile(source, "[A] [SYS_DATE]");
+    rig.dir.write("tags.txt", "[A];1\r\n[A];2\r\n[SYS_DATE];x\r\n");
+    const std::string source = rig.dir.write("t.txt", "[A] [SYS_DATE]");
     const int r = rig.addRow("Ja", "Ja", source);
     rig.pass.run();
     EXPECT_EQ(copyOf(r), "1 08.12.2026");
 }
 
 TEST_F(TagRows, MTempShowsTheLastReplacedTextSetOncePerFile) {
-    writeFile(rig.dir / "one.txt", "first [B]");
-    writeFile(rig.dir / "two.txt", "second\n[B]");
-    rig.addRow("Ja", "Ja", rig.dir / "one.txt");
-    rig.addRow("Ja", "No", rig.dir / "one.txt");
-    rig.addRow("Ja", "Ja", rig.dir / "two.txt");
+    rig.dir.write("one.txt", "first [B]");
+    rig.dir.write("two.txt", "second\n[B]");
+    rig.addRow("Ja", "Ja", rig.dir.file("one.txt"));
+    rig.addRow("Ja", "No", rig.dir.file("one.txt"));
+    rig.addRow("Ja", "Ja", rig.dir.file("two.txt"));
     rig.pass.run();
     EXPECT_EQ(rig.mTemp.text(), "second\r\nz");
     EXPECT_EQ(rig.mTempUpdates, 3);  // the clear, then one update per replaced file

@@ -6,13 +6,14 @@
 
 #include "PreparationTestSupport.h"
 #include "platform/Errors.h"
+#include "support/ErrorOf.h"
 #include "transfer/TagFile.h"
 
 namespace velora {
 namespace {
 
 using testing::PassRig;
-using testing::writeFile;
+using test::writeFileBytes;
 
 using Rows = std::vector<std::pair<std::string, std::string>>;
 
@@ -93,15 +94,11 @@ TEST(BuildTagTable, ExternalIpFollowsTheSwitch) {
 }
 
 TEST(BuildTagTable, MissingMhzEndsTheBuildAtItsRow) {
-    SystemInfo info = testing::sampleSystemInfo();
+    SystemInfo info = test::sampleSystemInfo();
     info.integers.clear();
     PassRig rig(info);
-    try {
-        rig.builder.BuildTagTable();
-        FAIL() << "no error";
-    } catch (const RegistryError& e) {
-        EXPECT_STREQ(e.what(), "Fehler beim Holen der Daten für '~MHz'");
-    }
+    EXPECT_EQ(test::errorOf<RegistryError>([&] { rig.builder.BuildTagTable(); }),
+              "Fehler beim Holen der Daten für '~MHz'");
     ASSERT_EQ(rig.tags.rowCount(), 14);
     for (int r = 0; r <= 10; ++r) EXPECT_EQ(rig.tags.row(r).value, kSystemRows[r].second) << r;
     EXPECT_EQ(rig.tags.row(11).name, "[HW.Processor.MHz]");
@@ -111,7 +108,7 @@ TEST(BuildTagTable, MissingMhzEndsTheBuildAtItsRow) {
 }
 
 TEST(BuildTagTable, StringValueOfAnotherTypeIsAReadError) {
-    SystemInfo info = testing::sampleSystemInfo();
+    SystemInfo info = test::sampleSystemInfo();
     info.texts[kOsKey].erase("CurrentType");
     info.integers[kOsKey]["CurrentType"] = 3;
     PassRig rig(info);
@@ -124,8 +121,8 @@ TEST(BuildTagTable, StringValueOfAnotherTypeIsAReadError) {
 
 TEST(BuildTagTable, TagFileRowsFollowTheSystemRows) {
     PassRig rig;
-    const std::string file = rig.dir / "Export_Tags.TXT";
-    writeFile(file, "[_CAM_1_LAST_FOTO_NAME];/srv/cam/p1.jpg\r\n[A];x;y\r\nohne Semikolon\r\n\r\n[Ä];ü\r\n");
+    const std::string file = rig.dir.file("Export_Tags.TXT");
+    writeFileBytes(file, "[_CAM_1_LAST_FOTO_NAME];/srv/cam/p1.jpg\r\n[A];x;y\r\nohne Semikolon\r\n\r\n[Ä];ü\r\n");
     rig.settings.cb_tag_datei = true;
     rig.settings.E_tags = file;
     EXPECT_TRUE(rig.builder.BuildTagTable());
@@ -144,9 +141,9 @@ TEST(BuildTagTable, TagFileRowsFollowTheSystemRows) {
 
 TEST(BuildTagTable, SwitchingTheTagFileOffLeavesFourteenRows) {
     PassRig rig;
-    writeFile(rig.dir / "tags.txt", "[A];1\n[B];2\n[C];3\n");
+    rig.dir.write("tags.txt", "[A];1\n[B];2\n[C];3\n");
     rig.settings.cb_tag_datei = true;
-    rig.settings.E_tags = rig.dir / "tags.txt";
+    rig.settings.E_tags = rig.dir.file("tags.txt");
     rig.builder.BuildTagTable();
     EXPECT_EQ(rig.tags.rowCount(), 17);
 
@@ -165,10 +162,10 @@ TEST(BuildTagTable, SwitchingTheTagFileOffLeavesFourteenRows) {
 TEST(BuildTagTable, MissingTagFileIsLoggedAndTheBuildGoesOn) {
     for (const std::string name : {"missing.txt", "folder", "fifo"}) {
         PassRig rig;
-        ASSERT_EQ(::mkdir((rig.dir / "folder").c_str(), 0755), 0);
-        ASSERT_EQ(::mkfifo((rig.dir / "fifo").c_str(), 0644), 0);
+        ASSERT_EQ(::mkdir(rig.dir.file("folder").c_str(), 0755), 0);
+        ASSERT_EQ(::mkfifo(rig.dir.file("fifo").c_str(), 0644), 0);
         rig.settings.cb_tag_datei = true;
-        rig.settings.E_tags = rig.dir / name;
+        rig.settings.E_tags = rig.dir.file(name);
         EXPECT_FALSE(rig.builder.BuildTagTable()) << name;
         EXPECT_EQ(rowsOf(rig.tags), kSystemRows);
         std::vector<std::string> lines = kSystemLogLines;
@@ -183,9 +180,8 @@ TEST(BuildTagTable, HostileTagFileIsReadByteForByte) {
     std::string bytes("[BIN];\x00\x01\xfe\xff\r", 11);
     bytes += "[LONG];" + std::string(10 * 1024 * 1024, 'L') + "\r";
     bytes += "[LAST];ok";
-    writeFile(rig.dir / "hostile.txt", bytes);
     rig.settings.cb_tag_datei = true;
-    rig.settings.E_tags = rig.dir / "hostile.txt";
+    rig.settings.E_tags = rig.dir.write("hostile.txt", bytes);
     EXPECT_TRUE(rig.builder.BuildTagTable());
     ASSERT_EQ(rig.tags.rowCount(), 17);
     EXPECT_EQ(rig.tags.row(14).value, std::string("\x00\x01\xfe\xff", 4));
@@ -195,16 +191,15 @@ TEST(BuildTagTable, HostileTagFileIsReadByteForByte) {
 
 TEST(BuildTagTable, EmptyTagFileAddsNoRowsButCountsAsRead) {
     PassRig rig;
-    writeFile(rig.dir / "empty.txt", "");
     rig.settings.cb_tag_datei = true;
-    rig.settings.E_tags = rig.dir / "empty.txt";
+    rig.settings.E_tags = rig.dir.write("empty.txt", "");
     EXPECT_TRUE(rig.builder.BuildTagTable());
     EXPECT_EQ(rig.tags.rowCount(), 14);
 }
 
 TEST(BuildTagTable, RelativeTagFileNameIsTakenFromTheCurrentFolder) {
     PassRig rig;
-    writeFile(rig.dir / "Export_Tags.TXT", "[REL];1");
+    rig.dir.write("Export_Tags.TXT", "[REL];1");
     char old[4096];
     ASSERT_NE(::getcwd(old, sizeof old), nullptr);
     ASSERT_EQ(::chdir(rig.dir.path().c_str()), 0);

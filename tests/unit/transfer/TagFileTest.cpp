@@ -13,8 +13,7 @@
 namespace velora {
 namespace {
 
-using testing::ScratchDir;
-using testing::writeFile;
+using test::TempDir;
 
 using Rows = std::vector<std::pair<std::string, std::string>>;
 
@@ -83,26 +82,26 @@ TEST(ParseTagFile, LongLinesAreCutAt4096BytesBeforeSplitting) {
 }
 
 TEST(ReadTagFile, OnlyARegularFileIsRead) {
-    ScratchDir dir;
+    TempDir dir;
     const std::string bytes("[A];1\r\n\x00\x01", 9);
-    writeFile(dir / "tags.txt", bytes);
-    EXPECT_EQ(ReadTagFile(dir / "tags.txt"), bytes);
+    dir.write("tags.txt", bytes);
+    EXPECT_EQ(ReadTagFile(dir.file("tags.txt")), bytes);
 
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
-    ASSERT_EQ(::symlink((dir / "nowhere").c_str(), (dir / "dangling").c_str()), 0);
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink(dir.file("nowhere").c_str(), dir.file("dangling").c_str()), 0);
     for (const char* name : {"missing.txt", "fifo", "dangling", ""})
-        EXPECT_FALSE(ReadTagFile(dir / name).has_value()) << name;  // "" is the folder itself
+        EXPECT_FALSE(ReadTagFile(dir.file(name)).has_value()) << name;  // "" is the folder itself
 }
 
 TEST(ReadTagFile, FileThatComesAndGoesIsReadWholeOrNotAtAll) {
-    ScratchDir dir;
+    TempDir dir;
     const std::string content = "[A];" + std::string(20000, 'x') + "\r\n[B];2\r\n";
-    writeFile(dir / "parked.txt", content);
+    dir.write("parked.txt", content);
     std::atomic<bool> stop{false};
     // Another program swaps the file in and out while the build reads it.
     std::thread swapper([&] {
-        const std::string parked = dir / "parked.txt";
-        const std::string live = dir / "tags.txt";
+        const std::string parked = dir.file("parked.txt");
+        const std::string live = dir.file("tags.txt");
         while (!stop) {
             std::rename(parked.c_str(), live.c_str());
             std::rename(live.c_str(), parked.c_str());
@@ -110,7 +109,7 @@ TEST(ReadTagFile, FileThatComesAndGoesIsReadWholeOrNotAtAll) {
     });
     // Either outcome is fine; a partial text, or an error escaping, is not.
     for (int i = 0; i < 3000; ++i) {
-        const auto bytes = ReadTagFile(dir / "tags.txt");
+        const auto bytes = ReadTagFile(dir.file("tags.txt"));
         if (bytes) {
             EXPECT_EQ(*bytes, content);
         }

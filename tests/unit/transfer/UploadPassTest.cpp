@@ -3,8 +3,6 @@
 // store or copy leaves behind.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -22,6 +20,7 @@
 #include "platform/Errors.h"
 #include "platform/FileIo.h"
 #include "platform/Locale.h"
+#include "support/LogHarness.h"
 #include "transfer/UploadPass.h"
 
 namespace velora {
@@ -92,6 +91,12 @@ public:
         bool operator==(const LogLine&) const = default;
     };
     explicit FakeStats(ManualClock& clock) : clock_(clock) {}
+    void reset() {
+        counted.clear();
+        durations.clear();
+        transferLog.clear();
+        updateTicks.clear();
+    }
 
     void countFile(std::int32_t bytes) override { counted.push_back(bytes); }
     void noteUploadDuration(std::int64_t ms) override { durations.push_back(ms); }
@@ -109,34 +114,14 @@ private:
     ManualClock& clock_;
 };
 
-class UploadPassTest : public ::testing::Test {
+class UploadPassTest : public ::testing::Test, public test::LogHarness {
 protected:
     UploadPassTest()
-        : dir_(makeDir()), env_({{"temp", dir_}}),
-          log_(view_, ui_, clock_, locale_, {[this] { return dir_ + "/velora.log"; }, [] { return "100000"; }}),
-          temp_(env_, log_), ftp_(clock_), stats_(clock_),
-          pass_(files_, ftp_, stats_, temp_, log_, clock_, locale_) {
-        fs::create_directory(dir_ + "/velora");
-        log_.setEcho([this](const std::string& line) { texts_.push_back(stripStamp(line)); });
-    }
-    ~UploadPassTest() override { fs::remove_all(dir_); }
-
-    static std::string makeDir() {
-        std::string pattern = (fs::temp_directory_path() / "velora-upload-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
-        return pattern;
-    }
-    // "08.12.2026 14:05:09 text" -> "text"
-    static std::string stripStamp(const std::string& line) {
-        const auto first = line.find(' ');
-        return line.substr(line.find(' ', first + 1) + 1);
+        : LogHarness("100000"), env_({{"temp", dir.path()}}), temp_(env_, log), ftp_(clock), stats_(clock),
+          pass_(files_, ftp_, stats_, temp_, log, clock, locale) {
+        fs::create_directory(dir.file("velora"));
     }
 
-    std::string source(const std::string& name, const std::string& content) {
-        const std::string path = dir_ + "/" + name;
-        fileio::writeAll(path, content);
-        return path;
-    }
     // Appends a data row and returns its number.
     int addRow(const std::string& aktiv, const std::string& folder, const std::string& name, const std::string& msg,
                const std::string& tmpQuelle, const std::string& psNeu = "111", const std::string& psAlt = "222") {
@@ -145,32 +130,29 @@ protected:
         files_.setRow(r, {std::to_string(r), aktiv, "No", tmpQuelle, folder, name, psNeu, psAlt, msg, tmpQuelle});
         return r;
     }
-    std::string transferCopy() const { return dir_ + "/velora/VELORA.tmp"; }
-    bool logged(const std::string& text) const {
-        return std::find(texts_.begin(), texts_.end(), text) != texts_.end();
+    // Forgets the rows, the log and everything the fakes recorded, for the next case.
+    void startOver() {
+        files_.setRowCount(0);
+        lines.clear();
+        ftp_.reset();
+        stats_.reset();
     }
+    std::string transferCopy() const { return dir.file("velora/VELORA.tmp"); }
 
-    std::string dir_;
     FixedEnvironment env_;
-    ManualClock clock_{{2026, 12, 8, 14, 5, 9, 0, 3}};
-    Locale locale_ = Locale::german();
-    QuietUiHost ui_;
-    TextView view_;
-    EventLog log_;
     TempFolder temp_;
     FileTable files_;
     FakeFtp ftp_;
     FakeStats stats_;
     UploadPass pass_;
-    std::vector<std::string> texts_;
 };
 
 // --- one file, every line -----------------------------------------------------------
 
 TEST_F(UploadPassTest, OneChangedRowWritesEveryLineInOrderAndIsMarkedSend) {
-    addRow("Ja", "/x", "a.txt", "OK", source("a.txt", "a"));
-    addRow("No", "/x", "b.txt", "NEU", source("b.txt", "b"));
-    const std::string src = source("index.html", std::string(2560, 'i'));
+    addRow("Ja", "/x", "a.txt", "OK", dir.write("a.txt", "a"));
+    addRow("No", "/x", "b.txt", "NEU", dir.write("b.txt", "b"));
+    const std::string src = dir.write("index.html", std::string(2560, 'i'));
     const int r = addRow("Ja", "/web", "index.html", "NEU", src, "4711", "42");
     ftp_.putDurationMs = 2000;
 
@@ -190,7 +172,7 @@ TEST_F(UploadPassTest, OneChangedRowWritesEveryLineInOrderAndIsMarkedSend) {
         "akt.anzahl -> 1",
         "akt.Bytes  -> 2560",
     };
-    EXPECT_EQ(texts_, expected);
+    EXPECT_EQ(lines, expected);
     EXPECT_EQ(ftp_.calls, (std::vector<std::string>{"CWD /web", "PUT index.html"}));
     ASSERT_EQ(ftp_.stores.size(), 1u);
     EXPECT_EQ(ftp_.stores[0].localFile, transferCopy());
@@ -203,8 +185,8 @@ TEST_F(UploadPassTest, OneChangedRowWritesEveryLineInOrderAndIsMarkedSend) {
 }
 
 TEST_F(UploadPassTest, TwoRowsGoInTableOrderEachAfterARefreshAndAPause) {
-    const int r1 = addRow("Ja", "/one", "1.txt", "NEU", source("s1", "first file"));
-    const int r2 = addRow("JA", "/two", "2.txt", "NEU", source("s2", "second, longer file"));
+    const int r1 = addRow("Ja", "/one", "1.txt", "NEU", dir.write("s1", "first file"));
+    const int r2 = addRow("JA", "/two", "2.txt", "NEU", dir.write("s2", "second, longer file"));
     ftp_.putDurationMs = 50;
 
     pass_.B_versendenClick();
@@ -224,12 +206,12 @@ TEST_F(UploadPassTest, TwoRowsGoInTableOrderEachAfterARefreshAndAPause) {
 }
 
 TEST_F(UploadPassTest, WithoutChangedRowsOnlyTheSummaryAndAZeroTransferLogLine) {
-    addRow("Ja", "/a", "a", "OK", source("a", "a"));
-    addRow("Ja", "/a", "b", "Send", source("b", "b"));
+    addRow("Ja", "/a", "a", "OK", dir.write("a", "a"));
+    addRow("Ja", "/a", "b", "Send", dir.write("b", "b"));
 
     pass_.B_versendenClick();
 
-    EXPECT_EQ(texts_, (std::vector<std::string>{kTransferEnde, "akt.dauer  -> 00:00:00", "akt.anzahl -> 0",
+    EXPECT_EQ(lines, (std::vector<std::string>{kTransferEnde, "akt.dauer  -> 00:00:00", "akt.anzahl -> 0",
                                                 "akt.Bytes  -> 0"}));
     EXPECT_TRUE(ftp_.calls.empty());
     EXPECT_TRUE(stats_.updateTicks.empty());
@@ -249,7 +231,7 @@ TEST_F(UploadPassTest, OnlyActiveRowsWithExactlyNeuAreSentAndTheOthersAreUntouch
         {"No", "NEU", false},  {"", "NEU", false},   {"Ja ", "NEU", false}, {"Jaa", "NEU", false},
         {"Ja", "neu", false},  {"Ja", "NEU ", false}, {"Ja", "OK", false},  {"Ja", "Error", false},
     };
-    for (const auto& c : cases) addRow(c.aktiv, "/d", std::string("f") + c.aktiv + c.msg, c.msg, source("s", "x"));
+    for (const auto& c : cases) addRow(c.aktiv, "/d", std::string("f") + c.aktiv + c.msg, c.msg, dir.write("s", "x"));
 
     pass_.B_versendenClick();
 
@@ -272,26 +254,24 @@ TEST_F(UploadPassTest, OnlyActiveRowsWithExactlyNeuAreSentAndTheOthersAreUntouch
 
 // --- failures of one row ---------------------------------------------------------------
 
+// A server failure of one kind with its text, and the log line it must leave.
+struct FailureCase {
+    Fail kind;
+    const char* text;
+    const char* expectedLine;
+};
+
 TEST_F(UploadPassTest, RefusedOrBrokenFolderChangeMarksErrorCountsNothingAndGoesOn) {
-    struct Case {
-        Fail kind;
-        const char* text;
-        const char* expectedLine;
-    };
-    const std::vector<Case> cases{
+    const std::vector<FailureCase> cases{
         {Fail::General, "550 No such file or directory.", "ERROR -> ChangeDir /missing"},
         {Fail::Socket, "Connection reset by peer", "ERROR -> EIdSocketError: Connection reset by peer"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expectedLine);
-        files_.setRowCount(0);
-        texts_.clear();
-        ftp_.reset();
-        stats_.counted.clear();
-        stats_.transferLog.clear();
+        startOver();
         ftp_.cwdFailures["/missing"] = {c.kind, c.text};
-        const int bad = addRow("Ja", "/missing", "x.txt", "NEU", source("x", "xx"), "5", "4");
-        const int good = addRow("Ja", "/ok", "y.txt", "NEU", source("y", "yyy"));
+        const int bad = addRow("Ja", "/missing", "x.txt", "NEU", dir.write("x", "xx"), "5", "4");
+        const int good = addRow("Ja", "/ok", "y.txt", "NEU", dir.write("y", "yyy"));
 
         pass_.B_versendenClick();
 
@@ -309,23 +289,15 @@ TEST_F(UploadPassTest, RefusedOrBrokenFolderChangeMarksErrorCountsNothingAndGoes
 // A refused store is a failure: the row is retried by the next run instead of being
 // recorded as sent, and nothing is counted for it.
 TEST_F(UploadPassTest, RefusedStoreMarksErrorKeepsOldChecksumAndCountsNothing) {
-    struct Case {
-        Fail kind;
-        const char* text;
-        const char* expectedLine;
-    };
-    const std::vector<Case> cases{
+    const std::vector<FailureCase> cases{
         {Fail::General, "553 Not enough privileges.", "FTP_PUT_SENDE ERROR: Exception: 553 Not enough privileges."},
         {Fail::Socket, "Broken pipe", "FTP_PUT_SENDE ERROR: EIdSocketError: Broken pipe"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expectedLine);
-        files_.setRowCount(0);
-        texts_.clear();
-        ftp_.reset();
-        stats_.counted.clear();
+        startOver();
         ftp_.putFailures["locked.txt"] = {c.kind, c.text};
-        const int r = addRow("Ja", "/ro", "locked.txt", "NEU", source("l", "locked"), "new", "old");
+        const int r = addRow("Ja", "/ro", "locked.txt", "NEU", dir.write("l", "locked"), "new", "old");
 
         pass_.B_versendenClick();
 
@@ -333,7 +305,7 @@ TEST_F(UploadPassTest, RefusedStoreMarksErrorKeepsOldChecksumAndCountsNothing) {
         EXPECT_EQ(files_.cell(PsAlt, r), "old");
         EXPECT_TRUE(logged(c.expectedLine));
         EXPECT_FALSE(logged("ERROR -> ChangeDir /ro"));
-        for (const auto& t : texts_) EXPECT_EQ(t.rfind("OK --> Senden", 0), std::string::npos) << t;
+        for (const auto& t : lines) EXPECT_EQ(t.rfind("OK --> Senden", 0), std::string::npos) << t;
         EXPECT_TRUE(stats_.counted.empty());
         EXPECT_TRUE(logged("akt.anzahl -> 0"));
         EXPECT_TRUE(logged("akt.Bytes  -> 0"));
@@ -343,10 +315,10 @@ TEST_F(UploadPassTest, RefusedStoreMarksErrorKeepsOldChecksumAndCountsNothing) {
 // When the file vanished after the preparation pass, the transfer copy still holds the
 // previous row's file; it must not go out under this row's name.
 TEST_F(UploadPassTest, FailedCopyToTheTransferCopyStoresNothingAndMarksError) {
-    const std::string folderAsSource = dir_ + "/a-folder";
+    const std::string folderAsSource = dir.file("a-folder");
     fs::create_directory(folderAsSource);
-    const std::string vanished = dir_ + "/vanished.txt";
-    const std::string firstSource = source("first.txt", "content of the first row");
+    const std::string vanished = dir.file("vanished.txt");
+    const std::string firstSource = dir.write("first.txt", "content of the first row");
     addRow("Ja", "/p", "first.txt", "NEU", firstSource);
     const int r2 = addRow("Ja", "/p", "second.txt", "NEU", vanished, "9", "8");
     const int r3 = addRow("Ja", "/p", "third.txt", "NEU", folderAsSource, "9", "8");
@@ -369,7 +341,7 @@ TEST_F(UploadPassTest, FailedCopyToTheTransferCopyStoresNothingAndMarksError) {
 }
 
 TEST_F(UploadPassTest, EmptyRemoteNameIsPassedOnEmptyAndEmptyFolderToo) {
-    const int r = addRow("Ja", "", "", "NEU", source("n", "nameless"));
+    const int r = addRow("Ja", "", "", "NEU", dir.write("n", "nameless"));
 
     pass_.B_versendenClick();
 
@@ -382,7 +354,7 @@ TEST_F(UploadPassTest, EmptyRemoteNameIsPassedOnEmptyAndEmptyFolderToo) {
 // A preparation pass nested inside the store (events run during its progress) may
 // write a newer fingerprint; the one recorded as uploaded is that of the file sent.
 TEST_F(UploadPassTest, ChecksumRecordedIsTheOneOfTheFileSent) {
-    const int r = addRow("Ja", "/", "f", "NEU", source("f", "v1"), "100", "50");
+    const int r = addRow("Ja", "/", "f", "NEU", dir.write("f", "v1"), "100", "50");
     ftp_.duringPut = [&] { files_.setCell(PsNeu, r, "200"); };
 
     pass_.B_versendenClick();
@@ -391,8 +363,8 @@ TEST_F(UploadPassTest, ChecksumRecordedIsTheOneOfTheFileSent) {
 }
 
 TEST_F(UploadPassTest, PassRunningAcrossMidnightHasAPositiveDuration) {
-    clock_.set({2026, 12, 8, 23, 59, 59, 0, 3});
-    addRow("Ja", "/", "f", "NEU", source("f", "late"));
+    clock.set({2026, 12, 8, 23, 59, 59, 0, 3});
+    addRow("Ja", "/", "f", "NEU", dir.write("f", "late"));
     ftp_.putDurationMs = 3000;
 
     pass_.B_versendenClick();
@@ -424,7 +396,7 @@ TEST_F(UploadPassTest, FormatTransferRateInKilobytesPerSecondWithTheLocaleSepara
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
-        clock_.set(c.now);
+        clock.set(c.now);
         const std::int64_t startMs = c.now.msOfDay() - c.elapsedMs;
         const std::int64_t s = startMs < 0 ? startMs + 86400000 : startMs;
         DateTime start = c.now;
@@ -438,7 +410,7 @@ TEST_F(UploadPassTest, FormatTransferRateInKilobytesPerSecondWithTheLocaleSepara
 
 TEST_F(UploadPassTest, InstantStoreReportsTheRateOverOneMillisecond) {
     ftp_.putDurationMs = 0;
-    EXPECT_TRUE(pass_.SendFile(source("k", std::string(2048, 'k')), "k"));
+    EXPECT_TRUE(pass_.SendFile(dir.write("k", std::string(2048, 'k')), "k"));
     EXPECT_TRUE(logged("OK --> Senden der Datei. 2000,00 KB/s"));
 }
 

@@ -1,0 +1,18 @@
+#pragma once
+// Sets a file's last-access and last-write time for tests that depend on file stamps.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <ctime>
+#include <string>
+
+namespace velora::test {
+
+// Seconds since the epoch plus nanoseconds; a link itself, not its target.
+inline void setFileTime(const std::string& path, time_t seconds, long nanoseconds = 0) {
+    const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+}  // namespace velora::test
