@@ -16,6 +16,8 @@
 
 namespace velora {
 
+class InputFile;
+
 struct FtpLogin {
     std::string host;
     int port = 21;
@@ -88,7 +90,7 @@ private:
     TcpSocket openPassiveData(const std::string& remoteName);
     TcpSocket openActiveData(const std::string& remoteName);
     TcpSocket awaitServerConnection(TcpSocket& listener);
-    void sendFile(int fd, TcpSocket& data);
+    void sendFile(InputFile& file, TcpSocket& data);
 
     void status(const std::string& text) {
         if (events_.status) events_.status(text);

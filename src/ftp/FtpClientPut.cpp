@@ -1,33 +1,12 @@
 // FtpClient::put and the data connection: the store half of the client.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "ftp/FtpClient.h"
 #include "platform/Errors.h"
+#include "platform/InputFile.h"
 
 namespace velora {
 namespace {
-
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-        if (fd_ < 0) {
-            throw GeneralError("Datei \"" + path + "\" kann nicht geöffnet werden. " + std::strerror(errno));
-        }
-    }
-    ~ReadOnlyFile() { ::close(fd_); }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 std::string namePart(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -42,16 +21,12 @@ std::string portArgument(const SocketAddress& addr) {
     return hostPart + "," + std::to_string(addr.port / 256) + "," + std::to_string(addr.port % 256);
 }
 
-std::int64_t fileSize(int fd) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) throw GeneralError(std::strerror(errno));
-    return static_cast<std::int64_t>(st.st_size);
-}
-
 }  // namespace
 
 void FtpClient::put(const std::string& localFile, const std::string& remoteName) {
-    ReadOnlyFile file(localFile);
+    InputFile file(localFile);
+    if (!file.isOpen())
+        throw GeneralError("Datei \"" + localFile + "\" kann nicht geöffnet werden. " + file.errorText());
     const std::string name = remoteName.empty() ? namePart(localFile) : remoteName;
     // Refuse a bad name before the first command, not between PASV and STOR.
     requireClean("STOR " + name);
@@ -59,7 +34,7 @@ void FtpClient::put(const std::string& localFile, const std::string& remoteName)
     status("Starting FTP transfer");
     {
         TcpSocket data = passive_ ? openPassiveData(name) : openActiveData(name);
-        sendFile(file.fd(), data);
+        sendFile(file, data);
     }
     status("Transfer complete");
     // Without this reply the server never confirmed the file: no success.
@@ -108,16 +83,16 @@ TcpSocket FtpClient::awaitServerConnection(TcpSocket& listener) {
     throw GeneralError("Zeitüberschreitung: keine Datenverbindung vom Server");
 }
 
-void FtpClient::sendFile(int fd, TcpSocket& data) {
-    const std::int64_t size = fileSize(fd);
+void FtpClient::sendFile(InputFile& file, TcpSocket& data) {
+    const std::int64_t size = file.size();
+    if (size < 0) throw GeneralError(file.errorText());
     if (events_.workBegin) events_.workBegin(size);
     std::vector<char> block(kBlockSize);
     std::int64_t sent = 0;
     try {
         for (;;) {
-            const ssize_t n = ::read(fd, block.data(), block.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) throw GeneralError(std::strerror(errno));
+            const long n = file.read(block.data(), block.size());
+            if (n < 0) throw GeneralError(file.errorText());
             if (n == 0) break;
             // A server that closes the data connection early ends the send; its final
             // reply then says whether the store counts.

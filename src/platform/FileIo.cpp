@@ -1,6 +1,7 @@
 #include "platform/FileIo.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,6 +86,18 @@ void writeAndClose(Fd& fd, std::string_view first, std::string_view second) {
     const int closeFailure = fd.close();
     if (failure == 0) failure = closeFailure;
     if (failure != 0) throw IoError(failure);
+}
+
+std::string normalisedPath(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(fs::path(path), ec);
+    if (ec) {
+        p = fs::absolute(fs::path(path), ec);
+        if (ec) p = fs::path(path);
+        p = p.lexically_normal();
+    }
+    return p.string();
 }
 
 }  // namespace
@@ -178,6 +191,14 @@ std::int32_t querySize(const std::string& path) {
     if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(
         static_cast<std::uint64_t>(info.st_size) & 0xFFFFFFFFu));
+}
+
+bool sameFile(const std::string& source, const std::string& target) {
+    struct stat a {};
+    struct stat b {};
+    if (::stat(source.c_str(), &a) == 0 && ::stat(target.c_str(), &b) == 0)
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    return normalisedPath(source) == normalisedPath(target);
 }
 
 }  // namespace velora::fileio

@@ -29,6 +29,10 @@ bool isDirectory(const std::string& path);
 // Creates one folder level; true when this call created it.
 bool createFolder(const std::string& path);
 
+// Whether writing to `target` would overwrite `source`: the same file when both exist
+// (hard and symbolic links included), else the same normalised absolute path.
+bool sameFile(const std::string& source, const std::string& target);
+
 // Length of a file opened for reading only, low 32 bits taken as signed; -1 when it
 // cannot be opened (missing, a folder, no read permission).
 std::int32_t querySize(const std::string& path);

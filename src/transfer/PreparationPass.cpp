@@ -1,7 +1,5 @@
 #include "transfer/PreparationPass.h"
 
-#include <filesystem>
-#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -16,28 +14,6 @@ namespace {
 
 // Attribute bits a pattern may pick; anything else (devices, fifos, sockets) is skipped.
 constexpr std::uint32_t kPickableAttributes = 0x3F;
-
-std::string normalisedPath(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path p = fs::weakly_canonical(fs::path(path), ec);
-    if (ec) {
-        p = fs::absolute(fs::path(path), ec);
-        if (ec) p = fs::path(path);
-        p = p.lexically_normal();
-    }
-    return p.string();
-}
-
-// Whether writing to `target` would overwrite `source`: the same inode when both
-// exist (this also catches hard and symbolic links), else the same normalised path.
-bool sameFile(const std::string& source, const std::string& target) {
-    struct stat a {};
-    struct stat b {};
-    if (::stat(source.c_str(), &a) == 0 && ::stat(target.c_str(), &b) == 0)
-        return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-    return normalisedPath(source) == normalisedPath(target);
-}
 
 }  // namespace
 
@@ -168,7 +144,7 @@ std::string PreparationPass::freshCopyName(const std::string& source, int r) con
     do {
         name = prefix + name;
         candidate = temp_.path() + "/" + name;
-    } while (sameFile(source, candidate));
+    } while (fileio::sameFile(source, candidate));
     return candidate;
 }
 
@@ -181,7 +157,7 @@ std::string PreparationPass::copyTarget(const std::string& source, int r) {
     // A tag or pattern source, a row switched to tag replacement after a plain pass, or
     // a hand-set target can all name the source itself; writing there would destroy
     // the placeholders the user keeps in it.
-    if (sameFile(source, target)) {
+    if (fileio::sameFile(source, target)) {
         target = freshCopyName(source, r);
         files_.setCell(TmpQuelle, r, target);
         log_.write("tmp-Quelle ist die Quelldatei, Kopie geht nach : " + target);

@@ -1,4 +1,5 @@
 #include "platform/FileIo.h"
+#include "platform/InputFile.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -230,3 +231,34 @@ TEST(FileIoTest, EntryKindsAndFolderCreation) {
 
 }  // namespace
 }  // namespace velora
+
+TEST(SameFileTest, LinksAndSpellingsOfOneFileAreTheSameFile) {
+    velora::test::TempDir dir;
+    const std::string a = dir.write("a.txt", "x");
+    const std::string b = dir.write("b.txt", "x");
+    ASSERT_EQ(::symlink(a.c_str(), dir.file("link").c_str()), 0);
+    ASSERT_EQ(::link(a.c_str(), dir.file("hard").c_str()), 0);
+    EXPECT_TRUE(velora::fileio::sameFile(a, dir.file("link")));
+    EXPECT_TRUE(velora::fileio::sameFile(a, dir.file("hard")));
+    EXPECT_TRUE(velora::fileio::sameFile(a, dir.path() + "/./sub/../a.txt"));
+    EXPECT_FALSE(velora::fileio::sameFile(a, b));
+    // A target that does not exist yet is compared by its path.
+    EXPECT_TRUE(velora::fileio::sameFile(dir.file("new.txt"), dir.path() + "//new.txt"));
+    EXPECT_FALSE(velora::fileio::sameFile(a, dir.file("new.txt")));
+}
+
+TEST(InputFileTest, ReadsInBlocksAndReportsWhyItCannotOpen) {
+    velora::test::TempDir dir;
+    const std::string path = dir.write("data.bin", std::string("ab\0cd", 5));
+    velora::InputFile file(path);
+    ASSERT_TRUE(file.isOpen());
+    EXPECT_EQ(file.size(), 5);
+    char buf[3];
+    EXPECT_EQ(file.read(buf, 3), 3);
+    EXPECT_EQ(file.read(buf, 3), 2);
+    EXPECT_EQ(file.read(buf, 3), 0);
+    velora::InputFile missing(dir.file("missing"));
+    EXPECT_FALSE(missing.isOpen());
+    EXPECT_EQ(missing.size(), -1);
+    EXPECT_FALSE(missing.errorText().empty());
+}
