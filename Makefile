@@ -4,7 +4,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run cli test bench clean
+.PHONY: all deps configure build run test bench clean
 
 all: build
 
@@ -26,6 +26,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 bench: build
+	@scripts/install-deps.sh --bench
 	@scripts/run-benchmarks.sh $(BUILD)
 
 clean:

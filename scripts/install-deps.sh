@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need, only those
-# that are missing. Through sudo when not root.
+# that are missing (with --bench also the benchmarks' reference tools). Through sudo
+# when not root.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,11 @@ packages=(
   python3 python3-pyftpdlib
   xvfb xauth
 )
+
+# The benchmarks compare against reference tools on a local server.
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(vsftpd curl time)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
