@@ -21,7 +21,11 @@ int EventLog::limitFromText(const std::string& text) {
     while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
     if (b == e) return kLowestLimit;
     const char* first = text.data() + b;
-    if (*first == '+') ++first;
+    // One sign at most: "+-5" is no whole number.
+    if (*first == '+') {
+        ++first;
+        if (first != text.data() + e && *first == '-') return kLowestLimit;
+    }
     int value = 0;
     auto [ptr, ec] = std::from_chars(first, text.data() + e, value);
     if (ec != std::errc() || ptr != text.data() + e) return kLowestLimit;

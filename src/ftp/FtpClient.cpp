@@ -127,11 +127,12 @@ void FtpClient::connect(const FtpLogin& login) {
 
 void FtpClient::logIn(const FtpLogin& login) {
     expect(readReply(timeouts_.readMs), {220});
-    if (!login.proxyUser.empty()) authenticate(login.proxyUser, login.proxyPassword);
+    // A proxy logs its user in with 230 or 331 only; 232 is the target server's answer.
+    if (!login.proxyUser.empty()) authenticate(login.proxyUser, login.proxyPassword, {230, 331});
     // The proxy learns the real target from OPEN; a plain server refuses it, which
     // does no harm.
     command("OPEN " + login.host + (login.port != 21 ? ":" + std::to_string(login.port) : ""));
-    authenticate(login.user, login.password);
+    authenticate(login.user, login.password, {230, 232, 331});
     features_ = featureLines(command("FEAT"));
     if (!login.identification.empty() && featureListed(features_, "CLNT")) {
         command("CLNT " + login.identification);
@@ -141,8 +142,9 @@ void FtpClient::logIn(const FtpLogin& login) {
     system_ = syst.code == 500 ? "Unknown" : firstTextLine(syst);
 }
 
-void FtpClient::authenticate(const std::string& user, const std::string& password) {
-    FtpReply reply = command("USER " + user, {230, 232, 331});
+void FtpClient::authenticate(const std::string& user, const std::string& password,
+                             std::initializer_list<int> userCodes) {
+    FtpReply reply = command("USER " + user, userCodes);
     if (reply.code == 331) reply = command("PASS " + password, {230, 332});
     // The server wants an account; there is none to give.
     if (reply.code == 332) throw GeneralError(reply.text());

@@ -78,7 +78,8 @@ public:
 
 private:
     void logIn(const FtpLogin& login);
-    void authenticate(const std::string& user, const std::string& password);
+    // USER (answered by one of userCodes), PASS on 331, and no account to give on 332.
+    void authenticate(const std::string& user, const std::string& password, std::initializer_list<int> userCodes);
     FtpReply readReply(int timeoutMs);
     FtpReply command(const std::string& line);
     FtpReply command(const std::string& line, std::initializer_list<int> expected);

@@ -54,6 +54,8 @@ inline QLineEdit* lineEdit(const char* name) { return named(new QLineEdit, name)
 inline QLineEdit* passwordEdit(const char* name) {
     auto* e = lineEdit(name);
     e->setEchoMode(QLineEdit::Password);
+    // Masked with "*" as the program always showed its passwords, not the style's dot.
+    e->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     return e;
 }
 inline QSpinBox* spinBox(const char* name, const char* hint = nullptr) {

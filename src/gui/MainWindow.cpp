@@ -197,11 +197,15 @@ void MainWindow::storeWindowGeometry() {
 
 void MainWindow::startUp() {
     pages_->setCurrentIndex(0);
+    storeWindowGeometry();
     const bool complete = guarded([this] { program_.FormCreate(); });
     // A load that stopped half-way has still changed some settings.
     refreshFromSettings();
     files_->applyColumnWidths();
-    if (!complete) return;
+    if (!complete) {
+        applyWindowGeometry();
+        return;
+    }
     applyStartupCaptions();
     startTimerIfEnabled();
 }
@@ -260,7 +264,13 @@ void MainWindow::Beenden1Click() {
 }
 
 void MainWindow::LoadConfig1Click() {
-    guarded([this] { program_.LoadConfig1Click(); });
+    // A load that stops at a bad value keeps what it applied before it, the window's
+    // place and the column widths included; the window shows that much of it.
+    storeWindowGeometry();
+    if (!guarded([this] { program_.LoadConfig1Click(); })) {
+        applyWindowGeometry();
+        files_->applyColumnWidths();
+    }
     refreshFromSettings();
 }
 

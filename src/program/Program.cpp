@@ -69,7 +69,14 @@ void Program::FormCreate() {
 }
 
 void Program::Beenden1Click() {
-    log_.write("Programm -> END");
+    // The process ends either way: a log file that cannot be written must not cost the
+    // statistics of the last runs.
+    try {
+        log_.write("Programm -> END");
+    } catch (...) {
+        statistics_->SaveRunCounters();
+        throw;
+    }
     statistics_->SaveRunCounters();
 }
 

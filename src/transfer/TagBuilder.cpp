@@ -81,7 +81,12 @@ void TagBuilder::buildHardwareRows() {
     Registry::Key key = registry_.openKeyReadOnly(kCpuKey);
     fillStrings(tags_, key, 10, {{"[HW.Processor.NameString]", "ProcessorNameString"}});
     setName(tags_, 11, "[HW.Processor.MHz]");
-    tags_.set(11, "[HW.Processor.MHz]", std::to_string(key.readInteger("~MHz")));
+    // Here the key describes the machine rather than holding stored values: many ARM
+    // boards and virtual machines report no clock speed at all, and that must give an
+    // empty tag, not a read error that would end every run. A value of the wrong type
+    // is still a read error.
+    const bool mhzKnown = key.valueExists("~MHz");
+    tags_.set(11, "[HW.Processor.MHz]", mhzKnown ? std::to_string(key.readInteger("~MHz")) : std::string());
     fillStrings(tags_, key, 12,
                 {{"[HW.Processor.Identifier]", "Identifier"},
                  {"[HW.Processor.VendorIdentifier]", "VendorIdentifier"}});

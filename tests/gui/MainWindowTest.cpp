@@ -9,6 +9,7 @@
 #include <QTabWidget>
 
 #include "GuiTestSupport.h"
+#include "gui/FileGrid.h"
 #include "gui/FileTableModel.h"
 #include "gui/FilesPage.h"
 #include "gui/StatusBar.h"
@@ -277,6 +278,29 @@ TEST_F(MainWindowTest, GeometryIsSavedAndLoadedWithTheSettings) {
     EXPECT_TRUE(errors.empty()) << errors.front();
     EXPECT_EQ(window->pos(), QPoint(40, 50));
     EXPECT_EQ(window->size(), QSize(900, 700));
+}
+
+TEST_F(MainWindowTest, LoadStoppedByABadValueStillShowsWhatItApplied) {
+    window->startUp();
+    window->move(40, 50);
+    window->resize(900, 700);
+    program->files().setColumnWidth(Quelle, 300);
+    window->SaveConfig1Click();
+    // The row count comes after the window's place and the column widths.
+    program->registry().openKey(kSettingsKey).writeString("Liste_row_count", "6");
+    window->move(10, 10);
+    window->resize(800, 600);
+    program->files().setColumnWidth(Quelle, 250);
+    window->filesPage()->applyColumnWidths();
+    errors.clear();
+
+    window->LoadConfig1Click();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors.front(), "Ungültiger Datentyp für 'Liste_row_count'");
+    EXPECT_EQ(window->pos(), QPoint(40, 50));
+    EXPECT_EQ(window->size(), QSize(900, 700));
+    EXPECT_EQ(program->files().columnWidth(Quelle), 300);
+    EXPECT_EQ(window->filesPage()->grid()->columnWidth(Quelle), 301);
 }
 
 TEST_F(MainWindowTest, EndeLogsAndEndsTheProcess) {

@@ -99,6 +99,10 @@ TEST_F(SettingsControlsTest, EditsShowTheDefaultsAndPasswordsAreMasked) {
     for (const char* name : {"E_logfile", "e_Transfer_Log", "e_ss_file"}) ASSERT_NE(find<QLineEdit>(name), nullptr);
     EXPECT_EQ(find<QLineEdit>("ME_pwd_ziel")->echoMode(), QLineEdit::Password);
     EXPECT_EQ(find<QLineEdit>("ME_Pasword")->echoMode(), QLineEdit::Password);
+    // The mask is a "*" per character, whatever the style's own mask would be.
+    EXPECT_EQ(find<QLineEdit>("ME_Pasword")->displayText(), "*******");
+    find<QLineEdit>("ME_pwd_ziel")->setText(QStringLiteral("abc"));
+    EXPECT_EQ(find<QLineEdit>("ME_pwd_ziel")->displayText(), "***");
     EXPECT_EQ(find<QLineEdit>("e_user_ziel")->echoMode(), QLineEdit::Normal);
     EXPECT_EQ(find<QPlainTextEdit>("m_ftp_pfad")->toPlainText(), "/\n/images\n/wetter\n/wetter/web\n/privat\n/home/user\n");
 }

@@ -47,6 +47,14 @@ TEST_F(TempFolderFixture, PathFollowsTheVariableAtEveryEnsure) {
     EXPECT_EQ(temp.path(), other.path() + "/velora");
 }
 
+TEST(TempFolderWithoutVariable, LiesAtTheRootNotInTheWorkingFolder) {
+    test::LogHarness h;
+    FixedEnvironment noTemp{{}};
+    TempFolder temp{noTemp, h.log};
+    EXPECT_EQ(temp.path(), "/velora");
+    EXPECT_EQ(temp.transferCopyPath(), "/velora/VELORA.tmp");
+}
+
 TEST(ClientIdentityTest, NameAndVersionAreTrimmedAndCutAtTheFirstBlank) {
     ClientIdentity id;
     id.setClientName("  WETTER PC ");

@@ -62,6 +62,8 @@ TEST_F(LogFixture, LimitParsing) {
     EXPECT_EQ(EventLog::limitFromText(" 42 "), 42);
     EXPECT_EQ(EventLog::limitFromText("+3601"), 3601);
     EXPECT_EQ(EventLog::limitFromText("4.5"), 10);
+    EXPECT_EQ(EventLog::limitFromText("+-5"), 10);
+    EXPECT_EQ(EventLog::limitFromText("+"), 10);
     EXPECT_EQ(EventLog::limitFromText("99999999999999"), 10);
 }
 

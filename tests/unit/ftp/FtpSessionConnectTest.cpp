@@ -109,6 +109,19 @@ TEST(FtpSessionConnect, ProxyWithoutUserSendsOnlyOpenThenTheLogin) {
     EXPECT_TRUE(h.logged("ONLINE"));
 }
 
+// The proxy's own login knows 230 and 331 only; 232 is an answer of the target's login.
+TEST(FtpSessionConnect, ProxyUserAnsweredWith232IsRefused) {
+    FakeFtpServer server({kGreeting, {"USER ax", send("232 Logged in.\r\n")}});
+    SessionHarness h;
+    h.useProxy(server.port());
+    h.session.B_connectClick();
+    EXPECT_FALSE(h.session.connected());
+    EXPECT_FALSE(h.logged("ONLINE"));
+    EXPECT_EQ(h.lines.back(), "FTP_CONNECTED ERROR: Exception: 232 Logged in.");
+    // "USER ax\r\n" then "QUIT\r\n": no OPEN, no login at the target
+    EXPECT_EQ(server.finish(), (Lines{"USER ax", "QUIT"}));
+}
+
 TEST(FtpSessionConnect, AHostNameIsResolvedFirstAndReported) {
     FakeFtpServer server({kGreeting}, kAnswerAll);
     SessionHarness h(server.port());
@@ -162,6 +175,10 @@ TEST(FtpSessionConnect, LoginRepliesDecideTheOutcome) {
     const std::vector<LoginCase> cases = {
         {"230 to USER sends no PASS",
          {kGreeting, open, {"USER", send("230 Welcome.\r\n")}, featPlain, type, {"SYST", send("215 UNIX\r\n")}},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "QUIT"}, "UNIX", true},
+        {"232 to USER sends no PASS",
+         {kGreeting, open, {"USER", send("232 Logged in, security data exchanged.\r\n")}, featPlain, type,
+          {"SYST", send("215 UNIX\r\n")}},
          {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "QUIT"}, "UNIX", true},
         {"500 to SYST logs Unknown",
          {kGreeting, open, user331, {"PASS", send("230 ok\r\n")}, featPlain, type,

@@ -117,3 +117,13 @@ TEST_F(StartupFixture, MissingEnvironmentGivesEmptyIdentity) {
     EXPECT_NE(std::find(t.begin(), t.end(), "ClientName -> "), t.end());
     EXPECT_NE(std::find(t.begin(), t.end(), "PlatformDescription -> "), t.end());
 }
+
+TEST_F(StartupFixture, EndSavesTheCountersEvenWhenTheLogCannotBeWritten) {
+    auto p = makeProgram();
+    p->FormCreate();
+    p->counters().Send_Bytes_ges = 4096;
+    p->settings().E_logfile = home.file("missing/VELORA.Log");
+    EXPECT_THROW(p->Beenden1Click(), IoError);
+    auto key = p->registry().openKeyReadOnly(kSettingsKey);
+    EXPECT_EQ(key.readInteger("Send_Bytes_ges"), 4096);
+}
