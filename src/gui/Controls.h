@@ -20,16 +20,12 @@ inline QString qs(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // The narrow fonts that let the program's fixed cell and panel widths hold their
 // texts, as the small system font of the original layout did.
-inline QFont narrowFont(int pixelSize) {
+enum class FontWidth { Narrow, Condensed };
+inline QFont narrowFont(int pixelSize, FontWidth width = FontWidth::Narrow) {
+    const QString narrow = QStringLiteral("Nimbus Sans Narrow");
+    const QString condensed = QStringLiteral("DejaVu Sans Condensed");
     QFont f;
-    f.setFamilies({QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("DejaVu Sans Condensed"),
-                   QStringLiteral("Arial Narrow"), QStringLiteral("Sans Serif")});
-    f.setPixelSize(pixelSize);
-    return f;
-}
-inline QFont condensedFont(int pixelSize) {
-    QFont f;
-    f.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Nimbus Sans Narrow"),
+    f.setFamilies({width == FontWidth::Narrow ? narrow : condensed, width == FontWidth::Narrow ? condensed : narrow,
                    QStringLiteral("Arial Narrow"), QStringLiteral("Sans Serif")});
     f.setPixelSize(pixelSize);
     return f;

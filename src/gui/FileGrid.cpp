@@ -21,7 +21,7 @@ FileGrid::FileGrid(QWidget* parent) : QTableView(parent) {
     setShowGrid(true);
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);
-    setFont(condensedFont(11));
+    setFont(narrowFont(11, FontWidth::Condensed));
     // The current cell is painted by the table's colour rules, not by a selection.
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |

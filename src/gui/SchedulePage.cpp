@@ -139,7 +139,7 @@ QTableWidget* SchedulePage::buildHourGrid() {
     grid->setItem(0, 0, fixedItem({}));
     for (int hour = 0; hour < 24; ++hour) grid->setItem(0, hour + 1, fixedItem(QString::number(hour)));
     for (int day = 1; day <= 7; ++day) grid->setItem(day, 0, fixedItem(qs(kDayShort[day - 1])));
-    grid->setFont(condensedFont(10));
+    grid->setFont(narrowFont(10, FontWidth::Condensed));
     fitToCells(grid);
     return grid;
 }
