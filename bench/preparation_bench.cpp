@@ -72,7 +72,7 @@ struct Rig {
           temp(env, log),
           registry(work + "/registry.sqlite3", sampleInfo()),
           builder(tags, settings, registry, env, clock, locale, log),
-          pass(files, tags, builder, mTemp, temp, log, ui) {
+          pass(files, tags, builder, mTemp, temp, sources, log, ui) {
         mTemp.setListener([this](TextView::Change) { ++mTempUpdates; });
     }
     static SystemInfo sampleInfo() {
@@ -98,6 +98,7 @@ struct Rig {
     TextView mTemp;
     EventLog log;
     TempFolder temp;
+    ResolvedSources sources;
     Settings settings;
     Registry registry;
     TagTable tags;

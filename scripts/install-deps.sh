@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev
-  libsqlite3-dev libjpeg-dev libx11-dev
+  libsqlite3-dev libjpeg-dev libx11-dev libxxhash-dev
   libgtest-dev libgmock-dev
   python3 python3-pyftpdlib
   xvfb xauth

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 
+#include "platform/Errors.h"
 #include "platform/FileIo.h"
 
 namespace velora {
@@ -32,20 +33,47 @@ int EventLog::limitFromText(const std::string& text) {
     return value;
 }
 
-void EventLog::write(const std::string& text) {
+std::string EventLog::oneLine(const std::string& text) {
+    if (text.find_first_of("\r\n") == std::string::npos) return text;
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (const char c : text) {
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void EventLog::show(const std::string& line) {
     const int limit = limitFromText(sources_.limitText ? sources_.limitText() : std::string());
     if (static_cast<long long>(view_.lineCount()) > limit) view_.removeFirstLine();
-
-    const DateTime now = clock_.now();
-    const std::string line = locale_.shortDate(now) + " " + locale_.longTime(now) + " " + text;
     view_.appendLine(line);
     if (echo_) echo_(line);
+}
+
+void EventLog::write(const std::string& text) {
+    const DateTime now = clock_.now();
+    const std::string stamp = locale_.shortDate(now) + " " + locale_.longTime(now) + " ";
+    const std::string line = stamp + oneLine(text);
+    show(line);
 
     // Events served here may log lines of their own; they reach the file first.
     ui_.pumpEvents();
 
     const std::string file = sources_.fileName ? sources_.fileName() : std::string();
-    fileio::append(file, line + "\r\n");
+    try {
+        fileio::append(file, line + "\r\n");
+        fileFailing_ = false;
+    } catch (const IoError& e) {
+        if (fileFailing_) return;
+        fileFailing_ = true;
+        show(stamp + oneLine("Log Datei " + file + " kann nicht geschrieben werden: " + e.what()));
+    }
 }
 
 }  // namespace velora

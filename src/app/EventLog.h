@@ -2,8 +2,13 @@
 // The one logging routine. Each call shows "date time text" as the last line of the
 // log view (dropping the first line when the view holds more than its limit), lets
 // pending window messages run, and then appends the same line with CR LF to the log
-// file, which it opens and closes within the call. A file that cannot be written
-// raises IoError after the line is already in the view.
+// file, which it opens and closes within the call.
+//
+// One call is one line: a CR or LF inside the text (a table field, a server reply) is
+// written as "\r" or "\n", so nobody can forge lines without date and time. Writing
+// the file never makes the caller fail: an unplugged disk or a full home folder must
+// not stop the exports. The line still reaches the view and the echo; the failure is
+// reported there once, and the file is tried again at the next line.
 #include <functional>
 #include <string>
 
@@ -32,13 +37,19 @@ public:
     // Observers see every line as it is written (velora-cli echoes them to stdout).
     void setEcho(std::function<void(const std::string& line)> echo) { echo_ = std::move(echo); }
 
+    // CR and LF as the two characters "\r" and "\n"; every other byte as it is.
+    static std::string oneLine(const std::string& text);
+
 private:
+    void show(const std::string& line);
+
     TextView& view_;
     UiHost& ui_;
     const Clock& clock_;
     const Locale& locale_;
     Sources sources_;
     std::function<void(const std::string&)> echo_;
+    bool fileFailing_ = false;
 };
 
 }  // namespace velora

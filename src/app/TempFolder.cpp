@@ -7,25 +7,42 @@ namespace velora {
 
 namespace {
 
-// The variable followed by "/velora": without a "temp" variable that is a folder at
-// the root, never one relative to whatever the working folder happens to be.
-std::string scratchPath(const Environment& env) {
-    const std::string temp = env.get("temp");
-    return temp.empty() ? std::string("/velora") : paths::join(temp, "velora");
+bool isAbsolute(const std::string& p) { return !p.empty() && p.front() == '/'; }
+
+bool startsWithFolder(const std::string& file, const std::string& folder) {
+    return file.size() > folder.size() + 1 && file.compare(0, folder.size(), folder) == 0 &&
+           file[folder.size()] == '/';
 }
 
 }  // namespace
 
 std::string TempFolder::path() const {
-    if (path_.empty()) path_ = scratchPath(env_);
-    return path_;
+    const std::string temp = env_.get("temp");
+    if (!temp.empty()) return paths::join(temp, "velora-" + std::to_string(env_.userId()));
+    std::string cache = env_.get("XDG_CACHE_HOME");
+    // A relative XDG_CACHE_HOME is to be ignored, as for the settings store.
+    if (!isAbsolute(cache)) cache = paths::join(env_.homeFolder(), ".cache");
+    return paths::join(cache, "velora");
 }
 
-void TempFolder::ensure() {
-    path_ = scratchPath(env_);
-    if (fileio::createFolder(path_)) log_.write("Nx_Temp -> " + path_ + " = neu Erstellt");
+bool TempFolder::ensure() {
+    const std::string folder = path();
+    const fileio::PrivateFolder result = fileio::ensurePrivateFolder(folder, env_.userId());
+    if (result.outcome == fileio::PrivateFolder::Created) log_.write("Nx_Temp -> " + folder + " = neu Erstellt");
+    if (result.outcome == fileio::PrivateFolder::Refused)
+        log_.write("Nx_Temp -> " + folder + " nicht nutzbar: " + result.why);
+    return result.outcome != fileio::PrivateFolder::Refused;
 }
 
 std::string TempFolder::transferCopyPath() const { return paths::join(path(), "VELORA.tmp"); }
+
+std::string TempFolder::lockPath() const { return paths::join(path(), "velora.lock"); }
+
+bool TempFolder::contains(const std::string& file) const { return startsWithFolder(file, path()); }
+
+std::string TempFolder::formerSharedPath() const {
+    const std::string temp = env_.get("temp");
+    return paths::join(temp.empty() ? std::string("/tmp") : temp, "velora");
+}
 
 }  // namespace velora

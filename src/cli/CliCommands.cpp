@@ -5,6 +5,7 @@
 #include "cli/CliUiHost.h"
 #include "platform/Errors.h"
 #include "program/Program.h"
+#include "schedule/RunCycle.h"
 
 namespace velora::cli {
 
@@ -23,12 +24,16 @@ std::string usage() {
            "            Danach wird die Dateiliste tabulatorgetrennt ausgegeben\n"
            "            (eine Kopfzeile, dann eine Zeile je Datenzeile, zehn Spalten).\n"
            "            Exit-Code 0, wenn der Durchlauf lief; 1 mit dem Fehlertext auf\n"
-           "            stderr, wenn ein Fehler ihn beendet hat.\n"
+           "            stderr, wenn ein Fehler ihn beendet hat oder der Temp-Ordner\n"
+           "            nicht nutzbar ist; 3, wenn gerade ein anderer Lauf arbeitet.\n"
            "  run       Ein Lauf wie mit der Schaltfläche \"Start\": Einlesen, bei\n"
            "            Änderungen verbinden, senden, trennen, Statistik speichern.\n"
            "            Exit-Code 0, wenn der Lauf fertig ist und keine aktive Zeile mit\n"
            "            Error, NF oder IOERROR endete (oder mangels Verbindung NEU blieb);\n"
-           "            sonst 2, der Grund steht auf stderr (für cron und systemd).\n"
+           "            2, wenn eine Zeile nicht gesendet wurde oder der Server nicht\n"
+           "            erreichbar war; 3, wenn gerade ein anderer Lauf mit demselben\n"
+           "            Temp-Ordner arbeitete (der Lauf wurde übersprungen). Der Grund\n"
+           "            steht auf stderr (für cron und systemd).\n"
            "  help      Diese Hilfe (auch -h, --help).\n";
 }
 
@@ -71,7 +76,10 @@ std::vector<std::string> rowsNotExported(const FileTable& files) {
 int runPrepare(Program& program, std::ostream& out, std::ostream& err) {
     if (!startUp(program, err)) return kFailed;
     try {
-        program.B_einlesenClick();
+        if (!program.B_einlesenClick()) {
+            err << program.Memo1().lines().back() << '\n';
+            return program.runLockRefusal() == RunLock::Refusal::Busy ? kSkipped : kFailed;
+        }
     } catch (const std::exception& e) {
         err << e.what() << '\n';
         printFileTable(program.files(), out);
@@ -90,9 +98,23 @@ int runRun(Program& program, std::ostream& out, std::ostream& err) {
         return kRunHadErrors;
     }
     (void)out;
+    switch (program.runCycle().lastOutcome()) {
+    case RunOutcome::Skipped:
+        err << "Lauf übersprungen: ein anderer Lauf arbeitet gerade mit " << program.tempFolder().path() << '\n';
+        return kSkipped;
+    case RunOutcome::Failed:
+        err << program.Memo1().lines().back() << '\n';
+        return kRunHadErrors;
+    case RunOutcome::ServerUnreachable:
+        err << "Server " << program.settings().e_host_ziel << " nicht erreichbar: nichts gesendet\n";
+        break;
+    case RunOutcome::Done:
+        break;
+    }
     const auto missing = rowsNotExported(program.files());
     for (const auto& line : missing) err << line << '\n';
-    return missing.empty() ? kOk : kRunHadErrors;
+    const bool reached = program.runCycle().lastOutcome() != RunOutcome::ServerUnreachable;
+    return missing.empty() && reached ? kOk : kRunHadErrors;
 }
 
 int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -15,7 +15,8 @@ namespace velora::cli {
 enum ExitCode : int {
     kOk = 0,
     kFailed = 1,        // bad command line, or an error ended start-up or the pass
-    kRunHadErrors = 2,  // the run finished, but a row was not exported
+    kRunHadErrors = 2,  // a row was not exported, or the server could not be reached
+    kSkipped = 3,       // another run was working on the scratch folder; try again later
 };
 
 std::string usage();

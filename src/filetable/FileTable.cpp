@@ -40,7 +40,15 @@ std::string FileTable::cell(int column, int row) const {
 
 void FileTable::setCell(int column, int row, std::string text) {
     if (!validColumn(column) || row < 1 || row > rowCount()) return;
-    rows_[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column)] = std::move(text);
+    Row& values = rows_[static_cast<std::size_t>(row - 1)];
+    std::string& tmp = values[TmpQuelle];
+    if ((column == Quelle || column == Tag) && values[static_cast<std::size_t>(column)] != text && !tmp.empty()) {
+        const bool inScratch = !scratchFolder_.empty() && tmp.size() > scratchFolder_.size() &&
+                               tmp.compare(0, scratchFolder_.size(), scratchFolder_) == 0 &&
+                               tmp[scratchFolder_.size()] == '/';
+        if (inScratch || tmp == values[Quelle]) tmp.clear();
+    }
+    values[static_cast<std::size_t>(column)] = std::move(text);
     changed(row);
 }
 

@@ -54,8 +54,13 @@ public:
 
     // Row 0 answers the captions. Out of range: "".
     std::string cell(int column, int row) const;
-    // Out of range (row 0 included): no effect.
+    // Out of range (row 0 included): no effect. A change of "Quelle" or "TAG" empties a
+    // "tmp-Quelle" that was derived from the row (the old source itself, or a copy in
+    // the scratch folder): kept, it would go on sending the old file or the old page.
+    // A target the user chose elsewhere by hand stays.
     void setCell(int column, int row, std::string text);
+    // Where the program's own copies live (see setCell).
+    void setScratchFolder(std::string folder) { scratchFolder_ = std::move(folder); }
 
     Row row(int r) const;             // empty row when out of range
     void setRow(int r, const Row& values);
@@ -80,6 +85,7 @@ private:
     }
     std::vector<Row> rows_;  // rows_[0] is data row 1
     std::array<int, kFileColumns> widths_;
+    std::string scratchFolder_;
     Listener listener_;
 };
 

@@ -159,7 +159,7 @@ void MainWindow::buildTray() {
 }
 
 void MainWindow::connectButtons() {
-    const auto bind = [this](const char* name, void (Program::*handler)()) {
+    const auto bind = [this](const char* name, auto handler) {
         connect(panel_->button(name), &QPushButton::clicked, this,
                 [this, handler] { guarded([this, handler] { (program_.*handler)(); }); });
     };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -15,28 +14,6 @@
 namespace velora {
 
 namespace {
-
-constexpr int kDosFirstYear = 1980;
-constexpr int kDosLastYear = 1980 + 127;
-
-DateTime fromTm(const tm& parts) {
-    DateTime t;
-    t.year = parts.tm_year + 1900;
-    t.month = parts.tm_mon + 1;
-    t.day = parts.tm_mday;
-    t.hour = parts.tm_hour;
-    t.minute = parts.tm_min;
-    t.second = std::min(parts.tm_sec, 59);
-    t.millisecond = 0;
-    t.weekday = parts.tm_wday + 1;
-    return t;
-}
-
-std::optional<DateTime> localTimeOf(time_t seconds) {
-    tm parts{};
-    if (localtime_r(&seconds, &parts) == nullptr) return std::nullopt;
-    return fromTm(parts);
-}
 
 // Decides write permission from the mode bits the way the kernel would for this
 // process, without a system call per entry. Root writes everything that has any
@@ -138,48 +115,6 @@ struct DirCloser {
 
 }  // namespace
 
-std::int32_t packDosDateTime(const DateTime& local) {
-    int year = local.year;
-    int month = local.month;
-    int day = local.day;
-    int hour = local.hour;
-    int minute = local.minute;
-    int second = local.second;
-    // The format cannot hold dates outside 1980..2107; they stick to its ends.
-    if (year < kDosFirstYear) {
-        year = kDosFirstYear;
-        month = day = 1;
-        hour = minute = second = 0;
-    } else if (year > kDosLastYear) {
-        year = kDosLastYear;
-        month = 12;
-        day = 31;
-        hour = 23;
-        minute = 59;
-        second = 58;
-    }
-    const std::uint32_t date = (static_cast<std::uint32_t>(year - kDosFirstYear) << 9) |
-                               (static_cast<std::uint32_t>(month & 0x0F) << 5) |
-                               static_cast<std::uint32_t>(day & 0x1F);
-    const std::uint32_t time = (static_cast<std::uint32_t>(hour & 0x1F) << 11) |
-                               (static_cast<std::uint32_t>(minute & 0x3F) << 5) |
-                               static_cast<std::uint32_t>((second / 2) & 0x1F);
-    return static_cast<std::int32_t>((date << 16) | time);
-}
-
-DateTime toDosResolution(const DateTime& local) {
-    DateTime t = local;
-    t.second -= t.second % 2;
-    t.millisecond = 0;
-    return t;
-}
-
-std::optional<DateTime> lastWriteLocal(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
-    return localTimeOf(info.st_mtim.tv_sec);
-}
-
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
     return matchesPattern(pattern, name);
 }
@@ -208,8 +143,7 @@ std::vector<DirEntry> listMatching(const std::string& pattern) {
         DirEntry out;
         out.name.assign(name, length);
         out.attributes = S_ISLNK(info.st_mode) ? attr::Device : attributesOf(name, info, access);
-        const auto local = localTimeOf(info.st_mtim.tv_sec);
-        out.dosTime = local ? packDosDateTime(*local) : 0;
+        out.writeTimeNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
         entries.push_back(std::move(out));
     }
     return entries;

@@ -1,11 +1,8 @@
 #pragma once
-// Folder listings with the attribute bits and DOS time stamps the transfer rules use.
+// Folder listings with the attribute bits and last-write times the transfer rules use.
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
-
-#include "platform/Clock.h"
 
 namespace velora {
 
@@ -19,20 +16,13 @@ inline constexpr std::uint32_t Archive = 0x20;    // every regular file
 inline constexpr std::uint32_t Device = 0x40;     // fifos, sockets, devices: outside 0x3F
 }  // namespace attr
 
-// A local time packed as a DOS date-time: date in the high 16 bits, time in the low
-// 16 bits, seconds in 2-second steps. Compared as signed 32-bit numbers.
-std::int32_t packDosDateTime(const DateTime& local);
-// The parts as the DOS format keeps them (second cut down to an even number, ms 0).
-DateTime toDosResolution(const DateTime& local);
-
 struct DirEntry {
     std::string name;
     std::uint32_t attributes = 0;
-    std::int32_t dosTime = 0;
+    // Last write, UTC nanoseconds since 1970: real instants, so the hour the clocks go
+    // back and two writes within one second still compare the right way round.
+    std::int64_t writeTimeNs = 0;
 };
-
-// Last-write time of an entry in local time; nullopt when it cannot be read.
-std::optional<DateTime> lastWriteLocal(const std::string& path);
 
 // Matches a name against a pattern of "*" and "?" (case-sensitive); "*.*" matches every
 // name, as on the original platform.

@@ -38,7 +38,7 @@ std::string SystemEnvironment::get(const std::string& name) const {
             std::string other = variable(fallback);
             if (!other.empty()) return other;
         }
-        return "/tmp";
+        return {};
     }
     if (name == "COMPUTERNAME") return hostName();
     if (name == "OS") return kernelName();
@@ -58,6 +58,11 @@ std::string SystemEnvironment::homeFolder() const {
         return found->pw_dir;
     return "/tmp";
 }
+
+unsigned SystemEnvironment::userId() const { return static_cast<unsigned>(geteuid()); }
+
+FixedEnvironment::FixedEnvironment(std::map<std::string, std::string> values, std::string home)
+    : values_(std::move(values)), home_(std::move(home)), uid_(static_cast<unsigned>(geteuid())) {}
 
 std::string FixedEnvironment::get(const std::string& name) const {
     const auto it = values_.find(name);

@@ -138,33 +138,70 @@ void writeAll(const std::string& path, std::string_view bytes) {
     writeAndClose(fd, bytes, {});
 }
 
-bool copyFile(const std::string& src, const std::string& dst) {
-    Fd in(openRetrying(src.c_str(), O_RDONLY));
-    if (!in.valid()) return false;
+namespace {
+
+// A new, exclusively created file beside `path`, so a rename can put it in place.
+// Returns the descriptor and sets `name`, or -1 with errno.
+int createBeside(const std::string& path, std::string& name) {
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = path + ".~" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+        const int fd = openRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Closes, renames into place, or removes the new file again; returns 0 or errno.
+int finishBeside(Fd& fd, const std::string& name, const std::string& path, int failure) {
+    const int closeFailure = fd.close();
+    if (failure == 0) failure = closeFailure;
+    if (failure == 0 && ::rename(name.c_str(), path.c_str()) != 0) failure = errno;
+    if (failure != 0) ::unlink(name.c_str());
+    return failure;
+}
+
+}  // namespace
+
+void replaceFile(const std::string& path, std::string_view bytes) {
+    std::string name;
+    Fd fd(createBeside(path, name));
+    if (!fd.valid()) throw IoError(errno);
+    const int failure = finishBeside(fd, name, path, writeFully(fd.get(), bytes));
+    if (failure != 0) throw IoError(failure);
+}
+
+int copyReplacing(const std::string& src, const std::string& dst) {
+    Fd in(openRetrying(src.c_str(), O_RDONLY | O_NONBLOCK));
+    if (!in.valid()) return errno;
     struct stat source {};
-    if (fstat(in.get(), &source) != 0) return false;
-    // Copying a file onto itself (or a link to it) would truncate the source before
-    // it is read; there is nothing to copy, so only an unchanged file is reported.
+    if (fstat(in.get(), &source) != 0) return errno;
+    if (!S_ISREG(source.st_mode)) return S_ISDIR(source.st_mode) ? EISDIR : EINVAL;
     struct stat target {};
-    if (::stat(dst.c_str(), &target) == 0 && target.st_dev == source.st_dev &&
-        target.st_ino == source.st_ino)
-        return true;
-    Fd out(openRetrying(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
-    if (!out.valid()) return false;
+    if (::stat(dst.c_str(), &target) == 0 && target.st_dev == source.st_dev && target.st_ino == source.st_ino)
+        return 0;
+    std::string name;
+    Fd out(createBeside(dst, name));
+    if (!out.valid()) return errno;
     // Streamed in blocks: the exported files may be far larger than memory allows.
     std::string buffer(1 << 16, '\0');
+    int failure = 0;
     for (;;) {
         const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            return false;
+            failure = errno;
+            break;
         }
         if (n == 0) break;
-        if (writeFully(out.get(), std::string_view(buffer.data(), static_cast<std::size_t>(n))) != 0)
-            return false;
+        failure = writeFully(out.get(), std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        if (failure != 0) break;
     }
-    return out.close() == 0;
+    return finishBeside(out, name, dst, failure);
 }
+
+bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
 
 bool exists(const std::string& path) {
     struct stat info {};
@@ -183,14 +220,45 @@ bool isDirectory(const std::string& path) {
 
 bool createFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
 
-std::int32_t querySize(const std::string& path) {
+PrivateFolder ensurePrivateFolder(const std::string& path, unsigned uid) {
+    if (path.empty()) return {PrivateFolder::Refused, "kein Ordner angegeben"};
+    // Missing parents (~/.cache on a new account) are made as private as the folder.
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+        ::mkdir(path.substr(0, slash).c_str(), 0700);
+    bool created = false;
+    if (::mkdir(path.c_str(), 0700) == 0) {
+        created = true;
+    } else if (errno != EEXIST) {
+        return {PrivateFolder::Refused, IoError::textFor(errno)};
+    }
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return {PrivateFolder::Refused, IoError::textFor(errno)};
+    if (S_ISLNK(info.st_mode)) return {PrivateFolder::Refused, "ist ein Verweis"};
+    if (!S_ISDIR(info.st_mode)) return {PrivateFolder::Refused, "ist kein Ordner"};
+    if (info.st_uid != uid) return {PrivateFolder::Refused, "gehört einem anderen Benutzer"};
+    if ((info.st_mode & 077) != 0 && ::chmod(path.c_str(), 0700) != 0)
+        return {PrivateFolder::Refused, "ist für andere Benutzer offen"};
+    return {created ? PrivateFolder::Created : PrivateFolder::Existing, {}};
+}
+
+std::optional<FileStatus> statusOf(const std::string& path) {
     // O_NONBLOCK so that a fifo given by mistake does not hang the caller.
     Fd fd(openRetrying(path.c_str(), O_RDONLY | O_NONBLOCK));
-    if (!fd.valid()) return -1;
+    if (!fd.valid()) return std::nullopt;
     struct stat info {};
-    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(
-        static_cast<std::uint64_t>(info.st_size) & 0xFFFFFFFFu));
+    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    FileStatus status;
+    status.size = static_cast<std::int64_t>(info.st_size);
+    status.writeSeconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+    status.writeNanoseconds = static_cast<std::int32_t>(info.st_mtim.tv_nsec);
+    status.device = static_cast<std::uint64_t>(info.st_dev);
+    status.inode = static_cast<std::uint64_t>(info.st_ino);
+    return status;
+}
+
+std::int64_t querySize(const std::string& path) {
+    const auto status = statusOf(path);
+    return status ? status->size : -1;
 }
 
 bool sameFile(const std::string& source, const std::string& target) {

@@ -3,6 +3,7 @@
 // raise IoError with the program's texts; nothing here ever truncates a file that is
 // only to be appended to.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,9 +20,16 @@ void appendCreatingWithHeader(const std::string& path, std::string_view headerBy
 std::string readAll(const std::string& path);
 // Creates or replaces the file with exactly these bytes.
 void writeAll(const std::string& path, std::string_view bytes);
-// Copies src over dst; false when either side fails (nothing is raised, dst may then
-// be incomplete).
-bool copyFile(const std::string& src, const std::string& dst);
+// Creates or replaces `path` with exactly these bytes without ever writing through
+// what is there: a new file (mode 0600, created exclusively, links not followed) is
+// written next to it and renamed into place. A failure raises IoError and leaves
+// neither a partial file nor a changed old one.
+void replaceFile(const std::string& path, std::string_view bytes);
+// Copies src to dst in the same way; returns 0 or the system's error number (nothing
+// is raised). Copying a file onto itself changes nothing and succeeds.
+int copyReplacing(const std::string& src, const std::string& dst);
+// Removes a file (never a folder); true when it is gone afterwards.
+bool removeFile(const std::string& path);
 
 bool exists(const std::string& path);          // any entry
 bool isRegularFile(const std::string& path);   // follows links; folders, fifos: false
@@ -29,12 +37,36 @@ bool isDirectory(const std::string& path);
 // Creates one folder level; true when this call created it.
 bool createFolder(const std::string& path);
 
+// A folder only this user may use: a real folder (not a link) owned by `uid` with no
+// access for anybody else. Missing folders on the way are created with mode 0700; an
+// own folder with access for others is closed (0700). A link, a file or a folder of
+// another account is refused: its owner could read or plant what we write there.
+struct PrivateFolder {
+    enum Outcome { Created, Existing, Refused } outcome;
+    std::string why;   // for Refused: the reason, in the program's words
+};
+PrivateFolder ensurePrivateFolder(const std::string& path, unsigned uid);
+
 // Whether writing to `target` would overwrite `source`: the same file when both exist
 // (hard and symbolic links included), else the same normalised absolute path.
 bool sameFile(const std::string& source, const std::string& target);
 
-// Length of a file opened for reading only, low 32 bits taken as signed; -1 when it
-// cannot be opened (missing, a folder, no read permission).
-std::int32_t querySize(const std::string& path);
+// What one status query of an opened file tells: enough to notice any rewrite, a
+// replacement by another file (device and inode) and a change within one second.
+struct FileStatus {
+    std::int64_t size = 0;
+    std::int64_t writeSeconds = 0;       // last write, UTC seconds since 1970
+    std::int32_t writeNanoseconds = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+};
+
+// The status of a regular file opened for reading only; nullopt when it cannot be
+// opened (missing, a folder, a fifo, no read permission).
+std::optional<FileStatus> statusOf(const std::string& path);
+
+// Length of a regular file opened for reading only, the whole 64 bits; -1 when it
+// cannot be opened.
+std::int64_t querySize(const std::string& path);
 
 }  // namespace velora::fileio

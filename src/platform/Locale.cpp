@@ -13,8 +13,6 @@ namespace velora {
 
 namespace {
 
-constexpr std::int64_t kMsPerDay = 24LL * 60 * 60 * 1000;
-
 int dayOfYear(int year, int month, int day) {
     static constexpr int kBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -92,14 +90,12 @@ std::string Locale::shortDate(const DateTime& t) const { return format(datePatte
 
 std::string Locale::longTime(const DateTime& t) const { return format(timePattern_, t); }
 
-std::string Locale::durationAsTime(std::int64_t milliseconds) const {
-    const std::int64_t ms = milliseconds < 0 ? 0 : milliseconds % kMsPerDay;
-    DateTime t;
-    t.hour = static_cast<int>(ms / 3600000);
-    t.minute = static_cast<int>(ms / 60000 % 60);
-    t.second = static_cast<int>(ms / 1000 % 60);
-    t.millisecond = static_cast<int>(ms % 1000);
-    return longTime(t);
+std::string Locale::durationAsTime(std::int64_t milliseconds) {
+    const std::int64_t seconds = milliseconds < 0 ? 0 : milliseconds / 1000;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return text;
 }
 
 std::string Locale::withThousands(std::uint64_t value) const {

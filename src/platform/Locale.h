@@ -20,9 +20,9 @@ public:
 
     std::string shortDate(const DateTime& t) const;
     std::string longTime(const DateTime& t) const;
-    // A duration shown like a time of day in the long time format; negative counts as 0,
-    // whole days are dropped (as a time of day would).
-    std::string durationAsTime(std::int64_t milliseconds) const;
+    // A duration as "HH:MM:SS" in every locale (a duration is no time of day: a 12-hour
+    // clock would show one second as "12:00:01 AM"). Hours go past 23; negative is 0.
+    static std::string durationAsTime(std::int64_t milliseconds);
     // 1234567 -> "1.234.567" (German).
     std::string withThousands(std::uint64_t value) const;
     // 12.345 -> "12,35" (German): at least one digit before, exactly two after.

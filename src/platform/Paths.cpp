@@ -22,4 +22,9 @@ bool hasWildcard(const std::string& path) {
     return path.find_first_of("*?") != std::string::npos;
 }
 
+std::string resolveIn(const std::string& folder, const std::string& name) {
+    if (name.empty() || name.front() == '/') return name;
+    return join(folder, name);
+}
+
 }  // namespace velora::paths

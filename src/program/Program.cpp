@@ -1,6 +1,7 @@
 #include "program/Program.h"
 
 #include "ftp/FtpSession.h"
+#include "platform/Paths.h"
 #include "schedule/RunCycle.h"
 #include "schedule/RunStatistics.h"
 #include "transfer/Checksums.h"
@@ -19,16 +20,21 @@ Program::Program(Services s)
       registry_(std::move(s.registryPath), std::move(s.systemInfo)),
       filesView_(files_),
       log_(memo1_, ui_, clock_, locale_,
-           EventLog::Sources{[this] { return settings_.E_logfile; },
+           EventLog::Sources{[this] { return paths::resolveIn(env_.homeFolder(), settings_.E_logfile); },
                              [this] { return settings_.se_max_log_zeilen.text; }}),
       temp_(env_, log_),
-      store_(registry_, settings_, files_, counters_, log_, ui_) {
+      runLock_(temp_, log_),
+      store_(registry_, settings_, files_, counters_, temp_, log_, ui_) {
+    files_.setScratchFolder(temp_.path());
     ftp_ = std::make_unique<FtpSession>(settings_, identity_, log_, ui_);
     tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_);
-    preparation_ = std::make_unique<PreparationPass>(files_, tags_, *tagBuilder_, mTemp_, temp_, log_, ui_);
-    statistics_ = std::make_unique<RunStatistics>(counters_, status_, settings_, clock_, locale_, ui_, store_);
-    upload_ = std::make_unique<UploadPass>(files_, *ftp_, *statistics_, temp_, log_, clock_, locale_);
-    runCycle_ = std::make_unique<RunCycle>(settings_, *preparation_, files_, *ftp_, *upload_, *statistics_, log_, ui_);
+    preparation_ =
+        std::make_unique<PreparationPass>(files_, tags_, *tagBuilder_, mTemp_, temp_, sources_, log_, ui_);
+    statistics_ =
+        std::make_unique<RunStatistics>(counters_, status_, settings_, env_, clock_, locale_, ui_, store_);
+    upload_ = std::make_unique<UploadPass>(files_, *ftp_, *statistics_, temp_, sources_, log_, clock_, locale_);
+    runCycle_ = std::make_unique<RunCycle>(settings_, *preparation_, files_, *ftp_, *upload_, *statistics_, runLock_,
+                                           log_, ui_);
     statistics_->inWork = [this] { return runCycle_->inWork(); };
     statistics_->ftpOpen = [this] { return ftp_->ftpOpen(); };
 }
@@ -69,14 +75,7 @@ void Program::FormCreate() {
 }
 
 void Program::Beenden1Click() {
-    // The process ends either way: a log file that cannot be written must not cost the
-    // statistics of the last runs.
-    try {
-        log_.write("Programm -> END");
-    } catch (...) {
-        statistics_->SaveRunCounters();
-        throw;
-    }
+    log_.write("Programm -> END");
     statistics_->SaveRunCounters();
 }
 
@@ -93,8 +92,18 @@ void Program::LoadConfig1Click() {
 void Program::Reset_psClick() { velora::Reset_psClick(files_, log_); }
 void Program::B_connectClick() { ftp_->B_connectClick(); }
 void Program::B_DisconnectClick() { ftp_->B_DisconnectClick(); }
-void Program::B_einlesenClick() { preparation_->run(); }
-void Program::B_versendenClick() { upload_->B_versendenClick(); }
+// The buttons work in the scratch folder too, so they wait their turn like a run.
+bool Program::B_einlesenClick() {
+    const RunLock::Hold hold = runLock_.enter("Einlesen");
+    if (hold) preparation_->run();
+    return static_cast<bool>(hold);
+}
+
+bool Program::B_versendenClick() {
+    const RunLock::Hold hold = runLock_.enter("Versenden");
+    if (hold) upload_->B_versendenClick();
+    return static_cast<bool>(hold);
+}
 void Program::B_StartClick() { runCycle_->B_StartClick(); }
 void Program::Label12Click() { runCycle_->Label12Click(); }
 void Program::cb_activClick() { runCycle_->cb_activClick(); }

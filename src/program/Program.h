@@ -8,6 +8,7 @@
 
 #include "app/ClientIdentity.h"
 #include "app/EventLog.h"
+#include "app/RunLock.h"
 #include "app/TempFolder.h"
 #include "app/TextView.h"
 #include "app/UiHost.h"
@@ -21,6 +22,7 @@
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
+#include "transfer/ResolvedSources.h"
 #include "transfer/TagTable.h"
 
 namespace velora {
@@ -62,8 +64,11 @@ public:
     // Buttons
     void B_connectClick();
     void B_DisconnectClick();
-    void B_einlesenClick();
-    void B_versendenClick();
+    // Both work in the scratch folder: false when another run holds it or it cannot be
+    // used (runLockRefusal() tells which; the log says so).
+    bool B_einlesenClick();
+    bool B_versendenClick();
+    RunLock::Refusal runLockRefusal() const { return runLock_.lastRefusal(); }
     void B_StartClick();
     void Label12Click();
     void cb_activClick();
@@ -111,6 +116,8 @@ private:
     RunCounters counters_;
     EventLog log_;
     TempFolder temp_;
+    RunLock runLock_;
+    ResolvedSources sources_;
     ClientIdentity identity_;
     SettingsStore store_;
     std::unique_ptr<FtpSession> ftp_;

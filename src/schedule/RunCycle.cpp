@@ -11,11 +11,18 @@ const std::string kStars(58, '*');
 }  // namespace
 
 RunCycle::RunCycle(Settings& settings, PreparationPass& preparation, FileTable& files, FtpSession& ftp,
-                   UploadPass& upload, RunStatistics& stats, EventLog& log, UiHost& ui)
+                   UploadPass& upload, RunStatistics& stats, RunLock& lock, EventLog& log, UiHost& ui)
     : settings_(settings), preparation_(preparation), files_(files), ftp_(ftp), upload_(upload), stats_(stats),
-      log_(log), ui_(ui) {}
+      lock_(lock), log_(log), ui_(ui) {}
 
 void RunCycle::B_StartClick() {
+    const RunLock::Hold hold = lock_.enter("Lauf");
+    if (!hold) {
+        outcome_ = lock_.lastRefusal() == RunLock::Refusal::Busy ? RunOutcome::Skipped : RunOutcome::Failed;
+        return;
+    }
+    outcome_ = RunOutcome::Done;
+    transferRan_ = false;
     inWork_ = true;
     RestartCounter = 0;
     log_.write(kDashes + " Transfer Start");
@@ -33,6 +40,7 @@ void RunCycle::B_StartClick() {
         }
         // Otherwise the echo-reply handler has run the transfer (or the echo timed
         // out and the restart countdown ends the attempt).
+        if (!transferRan_) outcome_ = RunOutcome::ServerUnreachable;
         return;
     }
     RunTransfer();
@@ -55,6 +63,7 @@ void RunCycle::logRunEnd() {
 }
 
 void RunCycle::RunTransfer() {
+    transferRan_ = true;
     if (settings_.cb_ss_aktiv && takeScreenShot) takeScreenShot();
     preparation_.run();
     if (!AnyRowChanged(files_)) {
@@ -64,7 +73,10 @@ void RunCycle::RunTransfer() {
     stats_.UpdateStatusDisplay();
     ftp_.B_connectClick();
     stats_.UpdateStatusDisplay();
-    if (!ftp_.ftpOpen()) return;
+    if (!ftp_.ftpOpen()) {
+        outcome_ = RunOutcome::ServerUnreachable;
+        return;
+    }
     upload_.B_versendenClick();
     stats_.UpdateStatusDisplay();
     ftp_.B_DisconnectClick();

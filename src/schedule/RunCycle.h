@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/EventLog.h"
+#include "app/RunLock.h"
 #include "app/UiHost.h"
 #include "filetable/FileTable.h"
 #include "ftp/FtpSession.h"
@@ -17,13 +18,23 @@ namespace velora {
 
 class PreparationPass;
 
+// How the latest run ended, for those who report it (velora-cli's exit code).
+enum class RunOutcome {
+    Done,               // prepared; sent what changed, or nothing had changed
+    ServerUnreachable,  // the online check or the connect failed: nothing could be sent
+    Skipped,            // another run held the scratch folder; the next turn tries again
+    Failed,             // the scratch folder cannot be used
+};
+
 class RunCycle {
 public:
     RunCycle(Settings& settings, PreparationPass& preparation, FileTable& files, FtpSession& ftp, UploadPass& upload,
-             RunStatistics& stats, EventLog& log, UiHost& ui);
+             RunStatistics& stats, RunLock& lock, EventLog& log, UiHost& ui);
 
-    // Button "Start" and the scheduler.
+    // Button "Start" and the scheduler. The whole run holds the scratch folder's lock;
+    // when another process holds it the run is skipped with one log line.
     void B_StartClick();
+    RunOutcome lastOutcome() const { return outcome_; }
     // The steps of a run after the online check (also called from the echo reply).
     void RunTransfer();
     // Label "Restart nach Online Error": manual reset of both flags.
@@ -55,9 +66,12 @@ private:
     FtpSession& ftp_;
     UploadPass& upload_;
     RunStatistics& stats_;
+    RunLock& lock_;
     EventLog& log_;
     UiHost& ui_;
     bool inWork_ = false;
+    bool transferRan_ = false;
+    RunOutcome outcome_ = RunOutcome::Done;
 };
 
 }  // namespace velora

@@ -1,6 +1,7 @@
 #include "schedule/RunStatistics.h"
 
 #include "platform/FileIo.h"
+#include "platform/Paths.h"
 
 namespace velora {
 
@@ -16,11 +17,13 @@ std::uint32_t asUnsigned(std::int32_t v) { return static_cast<std::uint32_t>(v);
 }  // namespace
 
 RunStatistics::RunStatistics(RunCounters& counters, StatusDisplay& status, const Settings& settings,
-                             const Clock& clock, const Locale& locale, UiHost& ui, SettingsStore& store)
-    : counters_(counters), status_(status), settings_(settings), clock_(clock), locale_(locale), ui_(ui),
+                             const Environment& env, const Clock& clock, const Locale& locale, UiHost& ui,
+                             SettingsStore& store)
+    : counters_(counters), status_(status), settings_(settings), env_(env), clock_(clock), locale_(locale), ui_(ui),
       store_(store) {}
 
-void RunStatistics::countFile(std::int32_t bytes) {
+void RunStatistics::countFile(std::int64_t size) {
+    const auto bytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(size)));
     const int weekday = clock_.now().weekday;
     counters_.Send_Files_ges = add32(counters_.Send_Files_ges, 1);
     counters_.Send_Bytes_ges = add32(counters_.Send_Bytes_ges, bytes);
@@ -35,14 +38,15 @@ void RunStatistics::noteUploadDuration(std::int64_t elapsedMs) {
     if (elapsedMs > maxUploadDuration_) maxUploadDuration_ = elapsedMs;
 }
 
-std::string RunStatistics::transferLogLine(std::int32_t files, std::int32_t bytes, std::int64_t elapsedMs) const {
+std::string RunStatistics::transferLogLine(std::int32_t files, std::int64_t bytes, std::int64_t elapsedMs) const {
     const DateTime now = clock_.now();
-    return locale_.shortDate(now) + ";" + locale_.longTime(now) + ";" + locale_.durationAsTime(elapsedMs) + ";" +
+    return locale_.shortDate(now) + ";" + locale_.longTime(now) + ";" + Locale::durationAsTime(elapsedMs) + ";" +
            std::to_string(files) + ";" + std::to_string(bytes) + ";\r\n";
 }
 
-void RunStatistics::AppendTransferLog(std::int32_t files, std::int32_t bytes, std::int64_t elapsedMs) {
-    fileio::appendCreatingWithHeader(settings_.e_Transfer_Log, std::string(kTransferLogHeader) + "\r\n",
+void RunStatistics::AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t elapsedMs) {
+    fileio::appendCreatingWithHeader(paths::resolveIn(env_.homeFolder(), settings_.e_Transfer_Log),
+                                     std::string(kTransferLogHeader) + "\r\n",
                                      transferLogLine(files, bytes, elapsedMs));
 }
 
@@ -67,7 +71,7 @@ void RunStatistics::UpdateStatusDisplay() {
                        : settings_.cb_activ ? ProgressColour::Lime
                                             : ProgressColour::Red;
     status_.l_zeit_start_alt = lastFixedStart ? lastFixedStart() : std::string("noch nie");
-    status_.l_dauer_max = locale_.durationAsTime(maxUploadDuration_);
+    status_.l_dauer_max = Locale::durationAsTime(maxUploadDuration_);
     status_.changed();
     ui_.pumpEvents();
 }

@@ -21,8 +21,8 @@ inline constexpr const char* kTransferLogHeader = "Datum;Zeit;Dauer;Anzahl;Bytes
 
 class RunStatistics : public UploadStatistics {
 public:
-    RunStatistics(RunCounters& counters, StatusDisplay& status, const Settings& settings, const Clock& clock,
-                  const Locale& locale, UiHost& ui, SettingsStore& store);
+    RunStatistics(RunCounters& counters, StatusDisplay& status, const Settings& settings, const Environment& env,
+                  const Clock& clock, const Locale& locale, UiHost& ui, SettingsStore& store);
 
     // Readers of the state shown; unset ones read as false, 0 and "noch nie", as they
     // do before the run cycle and the scheduler exist.
@@ -31,9 +31,11 @@ public:
     std::function<int()> intervalCounter;
     std::function<std::string()> lastFixedStart;
 
-    void countFile(std::int32_t bytes) override;
+    // The stored totals keep their 32-bit format: a file adds its size's low 32 bits.
+    void countFile(std::int64_t bytes) override;
     void noteUploadDuration(std::int64_t elapsedMs) override;
-    void AppendTransferLog(std::int32_t files, std::int32_t bytes, std::int64_t elapsedMs) override;
+    // A relative "Transfer Log" lies in the user's home folder.
+    void AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t elapsedMs) override;
     void UpdateStatusDisplay() override;
 
     // The totals and the weekday counters into the settings key.
@@ -44,12 +46,13 @@ public:
     std::int64_t MaxUploadDuration() const { return maxUploadDuration_; }
 
     // The transfer-log line for a pass, CR LF included, dated now.
-    std::string transferLogLine(std::int32_t files, std::int32_t bytes, std::int64_t elapsedMs) const;
+    std::string transferLogLine(std::int32_t files, std::int64_t bytes, std::int64_t elapsedMs) const;
 
 private:
     RunCounters& counters_;
     StatusDisplay& status_;
     const Settings& settings_;
+    const Environment& env_;
     const Clock& clock_;
     const Locale& locale_;
     UiHost& ui_;

@@ -155,12 +155,46 @@ std::vector<FileTable::Row> readRows(Registry::Key& key, int dataRows) {
 }  // namespace
 
 SettingsStore::SettingsStore(Registry& registry, Settings& settings, FileTable& table, RunCounters& counters,
-                             EventLog& log, UiHost& ui)
-    : registry_(registry), settings_(settings), table_(table), counters_(counters), log_(log), ui_(ui) {}
+                             const TempFolder& temp, EventLog& log, UiHost& ui)
+    : registry_(registry), settings_(settings), table_(table), counters_(counters), temp_(temp), log_(log), ui_(ui) {}
+
+namespace {
+
+// Every counter with its value name, pointing into one RunCounters.
+std::vector<std::pair<std::string, std::int32_t*>> counterFields(RunCounters& c, bool weekdaysToo) {
+    std::vector<std::pair<std::string, std::int32_t*>> fields{{"Send_Files_ges", &c.Send_Files_ges},
+                                                             {"Send_Bytes_ges", &c.Send_Bytes_ges}};
+    for (int d = 1; weekdaysToo && d <= 7; ++d) {
+        const auto i = static_cast<std::size_t>(d);
+        fields.emplace_back("Send_Files_" + std::to_string(d), &c.filesPerWeekday[i]);
+        fields.emplace_back("Send_Bytes_" + std::to_string(d), &c.bytesPerWeekday[i]);
+    }
+    return fields;
+}
+
+std::int32_t wrapping(std::int64_t v) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(v)));
+}
+
+}  // namespace
+
+void SettingsStore::mergeRunCounters(Registry::Key& key, bool weekdaysToo) {
+    const auto mine = counterFields(counters_, weekdaysToo);
+    const auto base = counterFields(stored_, weekdaysToo);
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        const std::string& name = mine[i].first;
+        const std::int64_t inStore = key.valueExists(name) ? key.readInteger(name) : 0;
+        const std::int64_t countedHere = static_cast<std::int64_t>(*mine[i].second) - *base[i].second;
+        const std::int32_t merged = wrapping(inStore + countedHere);
+        *mine[i].second = merged;
+        *base[i].second = merged;
+    }
+}
 
 void SettingsStore::SaveConfig() {
     if (beforeSave) beforeSave();
     Registry::Key key = registry_.openKey(kSettingsKey);
+    mergeRunCounters(key, false);
     for (const Binding& b : settingsValues(settings_, counters_)) save(key, b);
 
     for (int k = 0; k < kFileColumns; ++k) key.writeInteger("Breite_" + std::to_string(k), table_.columnWidth(k));
@@ -184,6 +218,9 @@ void SettingsStore::LoadConfig() {
     if (!registry_.keyExists(kSettingsKey)) SaveConfig();
     Registry::Key key = registry_.openKey(kSettingsKey);
     for (const Binding& b : settingsValues(settings_, counters_)) load(key, b);
+    for (const auto& [name, value] : counterFields(stored_, false)) {
+        *value = key.valueExists(name) ? key.readInteger(name) : 0;
+    }
 
     for (int k = 0; k < kFileColumns; ++k) {
         const std::string name = "Breite_" + std::to_string(k);
@@ -214,8 +251,11 @@ void SettingsStore::LoadConfig() {
         counters_.filesPerWeekday[static_cast<std::size_t>(d)] = key.readInteger(files);
         // A byte counter lost on its own counts as nothing sent rather than ending the load.
         counters_.bytesPerWeekday[static_cast<std::size_t>(d)] = key.valueExists(bytes) ? key.readInteger(bytes) : 0;
+        stored_.filesPerWeekday[static_cast<std::size_t>(d)] = counters_.filesPerWeekday[static_cast<std::size_t>(d)];
+        stored_.bytesPerWeekday[static_cast<std::size_t>(d)] = counters_.bytesPerWeekday[static_cast<std::size_t>(d)];
     }
     key.close();
+    repairTmpQuelle();
     log_("Load Config");
     if (afterLoad) afterLoad();
     if (settings_.cb_mini_start) ui_.hideToTray();
@@ -223,13 +263,26 @@ void SettingsStore::LoadConfig() {
 
 void SettingsStore::SaveRunCounters() {
     Registry::Key key = registry_.openKey(kSettingsKey);
-    key.writeInteger("Send_Files_ges", counters_.Send_Files_ges);
-    key.writeInteger("Send_Bytes_ges", counters_.Send_Bytes_ges);
-    for (int d = 1; d <= 7; ++d) {
-        key.writeInteger("Send_Files_" + std::to_string(d), counters_.filesPerWeekday[static_cast<std::size_t>(d)]);
-        key.writeInteger("Send_Bytes_" + std::to_string(d), counters_.bytesPerWeekday[static_cast<std::size_t>(d)]);
-    }
+    mergeRunCounters(key, true);
+    for (const auto& [name, value] : counterFields(counters_, true)) key.writeInteger(name, *value);
     key.close();
+}
+
+// Names in "tmp-Quelle" that would send the wrong bytes: a copy in the old folder
+// every account could write to; a plain row still naming a tag copy (its "TAG" was
+// switched off); and a copy shared by two rows, one of which would send the other's
+// page. The next pass gives each a right one.
+void SettingsStore::repairTmpQuelle() {
+    const std::string former = temp_.formerSharedPath() + "/";
+    for (int r = 1; r <= table_.rowCount(); ++r) {
+        const std::string name = table_.cell(TmpQuelle, r);
+        if (name.empty()) continue;
+        const bool inFormer = name.compare(0, former.size(), former) == 0;
+        const bool staleCopy = !runsAsJa(table_.cell(Tag, r)) && temp_.contains(name);
+        bool shared = false;
+        for (int earlier = 1; earlier < r && !shared; ++earlier) shared = table_.cell(TmpQuelle, earlier) == name;
+        if (inFormer || staleCopy || (shared && temp_.contains(name))) table_.setCell(TmpQuelle, r, "");
+    }
 }
 
 }  // namespace velora

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/EventLog.h"
+#include "app/TempFolder.h"
 #include "app/UiHost.h"
 #include "filetable/FileTable.h"
 #include "platform/Registry.h"
@@ -22,14 +23,17 @@ inline constexpr int kMaxFileRows = 10000;
 class SettingsStore {
 public:
     SettingsStore(Registry& registry, Settings& settings, FileTable& table, RunCounters& counters,
-                  EventLog& log, UiHost& ui);
+                  const TempFolder& temp, EventLog& log, UiHost& ui);
 
     void SaveConfig();
     // Saves first when the key is missing; hides to the tray at the end when
     // "Minimiert" is set. Errors end the load at the failing value (what was applied
-    // before stays) and leave as RegistryError.
+    // before stays) and leave as RegistryError. Scratch-folder names in the file table
+    // that cannot be right are cleared (see repairTmpQuelle).
     void LoadConfig();
-    // The run counters only (also used at exit).
+    // The run counters only (also used at exit). What this process counted since it
+    // last loaded or saved them is added to what the store holds, in one transaction,
+    // so a cron run beside the window never loses the other's counts.
     void SaveRunCounters();
 
     // Window state not kept in Settings is read and applied through these hooks
@@ -38,10 +42,15 @@ public:
     std::function<void()> afterLoad;    // e.g. apply geometry and column widths
 
 private:
+    void mergeRunCounters(Registry::Key& key, bool weekdaysToo);
+    void repairTmpQuelle();
+
     Registry& registry_;
     Settings& settings_;
     FileTable& table_;
     RunCounters& counters_;
+    RunCounters stored_;   // the counters as this process last read or wrote them
+    const TempFolder& temp_;
     EventLog& log_;
     UiHost& ui_;
 };

@@ -1,38 +1,47 @@
 #include "transfer/Checksums.h"
 
-#include "platform/DirListing.h"
-#include "platform/FileIo.h"
+#include <xxhash.h>
 
 namespace velora {
 
-std::int32_t QueryFileSize(const std::string& path) { return fileio::querySize(path); }
+namespace {
 
-std::int32_t FileChecksumOf(std::int32_t size, const DateTime& lastWriteLocal, const std::string& path) {
-    const DateTime t = toDosResolution(lastWriteLocal);
-    // Each part counts as an unsigned 16-bit number, as the DOS-era time record held it.
-    auto part = [](int v) { return static_cast<std::uint32_t>(static_cast<std::uint16_t>(v)); };
-    std::uint32_t result = static_cast<std::uint32_t>(size);
-    result ^= part(t.year) ^ part(t.month) ^ part(t.day) ^ part(t.hour) ^ part(t.minute) ^
-              part(t.second) ^ part(t.millisecond);
-    for (const char c : path) result ^= static_cast<unsigned char>(c);
-    return static_cast<std::int32_t>(result);
+// The top and bottom halves folded together, cut to the 31 bits the column's range
+// allows; 0 would read as "not sent since the start", so it becomes 1.
+std::int32_t foldTo31Bits(std::uint64_t hash) {
+    const auto folded = static_cast<std::uint32_t>(hash ^ (hash >> 32)) & 0x7FFFFFFFu;
+    return static_cast<std::int32_t>(folded == 0 ? 1 : folded);
+}
+
+void appendLittleEndian(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+}  // namespace
+
+std::int64_t QueryFileSize(const std::string& path) { return fileio::querySize(path); }
+
+std::int32_t FileChecksumOf(const fileio::FileStatus& status, const std::string& path) {
+    // Fixed-width fields first, so no two different inputs can run together.
+    std::string input;
+    input.reserve(36 + path.size());
+    appendLittleEndian(input, static_cast<std::uint64_t>(status.size), 8);
+    appendLittleEndian(input, static_cast<std::uint64_t>(status.writeSeconds), 8);
+    appendLittleEndian(input, static_cast<std::uint32_t>(status.writeNanoseconds), 4);
+    appendLittleEndian(input, status.device, 8);
+    appendLittleEndian(input, status.inode, 8);
+    input += path;
+    return foldTo31Bits(XXH3_64bits(input.data(), input.size()));
 }
 
 std::int32_t FileChecksum(const std::string& path) {
     if (path.empty()) return -1;
-    const std::int32_t size = QueryFileSize(path);
-    if (size < 0) return -1;
-    const auto written = lastWriteLocal(path);
-    // Gone between the two queries: as unmeasurable as a file that never opened.
-    if (!written) return -1;
-    return FileChecksumOf(size, *written, path);
+    const auto status = fileio::statusOf(path);
+    if (!status) return -1;
+    return FileChecksumOf(*status, path);
 }
 
-int ContentChecksum(std::string_view text) {
-    unsigned char sum = 0;
-    for (const char c : text) sum ^= static_cast<unsigned char>(c);
-    return sum;
-}
+std::int32_t ContentChecksum(std::string_view text) { return foldTo31Bits(XXH3_64bits(text.data(), text.size())); }
 
 void ApplyChangeRule(FileTable& files, int row) {
     const bool changed = files.cell(PsAlt, row) != files.cell(PsNeu, row);

@@ -1,9 +1,11 @@
 #include "transfer/PreparationPass.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "platform/DirListing.h"
+#include "platform/Errors.h"
 #include "platform/FileIo.h"
 #include "platform/Paths.h"
 #include "transfer/Checksums.h"
@@ -15,15 +17,24 @@ namespace {
 // Attribute bits a pattern may pick; anything else (devices, fifos, sockets) is skipped.
 constexpr std::uint32_t kPickableAttributes = 0x3F;
 
+// A pattern picks files only: a folder ("." and ".." included) is never what a camera
+// script means by its newest picture, and picking one would leave the row "NF".
+bool isPickable(std::uint32_t attributes) {
+    return (attributes & ~kPickableAttributes) == 0 && (attributes & attr::Directory) == 0;
+}
+
 }  // namespace
 
 PreparationPass::PreparationPass(FileTable& files, TagTable& tags, TagBuilder& builder, TextView& M_temp,
-                                 TempFolder& temp, EventLog& log, UiHost& ui)
-    : files_(files), tags_(tags), builder_(builder), mTemp_(M_temp), temp_(temp), log_(log), ui_(ui) {}
+                                 TempFolder& temp, ResolvedSources& sources, EventLog& log, UiHost& ui)
+    : files_(files), tags_(tags), builder_(builder), mTemp_(M_temp), temp_(temp), sources_(sources), log_(log),
+      ui_(ui) {}
 
 void PreparationPass::run() {
     log_.write("Einlesen");
     builder_.BuildTagTable();
+    const bool tagFileFailed = builder_.tagFileFailed();
+    sources_.clear();
     mTemp_.clear();
     // The count is fixed here: rows added by a command run between two rows wait for
     // the next pass, rows removed read as empty and are skipped.
@@ -32,18 +43,35 @@ void PreparationPass::run() {
         ui_.pumpEvents();
         files_.setCell(PsNeu, r, "?");
         files_.setCell(Msg, r, "?");
-        if (!runsAsJa(files_.cell(Aktiv, r))) continue;
-        const std::string source = files_.cell(Quelle, r);
-        if (source.empty()) continue;
-        std::string path = ResolveSourceTag(source, r);
-        path = PickNewestFile(path, r);
-        if (fileio::isRegularFile(path)) {
-            ReplaceTagsInFile(path, r);
-            ChecksumSourceFile(path, r);
-        } else {
-            files_.setCell(Msg, r, "NF");
-        }
+        prepareRow(r, tagFileFailed);
     }
+}
+
+void PreparationPass::prepareRow(int r, bool tagFileFailed) {
+    if (!runsAsJa(files_.cell(Aktiv, r))) return;
+    const std::string source = files_.cell(Quelle, r);
+    if (source.empty()) return;
+    if (tagFileFailed && runsAsJa(files_.cell(Tag, r))) {
+        // Sent now, the page would show its placeholders; the server keeps the last
+        // good one and the next run tries again ("PS alt" stays).
+        log_.write("Zeile " + std::to_string(r) + " : ohne Tag Datei nicht gesendet -> " + source);
+        files_.setCell(Msg, r, "Error");
+        return;
+    }
+    std::string path = ResolveSourceTag(source, r);
+    path = PickNewestFile(path, r);
+    if (fileio::isRegularFile(path)) {
+        ReplaceTagsInFile(path, r);
+        ChecksumSourceFile(path, r);
+    } else {
+        files_.setCell(Msg, r, "NF");
+    }
+}
+
+void PreparationPass::markIoError(int r, const std::string& path, const std::string& why) {
+    log_.write("IORESULT <> 0 -> " + path + (why.empty() ? std::string() : " : " + why));
+    files_.setCell(PsNeu, r, "?");
+    files_.setCell(Msg, r, "IOERROR");
 }
 
 std::string PreparationPass::ResolveSourceTag(const std::string& source, int r) {
@@ -64,12 +92,12 @@ std::string PreparationPass::PickNewestFile(const std::string& path, int r) {
     if (!paths::hasWildcard(path)) return result;
     const std::string folder = paths::folderPartWithSlash(path);
     std::vector<std::string> names;
-    std::int32_t newest = 0;
+    std::optional<std::int64_t> newest;
     for (DirEntry& entry : listMatching(path)) {
-        if ((entry.attributes & ~kPickableAttributes) != 0) continue;
-        // Strictly greater: on equal stamps the entry listed first stays.
-        if (entry.dosTime > newest) {
-            newest = entry.dosTime;
+        if (!isPickable(entry.attributes)) continue;
+        // Strictly later: on equal times the entry listed first stays.
+        if (!newest || entry.writeTimeNs > *newest) {
+            newest = entry.writeTimeNs;
             result = folder + entry.name;
         }
         names.push_back(std::move(entry.name));
@@ -119,49 +147,73 @@ void PreparationPass::ReplaceTagInView(std::string& text, const std::string& nam
 void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
     if (!runsAsJa(files_.cell(Tag, r))) return;
     log_.write("Ersetze alle Tags in Datei : " + path);
-    // Every byte is kept, NUL bytes included: cutting there would upload a truncated file.
-    std::string text = WithCrLf(fileio::readAll(path));
+    std::string text;
+    try {
+        // Every byte is kept, NUL bytes included: cutting there would upload a truncated file.
+        text = WithCrLf(fileio::readAll(path));
+    } catch (const IoError& e) {
+        markIoError(r, path, e.what());
+        return;
+    }
     for (const TagRow& tag : tags_.rows()) ReplaceTagInView(text, tag.name, tag.value);
     mTemp_.setText(text);
     files_.setCell(PsNeu, r, std::to_string(ContentChecksum(text)));
     const std::string target = copyTarget(path, r);
+    sources_.record(target, path);
     ApplyChangeRule(files_, r);
     if (files_.cell(Msg, r) != "NEU") return;
-    temp_.ensure();
-    fileio::writeAll(target, text);
+    // A full disk, a folder removed meanwhile or made unusable: this row cannot go out
+    // in this run, the others can.
+    if (!temp_.ensure()) {
+        markIoError(r, target, "Temp-Ordner nicht nutzbar");
+        return;
+    }
+    try {
+        fileio::replaceFile(target, text);
+    } catch (const IoError& e) {
+        markIoError(r, target, e.what());
+    }
 }
 
-std::string PreparationPass::scratchCopyName(const std::string& source, int r) const {
-    return temp_.path() + "/" + std::to_string(r) + "_" + paths::fileNamePart(source);
+// The row using `target` as its "tmp-Quelle", other than r; 0 when none does.
+int PreparationPass::rowUsing(const std::string& target, int r) const {
+    for (int other = 1; other <= files_.rowCount(); ++other) {
+        if (other != r && files_.cell(TmpQuelle, other) == target) return other;
+    }
+    return 0;
 }
 
-std::string PreparationPass::freshCopyName(const std::string& source, int r) const {
-    // A source that itself lies in the scratch folder under the copy's name gets one
-    // more row prefix until the name is free of it.
+// r + "_" + the source's name in the scratch folder, with one more row prefix for as
+// long as that names the source itself or the copy of another row (a row inserted
+// above, or dragged, would otherwise write another row's page).
+std::string PreparationPass::freeCopyName(const std::string& source, int r, int& heldBy) const {
     const std::string prefix = std::to_string(r) + "_";
-    std::string name = paths::fileNamePart(source);
-    std::string candidate;
-    do {
+    std::string name = prefix + paths::fileNamePart(source);
+    heldBy = 0;
+    for (;;) {
+        const std::string candidate = paths::join(temp_.path(), name);
+        const int user = rowUsing(candidate, r);
+        if (user == 0 && !fileio::sameFile(source, candidate)) return candidate;
+        if (user != 0) heldBy = user;
         name = prefix + name;
-        candidate = temp_.path() + "/" + name;
-    } while (fileio::sameFile(source, candidate));
-    return candidate;
+    }
 }
 
 std::string PreparationPass::copyTarget(const std::string& source, int r) {
     std::string target = files_.cell(TmpQuelle, r);
-    if (target.empty()) {
-        target = scratchCopyName(source, r);
-        files_.setCell(TmpQuelle, r, target);
-    }
     // A tag or pattern source, a row switched to tag replacement after a plain pass, or
     // a hand-set target can all name the source itself; writing there would destroy
     // the placeholders the user keeps in it.
-    if (fileio::sameFile(source, target)) {
-        target = freshCopyName(source, r);
-        files_.setCell(TmpQuelle, r, target);
-        log_.write("tmp-Quelle ist die Quelldatei, Kopie geht nach : " + target);
-    }
+    const bool isSource = !target.empty() && fileio::sameFile(source, target);
+    const int sharedWith = target.empty() || !temp_.contains(target) ? 0 : rowUsing(target, r);
+    if (!target.empty() && !isSource && sharedWith == 0) return target;
+    int heldBy = 0;
+    target = freeCopyName(source, r, heldBy);
+    files_.setCell(TmpQuelle, r, target);
+    if (isSource) log_.write("tmp-Quelle ist die Quelldatei, Kopie geht nach : " + target);
+    if (heldBy != 0 || sharedWith != 0)
+        log_.write("tmp-Quelle von Zeile " + std::to_string(heldBy != 0 ? heldBy : sharedWith) +
+                   " belegt, Kopie von Zeile " + std::to_string(r) + " geht nach : " + target);
     return target;
 }
 
@@ -169,12 +221,14 @@ void PreparationPass::ChecksumSourceFile(const std::string& path, int r) {
     if (runsAsJa(files_.cell(Tag, r))) return;
     const std::int32_t cs = FileChecksum(path);
     if (cs == -1) {
-        log_.write("IORESULT <> 0 -> " + path);
-        files_.setCell(Msg, r, "IOERROR");
+        markIoError(r, path, "");
         return;
     }
     files_.setCell(PsNeu, r, std::to_string(cs));
-    if (files_.cell(TmpQuelle, r).empty()) files_.setCell(TmpQuelle, r, path);
+    // A copy in the scratch folder belongs to tag replacement; a plain row sends its
+    // source (the row's "TAG" was switched off since).
+    const std::string current = files_.cell(TmpQuelle, r);
+    if (current.empty() || temp_.contains(current)) files_.setCell(TmpQuelle, r, path);
     ApplyChangeRule(files_, r);
 }
 

@@ -9,6 +9,7 @@
 #include "app/TextView.h"
 #include "app/UiHost.h"
 #include "filetable/FileTable.h"
+#include "transfer/ResolvedSources.h"
 #include "transfer/TagBuilder.h"
 #include "transfer/TagTable.h"
 
@@ -17,11 +18,11 @@ namespace velora {
 class PreparationPass {
 public:
     PreparationPass(FileTable& files, TagTable& tags, TagBuilder& builder, TextView& M_temp, TempFolder& temp,
-                    EventLog& log, UiHost& ui);
+                    ResolvedSources& sources, EventLog& log, UiHost& ui);
 
-    // PreparationPass(). Errors (a registry read while building the tags, a tag-replaced
-    // file that cannot be read, a copy that cannot be written) leave and end the pass at
-    // the row they occur in; later rows keep their marks.
+    // PreparationPass(). A registry read error while building the tags leaves and ends
+    // the pass before the first row. A file that cannot be read or copied marks its row
+    // "IOERROR" and the pass goes on: one bad file must not stop every export.
     void run();
 
     // A source starting with "[" is looked up as a tag (the last matching row wins).
@@ -40,15 +41,18 @@ public:
     static std::string WithCrLf(const std::string& bytes);
 
 private:
+    void prepareRow(int r, bool tagFileFailed);
     std::string copyTarget(const std::string& source, int r);
-    std::string scratchCopyName(const std::string& source, int r) const;
-    std::string freshCopyName(const std::string& source, int r) const;
+    std::string freeCopyName(const std::string& source, int r, int& heldBy) const;
+    int rowUsing(const std::string& target, int r) const;
+    void markIoError(int r, const std::string& path, const std::string& why);
 
     FileTable& files_;
     TagTable& tags_;
     TagBuilder& builder_;
     TextView& mTemp_;
     TempFolder& temp_;
+    ResolvedSources& sources_;
     EventLog& log_;
     UiHost& ui_;
 };

@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "platform/Paths.h"
 #include "transfer/TagFile.h"
 
 namespace velora {
@@ -94,15 +95,21 @@ void TagBuilder::buildHardwareRows() {
 }
 
 bool TagBuilder::appendTagFileRows() {
+    tagFileFailed_ = false;
     const std::string name = settings_.E_tags;
     if (!settings_.cb_tag_datei || name.empty()) return false;
     log_.write("Lese Tags Datei : " + name);
-    const auto bytes = ReadTagFile(name);
-    if (!bytes) {
-        log_.write("ERROR Datei nicht gefunden ! " + name);
+    const TagFileContent file = ReadTagFile(paths::resolveIn(env_.homeFolder(), name));
+    if (file.outcome != TagFileContent::Read) {
+        tagFileFailed_ = true;
+        if (file.outcome == TagFileContent::Missing) {
+            log_.write("ERROR Datei nicht gefunden ! " + name);
+        } else {
+            log_.write("ERROR Datei nicht lesbar ! " + name + " : " + file.why);
+        }
         return false;
     }
-    for (auto& row : ParseTagFile(*bytes)) tags_.append(std::move(row.name), std::move(row.value));
+    for (auto& row : ParseTagFile(file.bytes)) tags_.append(std::move(row.name), std::move(row.value));
     return true;
 }
 

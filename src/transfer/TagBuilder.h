@@ -24,6 +24,9 @@ public:
     // Rebuilds the table; true when the tag file was read. A registry read error leaves
     // as RegistryError and ends the build at the row it was reading.
     bool BuildTagTable();
+    // The last build wanted the tag file ("Tag Datei" on, a name given) and could not
+    // read it: rows whose text needs its values must not go out with placeholders.
+    bool tagFileFailed() const { return tagFileFailed_; }
 
     // Answers "[SYS_EXT_IP]" when "Ext. IP abfragen" is on; the HTTP lookup fills it.
     // Unset, the build treats the lookup as failed.
@@ -43,6 +46,7 @@ private:
     const Clock& clock_;
     const Locale& locale_;
     EventLog& log_;
+    bool tagFileFailed_ = false;
 };
 
 }  // namespace velora

@@ -20,7 +20,8 @@ TagRow splitLine(std::string_view line) {
 
 std::vector<TagRow> ParseTagFile(std::string_view bytes) {
     std::vector<TagRow> rows;
-    std::size_t pos = 0;
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    std::size_t pos = bytes.substr(0, 3) == kByteOrderMark ? 3 : 0;
     while (pos < bytes.size()) {
         const auto brk = bytes.find_first_of("\r\n", pos);
         if (brk == std::string_view::npos) {
@@ -34,16 +35,16 @@ std::vector<TagRow> ParseTagFile(std::string_view bytes) {
     return rows;
 }
 
-std::optional<std::string> ReadTagFile(const std::string& path) {
+TagFileContent ReadTagFile(const std::string& path) {
     // Only a regular file is read: a fifo would block the window thread for ever.
-    if (!fileio::isRegularFile(path)) return std::nullopt;
+    if (!fileio::isRegularFile(path)) return {TagFileContent::Missing, {}, {}};
     try {
-        return fileio::readAll(path);
+        return {TagFileContent::Read, fileio::readAll(path), {}};
     } catch (const IoError& e) {
         // Another program may replace the file between the test and the read; that
         // is the same as not finding it.
-        if (e.code() == ENOENT || e.code() == ENOTDIR) return std::nullopt;
-        throw;
+        if (e.code() == ENOENT || e.code() == ENOTDIR) return {TagFileContent::Missing, {}, {}};
+        return {TagFileContent::Unreadable, {}, e.what()};
     }
 }
 

@@ -2,7 +2,6 @@
 // The tag file other programs write: one "name;value" per line. Kept apart from the
 // table build so its byte-level rules can be read and tested on their own.
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,11 +15,19 @@ inline constexpr std::size_t kTagLineLimit = 4096;
 
 // One row per line, in file order. A line break is CR LF, LF or CR; a break at the very
 // end makes no row; each line is cut to kTagLineLimit bytes before it is split at its
-// first ";" (no ";": empty name, the whole line as value). Bytes are kept as they are.
+// first ";" (no ";": empty name, the whole line as value). Bytes are kept as they are,
+// except a UTF-8 byte-order mark at the very start, which editors add and which is no
+// part of the first tag's name.
 std::vector<TagRow> ParseTagFile(std::string_view bytes);
 
-// The whole file, or nullopt when there is no regular file to read: missing, a folder,
-// a fifo, or gone by the time it is opened. Other read failures raise IoError.
-std::optional<std::string> ReadTagFile(const std::string& path);
+struct TagFileContent {
+    enum Outcome { Read, Missing, Unreadable } outcome;
+    std::string bytes;   // Read: the whole file
+    std::string why;     // Unreadable: the system's reason
+};
+
+// The whole file. Missing: no regular file there (missing, a folder, a fifo, or gone by
+// the time it is opened). Unreadable: it is there and cannot be read (permission, I/O).
+TagFileContent ReadTagFile(const std::string& path);
 
 }  // namespace velora

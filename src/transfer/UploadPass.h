@@ -12,6 +12,7 @@
 #include "ftp/FtpOperations.h"
 #include "platform/Clock.h"
 #include "platform/Locale.h"
+#include "transfer/ResolvedSources.h"
 
 namespace velora {
 
@@ -21,49 +22,48 @@ public:
     virtual ~UploadStatistics() = default;
     // One file sent: the totals and today's weekday counters (the clock's weekday at
     // the moment of counting).
-    virtual void countFile(std::int32_t bytes) = 0;
+    virtual void countFile(std::int64_t bytes) = 0;
     // The duration of a finished pass; the longest one is kept (MaxUploadDuration).
     virtual void noteUploadDuration(std::int64_t elapsedMs) = 0;
     // One line of the transfer log; an IoError leaves it.
-    virtual void AppendTransferLog(std::int32_t files, std::int32_t bytes, std::int64_t elapsedMs) = 0;
+    virtual void AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t elapsedMs) = 0;
     virtual void UpdateStatusDisplay() = 0;
 };
 
 class UploadPass {
 public:
     UploadPass(FileTable& files, FtpOperations& ftp, UploadStatistics& stats, TempFolder& temp,
-               EventLog& log, Clock& clock, const Locale& locale);
+               const ResolvedSources& sources, EventLog& log, Clock& clock, const Locale& locale);
 
     // Button "Versenden"; the whole pass.
     void B_versendenClick();
     // Copies `source` to the transfer copy and stores it as remoteName in the current
     // folder. True only when the copy and the store both succeeded; failures are
-    // logged here and not passed on.
+    // logged here and not passed on. The transfer copy is removed afterwards either way.
     bool SendFile(const std::string& source, const std::string& remoteName);
-    // size / 1024 / seconds since start, as "0.00 KB/s" with the locale's decimal
-    // separator. A store that took no measurable time is reported over 1 ms.
-    std::string FormatTransferRate(const DateTime& start, std::int32_t size) const;
+    // size / 1024 / seconds, as "0.00 KB/s" with the locale's decimal separator. A store
+    // that took no measurable time is reported over 1 ms.
+    std::string FormatTransferRate(std::int64_t elapsedMs, std::int64_t size) const;
+    // The name a row is stored under: "FTP Name", or when that is empty the name of the
+    // file the row was made from (never the transfer copy's name).
+    std::string remoteNameOf(int row) const;
 
     // The wait before each row, in milliseconds.
     static constexpr int kRowPauseMs = 100;
 
 private:
     bool isDue(int row) const;
-    void sendRow(int row, std::int32_t& passFiles, std::int32_t& passBytes);
-    void writeSummary(std::int64_t elapsedMs, std::int32_t passFiles, std::int32_t passBytes);
-    std::string rateText(std::int64_t elapsedMs, std::int32_t size) const;
+    void sendRow(int row, std::int32_t& passFiles, std::int64_t& passBytes);
+    void writeSummary(std::int64_t elapsedMs, std::int32_t passFiles, std::int64_t passBytes);
 
     FileTable& files_;
     FtpOperations& ftp_;
     UploadStatistics& stats_;
     TempFolder& temp_;
+    const ResolvedSources& sources_;
     EventLog& log_;
     Clock& clock_;
     const Locale& locale_;
 };
-
-// Milliseconds from one time of day to a later one; a negative difference means the
-// later one lies after midnight, so one day is added.
-std::int64_t elapsedSinceTimeOfDay(const DateTime& start, const DateTime& end);
 
 }  // namespace velora

@@ -1,5 +1,6 @@
 // The window's frame: pages, menus, the button panel, the status bar, start-up and end.
 #include <QCheckBox>
+#include <fstream>
 #include <QLabel>
 #include <QSystemTrayIcon>
 #include <QMenu>
@@ -225,7 +226,11 @@ TEST_F(MainWindowTest, StartUpSetsCaptionsLoadsAndStartsTheTimer) {
 }
 
 TEST_F(MainWindowTest, StartUpErrorIsShownAndTheRestIsSkipped) {
-    makeWindow((dir / "no" / "such" / "home").string());
+    {
+        std::ofstream garbage(dir / "registry.sqlite3", std::ios::binary);
+        garbage << "this is not a settings store";
+    }
+    makeWindow();
     window->startUp();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_FALSE(window->timer1()->isActive());

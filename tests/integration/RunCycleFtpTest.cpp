@@ -109,7 +109,7 @@ TEST_F(RunCycleFtpTest, RefusedStoresAreErrorsAndAreRetriedByTheNextRun) {
     EXPECT_EQ(savedCounter("Send_Files_ges"), 2);
 }
 
-TEST_F(RunCycleFtpTest, MissingFolderIsAnErrorAndAnEmptyNameArrivesAsTheTransferCopy) {
+TEST_F(RunCycleFtpTest, MissingFolderIsAnErrorAndAnEmptyNameArrivesUnderItsSourceName) {
     const int missing = w.addRow(w.dir.write("m.txt", "m"), "/nowhere", "m.txt");
     const int nameless = w.addRow(w.dir.write("n.txt", "nameless"), "/data", "");
 
@@ -118,7 +118,8 @@ TEST_F(RunCycleFtpTest, MissingFolderIsAnErrorAndAnEmptyNameArrivesAsTheTransfer
     EXPECT_EQ(w.files.cell(Msg, missing), "Error");
     EXPECT_TRUE(w.logged("ERROR -> ChangeDir /nowhere"));
     EXPECT_EQ(w.files.cell(Msg, nameless), "Send");
-    EXPECT_EQ(fileio::readAll(server->pathOf("data/VELORA.tmp")), "nameless");
+    EXPECT_EQ(fileio::readAll(server->pathOf("data/n.txt")), "nameless");
+    EXPECT_FALSE(fileio::exists(server->pathOf("data/VELORA.tmp")));
     EXPECT_EQ(savedCounter("Send_Files_ges"), 1);
 }
 

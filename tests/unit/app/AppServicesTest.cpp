@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
 
 #include "app/ClientIdentity.h"
 #include "app/EventLog.h"
@@ -13,46 +16,93 @@ using namespace velora;
 namespace {
 
 struct TempFolderFixture : ::testing::Test, test::LogHarness {
-    FixedEnvironment env{{{"temp", dir.path()}}};
+    FixedEnvironment env{{{"temp", dir.path()}}, dir.path()};
     TempFolder temp{env, log};
+    std::string own() const { return dir.path() + "/velora-" + std::to_string(::geteuid()); }
 };
+
+mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st.st_mode;
+}
 
 }  // namespace
 
-TEST_F(TempFolderFixture, CreatedOnceAndLoggedOnce) {
-    temp.ensure();
-    EXPECT_EQ(temp.path(), dir.path() + "/velora");
-    struct stat st;
-    ASSERT_EQ(::stat(temp.path().c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
-    ASSERT_EQ(view.lineCount(), 1u);
-    EXPECT_NE(view.line(0).find("Nx_Temp -> " + dir.path() + "/velora = neu Erstellt"), std::string::npos);
-    temp.ensure();
-    EXPECT_EQ(view.lineCount(), 1u);
-    EXPECT_EQ(temp.transferCopyPath(), dir.path() + "/velora/VELORA.tmp");
-}
-
-TEST_F(TempFolderFixture, FolderThatCannotBeCreatedIsSilent) {
-    env.set("temp", dir.file("no/such/parent"));
-    EXPECT_NO_THROW(temp.ensure());
-    EXPECT_EQ(view.lineCount(), 0u);
-    EXPECT_EQ(temp.path(), dir.file("no/such/parent") + "/velora");
-}
-
-TEST_F(TempFolderFixture, PathFollowsTheVariableAtEveryEnsure) {
-    temp.ensure();
-    test::TempDir other;
-    env.set("temp", other.path());
-    temp.ensure();
-    EXPECT_EQ(temp.path(), other.path() + "/velora");
-}
-
-TEST(TempFolderWithoutVariable, LiesAtTheRootNotInTheWorkingFolder) {
+// Never a fixed name in a folder every account shares.
+TEST(TempFolderPath, IsNamedAfterTheUserOrLivesInTheCacheFolder) {
+    const struct {
+        std::map<std::string, std::string> vars;
+        const char* expected;
+    } cases[] = {
+        {{{"temp", "/var/tmp"}}, "/var/tmp/velora-1234"},
+        {{{"temp", "/var/tmp/"}}, "/var/tmp/velora-1234"},
+        {{}, "/home/anna/.cache/velora"},
+        {{{"XDG_CACHE_HOME", "/srv/cache"}}, "/srv/cache/velora"},
+        {{{"XDG_CACHE_HOME", "relative/cache"}}, "/home/anna/.cache/velora"},
+    };
     test::LogHarness h;
-    FixedEnvironment noTemp{{}};
-    TempFolder temp{noTemp, h.log};
-    EXPECT_EQ(temp.path(), "/velora");
-    EXPECT_EQ(temp.transferCopyPath(), "/velora/VELORA.tmp");
+    for (const auto& c : cases) {
+        FixedEnvironment env(c.vars, "/home/anna");
+        env.setUserId(1234);
+        TempFolder temp(env, h.log);
+        EXPECT_EQ(temp.path(), c.expected);
+        EXPECT_EQ(temp.transferCopyPath(), std::string(c.expected) + "/VELORA.tmp");
+        EXPECT_TRUE(temp.contains(std::string(c.expected) + "/1_index.html"));
+        EXPECT_FALSE(temp.contains(std::string(c.expected) + "x/1_index.html"));
+        EXPECT_FALSE(temp.contains(c.expected));
+    }
+    FixedEnvironment none({}, "/home/anna");
+    EXPECT_EQ(TempFolder(none, h.log).formerSharedPath(), "/tmp/velora");
+}
+
+TEST_F(TempFolderFixture, CreatedPrivateOnceAndLoggedOnce) {
+    EXPECT_TRUE(temp.ensure());
+    EXPECT_EQ(temp.path(), own());
+    EXPECT_TRUE(S_ISDIR(modeOf(own())));
+    EXPECT_EQ(modeOf(own()) & 0777, 0700u);
+    ASSERT_EQ(view.lineCount(), 1u);
+    EXPECT_NE(view.line(0).find("Nx_Temp -> " + own() + " = neu Erstellt"), std::string::npos);
+    EXPECT_TRUE(temp.ensure());
+    EXPECT_EQ(view.lineCount(), 1u);
+
+    // Removed while the program runs (a cleaner of /tmp): the next copy makes it anew.
+    ASSERT_EQ(::rmdir(own().c_str()), 0);
+    EXPECT_TRUE(temp.ensure());
+    EXPECT_EQ(view.lineCount(), 2u);
+
+    // The cache folder and its parents are made on a new account.
+    env = FixedEnvironment({}, dir.file("neu/home"));
+    EXPECT_TRUE(temp.ensure());
+    EXPECT_EQ(modeOf(dir.file("neu/home/.cache/velora")) & 0777, 0700u);
+}
+
+// Whatever another account may have prepared is refused, with a line that says why.
+TEST_F(TempFolderFixture, FolderOthersCouldUseIsRefusedOrClosed) {
+    ASSERT_EQ(::mkdir(own().c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(own().c_str(), 0777), 0);
+    EXPECT_TRUE(temp.ensure());  // our own folder, left open: closed again
+    EXPECT_EQ(modeOf(own()) & 0777, 0700u);
+    ASSERT_EQ(::rmdir(own().c_str()), 0);
+
+    const std::string elsewhere = dir.file("elsewhere");
+    ASSERT_EQ(::mkdir(elsewhere.c_str(), 0700), 0);
+    ASSERT_EQ(::symlink(elsewhere.c_str(), own().c_str()), 0);
+    EXPECT_FALSE(temp.ensure());
+    EXPECT_TRUE(logged("Nx_Temp -> " + own() + " nicht nutzbar: ist ein Verweis"));
+    ASSERT_EQ(::unlink(own().c_str()), 0);
+
+    test::writeFileBytes(own(), "kein Ordner");
+    EXPECT_FALSE(temp.ensure());
+    EXPECT_TRUE(logged("Nx_Temp -> " + own() + " nicht nutzbar: ist kein Ordner"));
+    ASSERT_EQ(::unlink(own().c_str()), 0);
+
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::mkdir(own().c_str(), 0700), 0);
+        ASSERT_EQ(::chown(own().c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(temp.ensure());
+        EXPECT_TRUE(logged("Nx_Temp -> " + own() + " nicht nutzbar: gehört einem anderen Benutzer"));
+    }
 }
 
 TEST(ClientIdentityTest, NameAndVersionAreTrimmedAndCutAtTheFirstBlank) {

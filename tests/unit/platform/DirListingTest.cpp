@@ -17,25 +17,6 @@ namespace {
 
 using test::TempDir;
 
-struct DosParts {
-    int year, month, day, hour, minute, second;
-    bool operator==(const DosParts&) const = default;
-};
-
-DosParts unpack(std::int32_t packed) {
-    const auto bits = static_cast<std::uint32_t>(packed);
-    const std::uint32_t date = bits >> 16;
-    const std::uint32_t time = bits & 0xFFFF;
-    return {static_cast<int>(date >> 9) + 1980, static_cast<int>((date >> 5) & 0x0F),
-            static_cast<int>(date & 0x1F),      static_cast<int>(time >> 11),
-            static_cast<int>((time >> 5) & 0x3F), static_cast<int>(time & 0x1F) * 2};
-}
-
-std::ostream& operator<<(std::ostream& out, const DosParts& p) {
-    return out << p.year << "-" << p.month << "-" << p.day << " " << p.hour << ":" << p.minute
-               << ":" << p.second;
-}
-
 // Pins the local time zone for one scope, so file stamps have known local values.
 class ZoneScope {
 public:
@@ -62,30 +43,6 @@ std::vector<std::string> namesOf(const std::vector<DirEntry>& entries) {
     for (const auto& e : entries) names.push_back(e.name);
     std::sort(names.begin(), names.end());
     return names;
-}
-
-TEST(DosTimeTest, PacksDateHighAndTimeLowInTwoSecondSteps) {
-    const std::int32_t packed = packDosDateTime({2010, 1, 31, 15, 1, 3, 999, 1});
-    EXPECT_EQ(unpack(packed), (DosParts{2010, 1, 31, 15, 1, 2}));
-    EXPECT_EQ(packed, static_cast<std::int32_t>((((30u << 9) | (1u << 5) | 31u) << 16) |
-                                                (15u << 11) | (1u << 5) | 1u));
-    // One second later is the same DOS stamp; two seconds later a larger one.
-    EXPECT_EQ(packDosDateTime({2010, 1, 31, 15, 1, 2, 0, 1}), packed);
-    EXPECT_LT(packed, packDosDateTime({2010, 1, 31, 15, 1, 4, 0, 1}));
-    EXPECT_LT(packDosDateTime({2010, 1, 31, 23, 59, 58, 0, 1}),
-              packDosDateTime({2010, 2, 1, 0, 0, 0, 0, 2}));
-}
-
-TEST(DosTimeTest, DatesOutsideTheFormatStickToItsEnds) {
-    EXPECT_EQ(unpack(packDosDateTime({1970, 6, 15, 12, 0, 0, 0, 1})), (DosParts{1980, 1, 1, 0, 0, 0}));
-    EXPECT_EQ(unpack(packDosDateTime({2200, 6, 15, 12, 0, 0, 0, 1})),
-              (DosParts{2107, 12, 31, 23, 59, 58}));
-}
-
-TEST(DosTimeTest, ResolutionDropsOddSecondsAndMilliseconds) {
-    const DateTime cut = toDosResolution({2026, 12, 8, 14, 5, 9, 750, 3});
-    EXPECT_EQ(cut, (DateTime{2026, 12, 8, 14, 5, 8, 0, 3}));
-    EXPECT_EQ(toDosResolution(cut), cut);
 }
 
 TEST(WildcardTest, MatchesLikeTheOriginalPlatform) {
@@ -159,22 +116,23 @@ TEST_F(DirListingTest, GivesAttributesAndLocalDosTimes) {
         ASSERT_NE(entry, nullptr) << e.name;
         EXPECT_EQ(entry->attributes, e.attributes) << e.name;
     }
-    EXPECT_EQ(unpack(find(entries, "a.txt")->dosTime), (DosParts{2010, 1, 31, 15, 1, 2}));
-    EXPECT_EQ(unpack(find(entries, "rohr")->dosTime), (DosParts{2010, 1, 31, 15, 1, 2}));
-    EXPECT_EQ(unpack(find(entries, ".git")->dosTime), (DosParts{2010, 2, 1, 15, 1, 2}));
-    // A link carries the stamp of what it points to.
-    EXPECT_EQ(find(entries, "verweis")->dosTime, find(entries, "a.txt")->dosTime);
+    constexpr std::int64_t kNs = 1000000000;
+    EXPECT_EQ(find(entries, "a.txt")->writeTimeNs, stamp * kNs);
+    EXPECT_EQ(find(entries, "rohr")->writeTimeNs, stamp * kNs);
+    EXPECT_EQ(find(entries, ".git")->writeTimeNs, (stamp + 86400) * kNs);
+    // A link carries the time of what it points to.
+    EXPECT_EQ(find(entries, "verweis")->writeTimeNs, find(entries, "a.txt")->writeTimeNs);
 }
 
-TEST_F(DirListingTest, LocalTimeFollowsTheZone) {
+// The times are instants, not local clock readings: the same in every zone, and as
+// fine as the file system keeps them.
+TEST_F(DirListingTest, WriteTimesAreUtcToTheNanosecond) {
     fileio::writeAll(dir.file("f"), "");
-    test::setFileTime(dir.file("f"), 1264950063);
-    ZoneScope berlin("CET-1CEST,M3.5.0,M10.5.0/3");
-    const auto local = lastWriteLocal(dir.file("f"));
-    ASSERT_TRUE(local.has_value());
-    EXPECT_EQ(*local, (DateTime{2010, 1, 31, 16, 1, 3, 0, 1}));
-    EXPECT_EQ(unpack(listMatching(dir.file("f"))[0].dosTime), (DosParts{2010, 1, 31, 16, 1, 2}));
-    EXPECT_FALSE(lastWriteLocal(dir.file("fehlt")).has_value());
+    test::setFileTime(dir.file("f"), 1264950063, 123456789);
+    for (const char* zone : {"UTC0", "CET-1CEST,M3.5.0,M10.5.0/3", "EST5EDT"}) {
+        ZoneScope scope(zone);
+        EXPECT_EQ(listMatching(dir.file("f"))[0].writeTimeNs, 1264950063123456789) << zone;
+    }
 }
 
 TEST_F(DirListingTest, PatternSelectsNamesCaseSensitively) {

@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -142,7 +145,14 @@ TEST(FileIoTest, WriteAllReplacesTheWholeContent) {
     EXPECT_EQ(fileio::readAll(path), "kurz");
 }
 
-TEST(FileIoTest, CopyFileCopiesEveryByteAndReportsFailures) {
+std::vector<std::string> entriesOf(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(FileIoTest, CopyReplacingCopiesEveryByteAndLeavesNothingBehindOnFailure) {
     TempDir dir;
     std::string big;
     for (int i = 0; i < 200000; ++i) big += static_cast<char>(i % 251);
@@ -150,13 +160,40 @@ TEST(FileIoTest, CopyFileCopiesEveryByteAndReportsFailures) {
     fileio::writeAll(src, big);
     fileio::writeAll(dir.file("ziel.bin"), std::string(300000, 'z'));
 
-    EXPECT_TRUE(fileio::copyFile(src, dir.file("ziel.bin")));
+    EXPECT_EQ(fileio::copyReplacing(src, dir.file("ziel.bin")), 0);
     EXPECT_EQ(fileio::readAll(dir.file("ziel.bin")), big);
-    EXPECT_FALSE(fileio::copyFile(dir.file("fehlt.bin"), dir.file("z2.bin")));
-    EXPECT_FALSE(fileio::exists(dir.file("z2.bin")));
-    EXPECT_FALSE(fileio::copyFile(src, dir.file("fehlt/z.bin")));
-    EXPECT_FALSE(fileio::copyFile(dir.path(), dir.file("z3.bin")));
-    EXPECT_FALSE(fileio::copyFile(src, "/dev/full"));
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.file("ziel.bin").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);  // a copy of a private file stays private
+
+    EXPECT_EQ(fileio::copyReplacing(dir.file("fehlt.bin"), dir.file("z2.bin")), ENOENT);
+    EXPECT_EQ(fileio::copyReplacing(src, dir.file("fehlt/z.bin")), ENOENT);
+    EXPECT_NE(fileio::copyReplacing(dir.path(), dir.file("z3.bin")), 0);
+    EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"quelle.bin", "ziel.bin"}));
+}
+
+// A link planted where a copy goes is replaced, never written through.
+TEST(FileIoTest, CopiesAndReplacementsNeverWriteThroughALink) {
+    TempDir dir;
+    const std::string victim = dir.file("victim.txt");
+    fileio::writeAll(victim, "kostbar");
+    fileio::writeAll(dir.file("quelle.txt"), "neu");
+    ASSERT_EQ(symlink(victim.c_str(), dir.file("VELORA.tmp").c_str()), 0);
+    ASSERT_EQ(symlink(victim.c_str(), dir.file("1_index.html").c_str()), 0);
+
+    EXPECT_EQ(fileio::copyReplacing(dir.file("quelle.txt"), dir.file("VELORA.tmp")), 0);
+    fileio::replaceFile(dir.file("1_index.html"), "seite");
+    EXPECT_EQ(fileio::readAll(victim), "kostbar");
+    EXPECT_EQ(fileio::readAll(dir.file("VELORA.tmp")), "neu");
+    EXPECT_EQ(fileio::readAll(dir.file("1_index.html")), "seite");
+    struct stat info {};
+    ASSERT_EQ(::lstat(dir.file("VELORA.tmp").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+
+    EXPECT_THROW(fileio::replaceFile(dir.file("fehlt/x"), "x"), IoError);
+    EXPECT_TRUE(fileio::removeFile(dir.file("VELORA.tmp")));
+    EXPECT_TRUE(fileio::removeFile(dir.file("VELORA.tmp")));  // gone is gone
+    EXPECT_FALSE(fileio::exists(dir.file("VELORA.tmp")));
 }
 
 TEST(FileIoTest, CopyOntoItselfKeepsTheFile) {
@@ -164,8 +201,8 @@ TEST(FileIoTest, CopyOntoItselfKeepsTheFile) {
     const std::string src = dir.file("selbst.txt");
     fileio::writeAll(src, "Inhalt");
     ASSERT_EQ(symlink(src.c_str(), dir.file("link.txt").c_str()), 0);
-    EXPECT_TRUE(fileio::copyFile(src, src));
-    EXPECT_TRUE(fileio::copyFile(src, dir.file("link.txt")));
+    EXPECT_EQ(fileio::copyReplacing(src, src), 0);
+    EXPECT_EQ(fileio::copyReplacing(src, dir.file("link.txt")), 0);
     EXPECT_EQ(fileio::readAll(src), "Inhalt");
 }
 
@@ -183,24 +220,17 @@ TEST(FileIoTest, QuerySizeNeedsAReadableRegularFile) {
     EXPECT_EQ(fileio::querySize(dir.file("leer")), 0);
 }
 
-TEST(FileIoTest, QuerySizeKeepsTheLow32BitsAsSigned) {
+TEST(FileIoTest, QuerySizeKeepsAll64Bits) {
     TempDir dir;
-    const struct {
-        std::int64_t size;
-        std::int32_t expected;
-    } cases[] = {
-        {0x7FFFFFFFLL, 0x7FFFFFFF},
-        {0xC0000000LL, -1073741824},
-        {0x140000000LL, 0x40000000},
-    };
-    for (const auto& c : cases) {
+    for (const std::int64_t size : {0x7FFFFFFFLL, 0xC0000000LL, 0x140000000LL}) {
         const std::string path = dir.file("gross");
         const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ASSERT_GE(fd, 0);
-        const bool sized = ftruncate(fd, c.size) == 0;
+        const bool sized = ftruncate(fd, size) == 0;
         close(fd);
         if (!sized) GTEST_SKIP() << "the file system cannot hold sparse files this large";
-        EXPECT_EQ(fileio::querySize(path), c.expected) << c.size;
+        EXPECT_EQ(fileio::querySize(path), size);
+        EXPECT_EQ(fileio::statusOf(path)->size, size);
     }
 }
 

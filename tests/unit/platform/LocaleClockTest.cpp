@@ -32,22 +32,19 @@ TEST(LocaleTest, OtherPatternsAndSeparators) {
     EXPECT_EQ(Locale("", "", ',', ".").longTime(t), "");
 }
 
-TEST(LocaleTest, DurationShowsAsTimeOfDay) {
-    const Locale de = Locale::german();
+TEST(LocaleTest, DurationIsHoursMinutesSecondsInEveryLocale) {
     const struct {
         std::int64_t ms;
         const char* text;
     } cases[] = {
-        {0, "00:00:00"},
-        {999, "00:00:00"},
-        {3723000, "01:02:03"},
-        {86399999, "23:59:59"},
-        {86400000, "00:00:00"},
-        {90000000, "01:00:00"},
-        {-5000, "00:00:00"},
-        {INT64_MIN, "00:00:00"},
+        {0, "00:00:00"},       {999, "00:00:00"},        {1000, "00:00:01"},       {3723000, "01:02:03"},
+        {86399999, "23:59:59"}, {90000000, "25:00:00"}, {-5000, "00:00:00"},      {INT64_MIN, "00:00:00"},
     };
-    for (const auto& c : cases) EXPECT_EQ(de.durationAsTime(c.ms), c.text) << c.ms;
+    const Locale english("%m/%d/%Y", "%I:%M:%S %p", '.', ",");
+    for (const auto& c : cases) {
+        EXPECT_EQ(Locale::german().durationAsTime(c.ms), c.text) << c.ms;
+        EXPECT_EQ(english.durationAsTime(c.ms), c.text) << c.ms;
+    }
 }
 
 TEST(LocaleTest, ThousandsGrouping) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "platform/Errors.h"
 #include "program/Program.h"
@@ -34,7 +35,8 @@ TEST_F(StartupFixture, FirstStartLogsItsStepsInOrderAndSwitchesTheTimerOn) {
                                      "Programm -> RUN",
                                      "Save Config ",
                                      "Load Config",
-                                     "Nx_Temp -> " + home.path() + "/velora = neu Erstellt",
+                                     "Nx_Temp -> " + home.path() + "/velora-" + std::to_string(::geteuid()) +
+                                         " = neu Erstellt",
                                      "ClientName -> WETTER",
                                      "PlatformDescription -> Linux",
                                      "ClientVersion -> VELORA",
@@ -89,12 +91,17 @@ TEST_F(StartupFixture, StoreThatIsNoDatabaseStopsStartUpAndStaysUntouched) {
     EXPECT_EQ(p->files().rowCount(), 5);
 }
 
-TEST_F(StartupFixture, LogFileThatCannotBeWrittenStopsStartUpAtTheFirstLine) {
+// A home folder that is full or gone must not leave the scheduler off for good.
+TEST_F(StartupFixture, LogFileThatCannotBeWrittenNeverStopsStartUp) {
     env = FixedEnvironment{{{"temp", home.path()}}, home.file("no/such/home")};
     auto p = makeProgram();
-    EXPECT_THROW(p->FormCreate(), IoError);
-    EXPECT_FALSE(p->timerEnabled());
-    EXPECT_FALSE(p->registry().keyExists(kSettingsKey));
+    EXPECT_NO_THROW(p->FormCreate());
+    EXPECT_TRUE(p->timerEnabled());
+    EXPECT_TRUE(p->registry().keyExists(kSettingsKey));
+    const auto texts = textsOf(p->Memo1());
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                            [](const std::string& t) { return t.find("kann nicht geschrieben werden") != std::string::npos; }),
+              1);
 }
 
 TEST_F(StartupFixture, EndLogsAndSavesTheRunCounters) {
@@ -123,7 +130,8 @@ TEST_F(StartupFixture, EndSavesTheCountersEvenWhenTheLogCannotBeWritten) {
     p->FormCreate();
     p->counters().Send_Bytes_ges = 4096;
     p->settings().E_logfile = home.file("missing/VELORA.Log");
-    EXPECT_THROW(p->Beenden1Click(), IoError);
+    EXPECT_NO_THROW(p->Beenden1Click());
+    EXPECT_EQ(textsOf(p->Memo1()).at(textsOf(p->Memo1()).size() - 2), "Programm -> END");
     auto key = p->registry().openKeyReadOnly(kSettingsKey);
     EXPECT_EQ(key.readInteger("Send_Bytes_ges"), 4096);
 }

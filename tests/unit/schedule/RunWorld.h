@@ -40,13 +40,14 @@ struct RunWorld {
           registry(dir.file("registry.sqlite3"), test::sampleSystemInfo()),
           log(memo1, ui, clock, locale, {[this] { return settings.E_logfile; }, [] { return "100000"; }}),
           temp(env, log),
-          store(registry, settings, files, counters, log, ui),
+          lock(temp, log),
+          store(registry, settings, files, counters, temp, log, ui),
           ftp(settings, identity, log, ui),
           builder(tags, settings, registry, env, clock, locale, log),
-          preparation(files, tags, builder, mTemp, temp, log, ui),
-          stats(counters, status, settings, clock, locale, ui, store),
-          upload(files, ftp, stats, temp, log, clock, locale),
-          cycle(settings, preparation, files, ftp, upload, stats, log, ui) {
+          preparation(files, tags, builder, mTemp, temp, sources, log, ui),
+          stats(counters, status, settings, env, clock, locale, ui, store),
+          upload(files, ftp, stats, temp, sources, log, clock, locale),
+          cycle(settings, preparation, files, ftp, upload, stats, lock, log, ui) {
         log.setEcho([this](const std::string& line) { lines.push_back(test::withoutStamp(line)); });
         temp.ensure();
         identity.setClientName("KESTA-PC");
@@ -95,6 +96,8 @@ struct RunWorld {
     TextView mTemp;
     EventLog log;
     TempFolder temp;
+    RunLock lock;
+    ResolvedSources sources;
     ClientIdentity identity;
     FileTable files;
     TagTable tags;

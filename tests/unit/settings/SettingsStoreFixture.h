@@ -97,7 +97,8 @@ protected:
           log(memo, ui, clock, locale,
               EventLog::Sources{[this] { return logPath; }, [this] { return settings.se_max_log_zeilen.text; }}),
           registry(scratch.path() + "/registry.sqlite3"),
-          store(registry, settings, table, counters, log, ui) {
+          temp(env, log),
+          store(registry, settings, table, counters, temp, log, ui) {
         table.fillSampleRows();
     }
 
@@ -164,6 +165,7 @@ protected:
     Locale locale = Locale::german();
     EventLog log;
     Registry registry;
+    TempFolder temp;
     SettingsStore store;
 
 private:

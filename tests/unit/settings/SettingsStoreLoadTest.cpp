@@ -51,7 +51,7 @@ TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
     putText("Get_Ext_IP_WWW", "http://127.0.0.1/ip");
     for (int k = 0; k < 10; ++k) putInteger("Breite_" + std::to_string(k), 100 + k);
     const char* row1[] = {"1", ">>>", "8", "Ja", "2", "/src/a.txt", "7", "/up", "3", "a.txt",
-                          "4", "123", "5", "456", "6", "NEU", "9", "/tmp/velora/1_a.txt"};
+                          "4", "123", "5", "456", "6", "NEU", "9", "/srv/export/a.txt"};
     const char* row2[] = {"1", "Ja", "8", "No", "2", "[_TAG_]", "7", "", "3", "b/b.jpg",
                           "4", "7", "5", "8", "6", "Send", "9", ""};
     for (int i = 0; i < 18; i += 2) {
@@ -112,7 +112,7 @@ TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
 
     ASSERT_EQ(table.rowCount(), 2);
     EXPECT_EQ(table.row(1), (FileTable::Row{"1", "Ja", "No", "/src/a.txt", "/up", "a.txt", "0", "0", "",
-                                            "/tmp/velora/1_a.txt"}));
+                                            "/srv/export/a.txt"}));
     EXPECT_EQ(table.row(2), (FileTable::Row{"2", "No", "Ja", "[_TAG_]", "", "b/b.jpg", "0", "0", "", ""}));
 
     EXPECT_EQ(settings.m_ftp_pfad, (std::vector<std::string>{"/a", "b"}));
@@ -310,6 +310,66 @@ TEST_F(SettingsStoreTest, WeekdayCountersLoadOnlyWhereTheFilesValueExists) {
     EXPECT_EQ(counters.filesPerWeekday[5], 3);
     EXPECT_EQ(counters.bytesPerWeekday[5], 3000);
     EXPECT_EQ(counters.filesPerWeekday[1], 0);
+}
+
+// Two programs on one store (the window and a cron run) each add what they counted;
+// neither overwrites the other's counts with its own older picture.
+TEST_F(SettingsStoreTest, RunCountersOfTwoProcessesAddUp) {
+    putInteger("Send_Files_ges", 100);
+    putInteger("Send_Bytes_ges", 1000);
+    putInteger("Liste_row_count", 1);
+    store.LoadConfig();
+    RunCounters otherCounters;
+    FileTable otherTable;
+    Settings otherSettings = settings;
+    SettingsStore other(registry, otherSettings, otherTable, otherCounters, temp, log, ui);
+    other.LoadConfig();
+
+    counters.Send_Files_ges += 2;
+    counters.filesPerWeekday[3] += 2;
+    otherCounters.Send_Files_ges += 5;
+    otherCounters.Send_Bytes_ges = -1;   // wrapped past 2^31 on its own
+    otherCounters.filesPerWeekday[3] += 5;
+    store.SaveRunCounters();
+    other.SaveRunCounters();
+    store.SaveRunCounters();   // nothing new: adds nothing
+    other.SaveConfig();        // nor does a saved configuration
+
+    auto key = registry.openKeyReadOnly(kSettingsKey);
+    EXPECT_EQ(key.readInteger("Send_Files_ges"), 107);
+    EXPECT_EQ(key.readInteger("Send_Files_3"), 7);
+    EXPECT_EQ(key.readInteger("Send_Bytes_ges"), -1);
+    EXPECT_EQ(otherCounters.Send_Files_ges, 107);   // each then shows the sum
+}
+
+// Names in "tmp-Quelle" that would send the wrong bytes are dropped at load; the next
+// pass gives the rows right ones.
+TEST_F(SettingsStoreTest, LoadDropsScratchNamesThatCannotBeRight) {
+    const std::string scratch = temp.path();
+    const struct {
+        const char* tag;
+        std::string tmp;
+        std::string kept;
+    } rows[] = {
+        {"Ja", "/tmp/velora/1_index.html", ""},               // the old folder every account shares
+        {"No", scratch + "/2_page.html", ""},                 // "TAG" switched off since
+        {"Ja", scratch + "/3_en.html", scratch + "/3_en.html"},
+        {"Ja", scratch + "/3_en.html", ""},                   // the same copy as the row above
+        {"No", "/srv/cam/bild.jpg", "/srv/cam/bild.jpg"},     // a plain source
+        {"Ja", "/srv/out/by_hand.html", "/srv/out/by_hand.html"},
+        {"No", "/srv/cam/bild.jpg", "/srv/cam/bild.jpg"},     // plain rows may share a source
+    };
+    beginBatch();
+    putInteger("Liste_row_count", static_cast<int>(std::size(rows)) + 1);
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const std::string n = std::to_string(i + 1);
+        putText("Liste_1_" + n, rows[i].tag);
+        putText("Liste_9_" + n, rows[i].tmp);
+    }
+    endBatch();
+    store.LoadConfig();
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(table.cell(TmpQuelle, static_cast<int>(i) + 1), rows[i].kept) << i + 1;
 }
 
 }  // namespace

@@ -16,81 +16,86 @@ namespace {
 using testing::PassRig;
 using test::TempDir;
 using testing::setLocalMtime;
-using test::writeFileBytes;
 
-// The fingerprint written out by hand from stat and localtime, independent of the code
-// under test.
-std::int32_t expectedFingerprint(const std::string& path) {
-    struct stat info {};
-    EXPECT_EQ(::stat(path.c_str(), &info), 0);
-    tm local{};
-    localtime_r(&info.st_mtime, &local);
-    std::uint32_t v = static_cast<std::uint32_t>(info.st_size);
-    v ^= static_cast<std::uint32_t>(local.tm_year + 1900);
-    v ^= static_cast<std::uint32_t>(local.tm_mon + 1);
-    v ^= static_cast<std::uint32_t>(local.tm_mday);
-    v ^= static_cast<std::uint32_t>(local.tm_hour);
-    v ^= static_cast<std::uint32_t>(local.tm_min);
-    v ^= static_cast<std::uint32_t>(local.tm_sec & ~1);
-    for (unsigned char c : path) v ^= c;
-    return static_cast<std::int32_t>(v);
+fileio::FileStatus status(std::int64_t size, const DateTime& local, std::int32_t ns = 0, std::uint64_t inode = 7) {
+    tm parts{};
+    parts.tm_year = local.year - 1900;
+    parts.tm_mon = local.month - 1;
+    parts.tm_mday = local.day;
+    parts.tm_hour = local.hour;
+    parts.tm_min = local.minute;
+    parts.tm_sec = local.second;
+    parts.tm_isdst = -1;
+    return {size, static_cast<std::int64_t>(mktime(&parts)), ns, 2049, inode};
 }
 
-TEST(FileChecksum, WorkedExampleGives1074) {
-    EXPECT_EQ(FileChecksumOf(1000, {2010, 1, 31, 15, 1, 3, 0, 1}, "C:\\a.txt"), 1074);
-    // The odd second and the milliseconds vanish at DOS resolution.
-    EXPECT_EQ(FileChecksumOf(1000, {2010, 1, 31, 15, 1, 2, 999, 1}, "C:\\a.txt"), 1074);
-    // One second later is the next 2-second step.
-    EXPECT_NE(FileChecksumOf(1000, {2010, 1, 31, 15, 1, 4, 0, 1}, "C:\\a.txt"), 1074);
+// Pairs that are different files to the user (a rewrite, a replacement) and that the
+// earlier XOR fingerprint took for the same one.
+TEST(FileChecksum, EveryChangeOfSizeTimeIdentityOrPathIsSeen) {
+    const std::string path = "/var/www/cam/bild.jpg";
+    const DateTime morning{2026, 5, 5, 10, 2, 0};
+    struct Case {
+        const char* what;
+        fileio::FileStatus before, after;
+        std::string pathAfter;
+    } cases[] = {
+        {"10:02 and 08:00 with the same size", status(1000, morning), status(1000, {2026, 5, 5, 8, 0, 0}), path},
+        {"size and minute moving by one together", status(1000, {2026, 5, 5, 10, 1, 0}),
+         status(1001, {2026, 5, 5, 10, 0, 0}), path},
+        {"replaced by a copy with the same size and time", status(1000, morning, 0, 7),
+         status(1000, morning, 0, 8), path},
+        {"rewritten within the same second", status(1000, morning, 100000000), status(1000, morning, 900000000),
+         path},
+        {"odd second", status(1000, morning), status(1000, {2026, 5, 5, 10, 2, 1}), path},
+        {"size beyond 32 bits", status(1000, morning), status(1000 + (1LL << 32), morning), path},
+        {"renamed source", status(1000, morning), status(1000, morning), "/var/www/cam/bild2.jpg"},
+    };
+    for (const auto& c : cases) {
+        const std::int32_t before = FileChecksumOf(c.before, path);
+        const std::int32_t after = FileChecksumOf(c.after, c.pathAfter);
+        EXPECT_NE(before, after) << c.what;
+        for (std::int32_t v : {before, after}) {
+            EXPECT_GT(v, 0) << c.what;   // "0" is the load mark, -1 the failure
+            EXPECT_EQ(FileChecksumOf(c.after, c.pathAfter), after) << c.what;  // no seed, no state
+        }
+    }
 }
 
-TEST(FileChecksum, RealFileMatchesHandComputedValueOverUtf8Bytes) {
+TEST(FileChecksum, RealFileKeepsItsNumberUntilItChanges) {
     TempDir dir;
     const std::string path = dir.write("Wetter_ä_Grüße.html", std::string(1234, 'x'));
-    setLocalMtime(path, {2026, 7, 14, 9, 30, 17});
-    EXPECT_EQ(FileChecksum(path), expectedFingerprint(path));
-    EXPECT_GE(FileChecksum(path), 0);
-}
-
-TEST(FileChecksum, RenamingTheSourceChangesTheFingerprint) {
-    TempDir dir;
-    dir.write("a.txt", "same");
-    dir.write("b.txt", "same");
-    setLocalMtime(dir.file("a.txt"), {2026, 3, 1, 12, 0, 0});
-    setLocalMtime(dir.file("b.txt"), {2026, 3, 1, 12, 0, 0});
-    EXPECT_EQ(FileChecksum(dir.file("a.txt")) ^ FileChecksum(dir.file("b.txt")), 'a' ^ 'b');
-}
-
-TEST(FileChecksum, TwoWritesWithinOneTwoSecondStepLookTheSame) {
-    TempDir dir;
-    const std::string path = dir.write("station.csv", "t=12.5");
-    setLocalMtime(path, {2026, 5, 5, 10, 0, 0}, 100'000'000);
-    const auto first = FileChecksum(path);
-
-    writeFileBytes(path, "t=13.1");  // same length
-    setLocalMtime(path, {2026, 5, 5, 10, 0, 1}, 900'000'000);
+    setLocalMtime(path, {2026, 7, 14, 9, 30, 17}, 250000000);
+    const std::int32_t first = FileChecksum(path);
+    EXPECT_GT(first, 0);
     EXPECT_EQ(FileChecksum(path), first);
 
-    writeFileBytes(path, "t=13.7");
-    setLocalMtime(path, {2026, 5, 5, 10, 0, 2});
+    // Same bytes, same length, same time, but another file under the name.
+    const std::string copy = dir.write("neu.tmp", std::string(1234, 'x'));
+    setLocalMtime(copy, {2026, 7, 14, 9, 30, 17}, 250000000);
+    ASSERT_EQ(::rename(copy.c_str(), path.c_str()), 0);
     EXPECT_NE(FileChecksum(path), first);
 }
 
-TEST(FileChecksum, UnmeasurableFilesGiveMinusOne) {
+TEST(FileChecksum, UnmeasurableFilesGiveMinusOneAndLargeFilesAreMeasured) {
     TempDir dir;
     EXPECT_EQ(FileChecksum(""), -1);
     EXPECT_EQ(FileChecksum(dir.file("missing.txt")), -1);
     EXPECT_EQ(FileChecksum(dir.path()), -1);
     EXPECT_EQ(QueryFileSize(dir.path()), -1);
+    ASSERT_EQ(::mkfifo(dir.file("rohr").c_str(), 0644), 0);
+    EXPECT_EQ(FileChecksum(dir.file("rohr")), -1);
 
-    // 3 GiB reads negative in 32 bits; a sparse file costs no disk space.
-    const std::string big = dir.file("big.bin");
-    const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, 3LL * 1024 * 1024 * 1024), 0);
-    ::close(fd);
-    EXPECT_LT(QueryFileSize(big), 0);
-    EXPECT_EQ(FileChecksum(big), -1);
+    // 2.5 GiB read negative and 4.1 GiB lost their high bits in 32 bits; sparse files
+    // cost no disk space.
+    for (const std::int64_t size : {5LL << 29, 4LL * 1024 * 1024 * 1024 + 100 * 1024 * 1024}) {
+        const std::string big = dir.file("big" + std::to_string(size) + ".bin");
+        const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        ::close(fd);
+        EXPECT_EQ(QueryFileSize(big), size);
+        EXPECT_GT(FileChecksum(big), 0) << size;
+    }
 }
 
 // Runs `check` as an unprivileged user when the test runs as root: root may open any
@@ -111,16 +116,33 @@ TEST(FileChecksum, ReadOnlyFileIsMeasuredLikeAnyOther) {
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
     const std::string path = dir.write("readonly.txt", std::string(4321, 'r'));
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    const std::int32_t expected = expectedFingerprint(path);
+    const std::int32_t expected = FileChecksum(path);
+    EXPECT_GT(expected, 0);
     EXPECT_TRUE(runUnprivileged([&] { return QueryFileSize(path) == 4321 && FileChecksum(path) == expected; }));
 }
 
-TEST(ContentChecksum, XorOfUnsignedBytes) {
-    EXPECT_EQ(ContentChecksum("abc"), 96);
-    EXPECT_EQ(ContentChecksum(""), 0);
-    EXPECT_EQ(ContentChecksum(std::string("\xff\x01", 2)), 0xfe);
-    EXPECT_EQ(ContentChecksum(std::string("a\0b", 3)), 'a' ^ 'b');
-    EXPECT_EQ(ContentChecksum("Ä"), 0xC3 ^ 0x84);
+// Texts a weather page really alternates between; the XOR of their bytes was equal.
+TEST(ContentChecksum, ReorderedBytesAreDifferentTexts) {
+    const std::pair<std::string, std::string> pairs[] = {
+        {"Stand: 10:01", "Stand: 10:10"},
+        {"21.5 C", "12.5 C"},
+        {"ab", "ba"},
+        {std::string("a\0b", 3), std::string("b\0a", 3)},
+        {"", std::string(1, '\0')},
+    };
+    for (const auto& [a, b] : pairs) {
+        EXPECT_NE(ContentChecksum(a), ContentChecksum(b)) << a << " / " << b;
+        EXPECT_EQ(ContentChecksum(a), ContentChecksum(std::string(a))) << a;
+    }
+}
+
+// "0" in "PS alt" means "not sent since the start": a text whose fingerprint were 0
+// would never be sent.
+TEST(ContentChecksum, NeverEqualsTheLoadMark) {
+    for (const std::string& text : {std::string(10, 'x'), std::string(), std::string("\x01\x01"), std::string("Ä")}) {
+        EXPECT_GT(ContentChecksum(text), 0) << text;
+        EXPECT_NE(std::to_string(ContentChecksum(text)), "0");
+    }
 }
 
 TEST(ChangeRule, ComparesTheTwoTextsExactly) {

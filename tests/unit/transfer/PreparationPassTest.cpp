@@ -2,12 +2,16 @@
 // the marks it leaves, and what happens when the table changes under it.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include "PreparationTestSupport.h"
+#include "support/OtherUser.h"
+#include "support/ScopedEnv.h"
 #include "platform/DirListing.h"
 #include "platform/Errors.h"
 #include "transfer/Checksums.h"
@@ -74,17 +78,16 @@ TEST(PreparationPass, MarksOfAPlainRow) {
 }
 
 TEST(PreparationPass, UnmeasurableFileIsIoError) {
-    PassRig rig;
-    const std::string big = rig.dir.file("big.bin");
-    const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, 3LL * 1024 * 1024 * 1024), 0);
-    ::close(fd);
-    const int r = rig.addRow("Ja", "No", big);
-    rig.pass.run();
-    EXPECT_EQ(rig.cell(Msg, r), "IOERROR");
-    EXPECT_EQ(rig.cell(PsNeu, r), "?");
-    EXPECT_TRUE(rig.logged("IORESULT <> 0 -> " + big));
+    test::asOrdinaryUser([] {
+        PassRig rig;
+        const std::string secret = rig.dir.write("secret.bin", "x");
+        ASSERT_EQ(::chmod(secret.c_str(), 0), 0);
+        const int r = rig.addRow("Ja", "No", secret);
+        rig.pass.run();
+        EXPECT_EQ(rig.cell(Msg, r), "IOERROR");
+        EXPECT_EQ(rig.cell(PsNeu, r), "?");
+        EXPECT_TRUE(rig.logged("IORESULT <> 0 -> " + secret));
+    });
 }
 
 TEST(PreparationPass, ReadOnlySourceIsExportedLikeAnyOther) {
@@ -158,24 +161,47 @@ TEST_F(PickNewest, TakesTheLatestWriteAndListsTheCandidates) {
     EXPECT_EQ(rig.mTempUpdates, 2);
 }
 
-TEST_F(PickNewest, EqualStampsKeepTheEntryListedFirst) {
+TEST_F(PickNewest, EqualTimesKeepTheEntryListedFirstAndNanosecondsCount) {
     for (const char* name : {"x1.jpg", "x2.jpg", "x3.jpg", "x4.jpg"}) picture(name, {2026, 12, 8, 9, 0, 0});
-    // Same 2-second step, different seconds: still equal as DOS stamps.
-    setLocalMtime(cam + "/x3.jpg", {2026, 12, 8, 9, 0, 1});
     const auto listing = listMatching(cam + "/*.jpg");
     ASSERT_EQ(listing.size(), 4u);
     const int r = rig.addRow("Ja", "No", cam + "/x?.jpg");
     rig.pass.run();
     EXPECT_EQ(rig.cell(TmpQuelle, r), cam + "/" + listing.front().name);
+
+    // A picture written 1 ms later within the same second is the newer one.
+    setLocalMtime(cam + "/" + listing.back().name, {2026, 12, 8, 9, 0, 0}, 1000000);
+    rig.pass.run();
+    EXPECT_EQ(rig.cell(TmpQuelle, r), cam + "/" + listing.back().name);
 }
 
-TEST_F(PickNewest, StampsAreComparedAsSignedNumbers) {
-    // From 2044 on the DOS date sets the sign bit, so such a file never counts as newer.
+TEST_F(PickNewest, FarFutureStampsAreJustLater) {
     picture("future.jpg", {2050, 1, 1, 0, 0, 0});
     picture("now.jpg", {2026, 12, 8, 14, 0, 0});
     const int r = rig.addRow("Ja", "No", cam + "/*.jpg");
     rig.pass.run();
-    EXPECT_EQ(rig.cell(TmpQuelle, r), cam + "/now.jpg");
+    EXPECT_EQ(rig.cell(TmpQuelle, r), cam + "/future.jpg");
+}
+
+// The night the clocks go back, 02:00 to 03:00 happens twice; the pictures of the
+// second, winter-time hour are the newer ones although their local times are smaller.
+TEST_F(PickNewest, TheHourTheClocksGoBackIsOrderedByRealTime) {
+    auto berlin = std::make_unique<test::ScopedEnv>("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    tzset();
+    // 2026-10-25 00:50 UTC is 02:50 summer time; 01:00..01:49 UTC are 02:00..02:49 winter time.
+    const time_t summer0250 = 1792889400;
+    writeFileBytes(cam + "/s.jpg", "s");
+    test::setFileTime(cam + "/s.jpg", summer0250);
+    const int r = rig.addRow("Ja", "No", cam + "/*.jpg");
+    for (int minute = 0; minute < 50; minute += 10) {
+        const std::string name = "w" + std::to_string(minute) + ".jpg";
+        writeFileBytes(cam + "/" + name, name);
+        test::setFileTime(cam + "/" + name, summer0250 + 600 + minute * 60);
+        rig.pass.run();
+        EXPECT_EQ(rig.cell(TmpQuelle, r), cam + "/" + name) << minute;
+    }
+    berlin.reset();
+    tzset();
 }
 
 TEST_F(PickNewest, NothingMatchingLeavesThePattern) {
@@ -189,18 +215,21 @@ TEST_F(PickNewest, NothingMatchingLeavesThePattern) {
     EXPECT_EQ(rig.mTemp.lineCount(), 0u);
 }
 
-TEST_F(PickNewest, FolderEntryWithTheNewestStampEndsAsNotFound) {
+// A camera script writes into a sub-folder and renames; the folder entries (".", ".."
+// and sub-folders) are newer than any picture and must never be taken.
+TEST_F(PickNewest, FoldersAreNeverPicked) {
     picture("a.jpg", {2026, 1, 1, 8, 0, 0});
     picture("b.txt", {2026, 1, 1, 9, 0, 0});
-    // Far ahead of anything the run itself writes into the parent folder ("..").
+    ASSERT_EQ(::mkdir((cam + "/upload.tmp").c_str(), 0755), 0);
+    setLocalMtime(cam + "/upload.tmp", {2040, 6, 1, 12, 0, 0});
     setLocalMtime(cam, {2040, 6, 1, 12, 0, 0});
-    const int r = rig.addRow("Ja", "No", cam + "/*.*");
-    rig.pass.run();
-    EXPECT_EQ(rig.cell(TmpQuelle, r), cam + "/.");
-    EXPECT_EQ(rig.cell(Msg, r), "NF");
-    const auto names = viewLines(rig.mTemp);
-    EXPECT_EQ(names.size(), 4u);  // ".", "..", a.jpg, b.txt
-    EXPECT_NE(std::find(names.begin(), names.end(), ".."), names.end());
+    for (const char* pattern : {"/*.*", "/*"}) {
+        const int r = rig.addRow("Ja", "No", cam + pattern);
+        rig.pass.run();
+        EXPECT_EQ(rig.cell(TmpQuelle, r), cam + "/b.txt") << pattern;
+        EXPECT_EQ(rig.cell(Msg, r), "NEU") << pattern;
+        EXPECT_EQ(viewLines(rig.mTemp).size(), 2u) << pattern;  // a.jpg, b.txt
+    }
 }
 
 TEST_F(PickNewest, FifosAndSocketsAreSkippedEvenWhenNewest) {

@@ -51,9 +51,10 @@ struct PassRig : test::LogHarness {
           temp(env, log),
           registry(dir.file("registry.sqlite3"), std::move(info)),
           builder(tags, settings, registry, env, clock, locale, log),
-          pass(files, tags, builder, mTemp, temp, log, ui) {
+          pass(files, tags, builder, mTemp, temp, sources, log, ui) {
         mTemp.setListener([this](TextView::Change) { ++mTempUpdates; });
         tags.setListener([this] { ++tagRefreshes; });
+        files.setScratchFolder(temp.path());
     }
 
     // Appends a data row: Aktiv, TAG, Quelle; fingerprints "0", MSG "No".
@@ -70,7 +71,7 @@ struct PassRig : test::LogHarness {
         return r;
     }
     std::string cell(FileColumn c, int r) const { return files.cell(c, r); }
-    std::string scratch() const { return dir.path() + "/velora"; }
+    std::string scratch() const { return temp.path(); }
 
     FixedEnvironment env;
     TextView mTemp;
@@ -79,6 +80,7 @@ struct PassRig : test::LogHarness {
     Registry registry;
     TagTable tags;
     FileTable files;
+    ResolvedSources sources;
     TagBuilder builder;
     PreparationPass pass;
     int mTempUpdates = 0;

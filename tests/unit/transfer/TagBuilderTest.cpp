@@ -210,16 +210,20 @@ TEST(BuildTagTable, EmptyTagFileAddsNoRowsButCountsAsRead) {
     EXPECT_EQ(rig.tags.rowCount(), 14);
 }
 
-TEST(BuildTagTable, RelativeTagFileNameIsTakenFromTheCurrentFolder) {
+// A service starts in "/": the default "Export_Tags.TXT" must still be the one in
+// the user's home folder, whatever the working folder is.
+TEST(BuildTagTable, RelativeTagFileNameIsTakenFromTheHomeFolder) {
     PassRig rig;
+    rig.env = FixedEnvironment({}, rig.dir.path());
     rig.dir.write("Export_Tags.TXT", "[REL];1");
     char old[4096];
     ASSERT_NE(::getcwd(old, sizeof old), nullptr);
-    ASSERT_EQ(::chdir(rig.dir.path().c_str()), 0);
+    ASSERT_EQ(::chdir("/"), 0);
     rig.settings.cb_tag_datei = true;  // E_tags keeps its default name
     const bool read = rig.builder.BuildTagTable();
     ASSERT_EQ(::chdir(old), 0);
     EXPECT_TRUE(read);
+    EXPECT_FALSE(rig.builder.tagFileFailed());
     EXPECT_EQ(rig.tags.row(14), (TagRow{"[REL]", "1"}));
 }
 

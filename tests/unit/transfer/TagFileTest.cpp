@@ -44,6 +44,10 @@ TEST(ParseTagFile, LinesNamesAndValues) {
         {"empty name", ";value", {{"", "value"}}},
         {"empty value", "[E];", {{"[E]", ""}}},
         {"duplicate names stay", "[A];1\n[A];2", {{"[A]", "1"}, {"[A]", "2"}}},
+        {"byte-order mark is no part of the first name", "\xEF\xBB\xBF[A];1\r\n[B];2", {{"[A]", "1"}, {"[B]", "2"}}},
+        {"only a byte-order mark", "\xEF\xBB\xBF", {}},
+        {"a mark further on is a byte like any other", "[A];1\n\xEF\xBB\xBF[B];2",
+         {{"[A]", "1"}, {"\xEF\xBB\xBF[B]", "2"}}},
     };
     for (const auto& c : cases) EXPECT_EQ(parse(c.bytes), c.rows) << c.what;
 }
@@ -85,12 +89,13 @@ TEST(ReadTagFile, OnlyARegularFileIsRead) {
     TempDir dir;
     const std::string bytes("[A];1\r\n\x00\x01", 9);
     dir.write("tags.txt", bytes);
-    EXPECT_EQ(ReadTagFile(dir.file("tags.txt")), bytes);
+    EXPECT_EQ(ReadTagFile(dir.file("tags.txt")).bytes, bytes);
+    EXPECT_EQ(ReadTagFile(dir.file("tags.txt")).outcome, TagFileContent::Read);
 
     ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0644), 0);
     ASSERT_EQ(::symlink(dir.file("nowhere").c_str(), dir.file("dangling").c_str()), 0);
-    for (const char* name : {"missing.txt", "fifo", "dangling", ""})
-        EXPECT_FALSE(ReadTagFile(dir.file(name)).has_value()) << name;  // "" is the folder itself
+    for (const char* name : {"missing.txt", "fifo", "dangling", ""})  // "" is the folder itself
+        EXPECT_EQ(ReadTagFile(dir.file(name)).outcome, TagFileContent::Missing) << name;
 }
 
 TEST(ReadTagFile, FileThatComesAndGoesIsReadWholeOrNotAtAll) {
@@ -109,9 +114,10 @@ TEST(ReadTagFile, FileThatComesAndGoesIsReadWholeOrNotAtAll) {
     });
     // Either outcome is fine; a partial text, or an error escaping, is not.
     for (int i = 0; i < 3000; ++i) {
-        const auto bytes = ReadTagFile(dir.file("tags.txt"));
-        if (bytes) {
-            EXPECT_EQ(*bytes, content);
+        const auto file = ReadTagFile(dir.file("tags.txt"));
+        EXPECT_NE(file.outcome, TagFileContent::Unreadable);
+        if (file.outcome == TagFileContent::Read) {
+            EXPECT_EQ(file.bytes, content);
         }
     }
     stop = true;

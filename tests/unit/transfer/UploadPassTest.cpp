@@ -86,7 +86,8 @@ private:
 class FakeStats : public UploadStatistics {
 public:
     struct LogLine {
-        std::int32_t files, bytes;
+        std::int32_t files;
+        std::int64_t bytes;
         std::int64_t elapsedMs;
         bool operator==(const LogLine&) const = default;
     };
@@ -98,14 +99,14 @@ public:
         updateTicks.clear();
     }
 
-    void countFile(std::int32_t bytes) override { counted.push_back(bytes); }
+    void countFile(std::int64_t bytes) override { counted.push_back(bytes); }
     void noteUploadDuration(std::int64_t ms) override { durations.push_back(ms); }
-    void AppendTransferLog(std::int32_t files, std::int32_t bytes, std::int64_t ms) override {
+    void AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t ms) override {
         transferLog.push_back({files, bytes, ms});
     }
     void UpdateStatusDisplay() override { updateTicks.push_back(clock_.tickMs()); }
 
-    std::vector<std::int32_t> counted;
+    std::vector<std::int64_t> counted;
     std::vector<std::int64_t> durations;
     std::vector<LogLine> transferLog;
     std::vector<std::int64_t> updateTicks;
@@ -118,8 +119,9 @@ class UploadPassTest : public ::testing::Test, public test::LogHarness {
 protected:
     UploadPassTest()
         : LogHarness("100000"), env_({{"temp", dir.path()}}), temp_(env_, log), ftp_(clock), stats_(clock),
-          pass_(files_, ftp_, stats_, temp_, log, clock, locale) {
-        fs::create_directory(dir.file("velora"));
+          pass_(files_, ftp_, stats_, temp_, sources_, log, clock, locale) {
+        temp_.ensure();
+        lines.clear();
     }
 
     // Appends a data row and returns its number.
@@ -137,10 +139,11 @@ protected:
         ftp_.reset();
         stats_.reset();
     }
-    std::string transferCopy() const { return dir.file("velora/VELORA.tmp"); }
+    std::string transferCopy() const { return temp_.transferCopyPath(); }
 
     FixedEnvironment env_;
     TempFolder temp_;
+    ResolvedSources sources_;
     FileTable files_;
     FakeFtp ftp_;
     FakeStats stats_;
@@ -179,7 +182,7 @@ TEST_F(UploadPassTest, OneChangedRowWritesEveryLineInOrderAndIsMarkedSend) {
     EXPECT_EQ(ftp_.stores[0].content, std::string(2560, 'i'));
     EXPECT_EQ(files_.cell(Msg, r), "Send");
     EXPECT_EQ(files_.cell(PsAlt, r), "4711");
-    EXPECT_EQ(stats_.counted, std::vector<std::int32_t>{2560});
+    EXPECT_EQ(stats_.counted, std::vector<std::int64_t>{2560});
     EXPECT_EQ(stats_.durations, std::vector<std::int64_t>{2100});
     EXPECT_EQ(stats_.transferLog, (std::vector<FakeStats::LogLine>{{1, 2560, 2100}}));
 }
@@ -281,7 +284,7 @@ TEST_F(UploadPassTest, RefusedOrBrokenFolderChangeMarksErrorCountsNothingAndGoes
         EXPECT_FALSE(logged("OK --> ChangeDir /missing"));
         EXPECT_EQ(ftp_.calls, (std::vector<std::string>{"CWD /missing", "CWD /ok", "PUT y.txt"}));
         EXPECT_EQ(files_.cell(Msg, good), "Send");
-        EXPECT_EQ(stats_.counted, std::vector<std::int32_t>{3});
+        EXPECT_EQ(stats_.counted, std::vector<std::int64_t>{3});
         EXPECT_EQ(stats_.transferLog, (std::vector<FakeStats::LogLine>{{1, 3, 200}}));
     }
 }
@@ -331,24 +334,37 @@ TEST_F(UploadPassTest, FailedCopyToTheTransferCopyStoresNothingAndMarksError) {
         EXPECT_EQ(files_.cell(Msg, r), "Error");
         EXPECT_EQ(files_.cell(PsAlt, r), "8");
     }
-    EXPECT_TRUE(logged("FTP_PUT_SENDE ERROR: Kopie nach VELORA.tmp fehlgeschlagen: " + vanished));
-    EXPECT_TRUE(logged("FTP_PUT_SENDE ERROR: Kopie nach VELORA.tmp fehlgeschlagen: " + folderAsSource));
-    EXPECT_EQ(stats_.counted, std::vector<std::int32_t>{24});
+    EXPECT_TRUE(logged("FTP_PUT_SENDE ERROR: Kopie nach VELORA.tmp fehlgeschlagen: " + vanished +
+                       " : Datei nicht gefunden"));
+    EXPECT_TRUE(loggedStartingWith("FTP_PUT_SENDE ERROR: Kopie nach VELORA.tmp fehlgeschlagen: " + folderAsSource));
+    // Nothing of a failed or a successful store stays behind in the scratch folder.
+    EXPECT_FALSE(fs::exists(transferCopy()));
+    EXPECT_TRUE(fs::is_empty(temp_.path()));
+    EXPECT_EQ(stats_.counted, std::vector<std::int64_t>{24});
     EXPECT_EQ(stats_.transferLog.at(0).files, 1);
     EXPECT_EQ(fileio::readAll(firstSource), "content of the first row");
     EXPECT_TRUE(fs::is_directory(folderAsSource));
     EXPECT_FALSE(fs::exists(vanished));
 }
 
-TEST_F(UploadPassTest, EmptyRemoteNameIsPassedOnEmptyAndEmptyFolderToo) {
-    const int r = addRow("Ja", "", "", "NEU", dir.write("n", "nameless"));
+// Stored as "VELORA.tmp", two such rows overwrote each other on the server; the name
+// is that of the file the row was made from (a tag copy stands for its source).
+TEST_F(UploadPassTest, EmptyRemoteNameIsTheNameOfTheRowsSource) {
+    const int plain = addRow("Ja", "", "", "NEU", dir.write("cam1.jpg", "one"));
+    const std::string copy = dir.write("2_index.html", "page");
+    sources_.record(copy, "/var/www/index.html");
+    const int tagged = addRow("Ja", "/web", "", "NEU", copy);
+    const int nameless = addRow("Ja", "/web", "", "NEU", "");
 
     pass_.B_versendenClick();
 
-    EXPECT_EQ(ftp_.calls, (std::vector<std::string>{"CWD ", "PUT "}));
+    EXPECT_EQ(ftp_.calls, (std::vector<std::string>{"CWD ", "PUT cam1.jpg", "CWD /web", "PUT index.html", "CWD /web"}));
     EXPECT_TRUE(logged("--- ChangeDir FTP ---> "));
-    EXPECT_TRUE(logged("Ziel "));
-    EXPECT_EQ(files_.cell(Msg, r), "Send");
+    EXPECT_TRUE(logged("Ziel cam1.jpg"));
+    EXPECT_EQ(files_.cell(Msg, plain), "Send");
+    EXPECT_EQ(files_.cell(Msg, tagged), "Send");
+    EXPECT_EQ(files_.cell(Msg, nameless), "Error");
+    EXPECT_TRUE(logged("FTP_PUT_SENDE ERROR: kein Name für die Datei auf dem Server"));
 }
 
 // A preparation pass nested inside the store (events run during its progress) may
@@ -362,63 +378,45 @@ TEST_F(UploadPassTest, ChecksumRecordedIsTheOneOfTheFileSent) {
     EXPECT_EQ(files_.cell(PsAlt, r), "100");
 }
 
-TEST_F(UploadPassTest, PassRunningAcrossMidnightHasAPositiveDuration) {
-    clock.set({2026, 12, 8, 23, 59, 59, 0, 3});
-    addRow("Ja", "/", "f", "NEU", dir.write("f", "late"));
-    ftp_.putDurationMs = 3000;
+// Durations come from the monotonic tick: midnight and the clocks going back an hour
+// in the middle of a pass do not change how long it took.
+TEST_F(UploadPassTest, DurationIgnoresMidnightAndClockChanges) {
+    for (const DateTime& start : {DateTime{2026, 12, 8, 23, 59, 59, 0, 3}, DateTime{2026, 10, 25, 2, 59, 58, 0, 1}}) {
+        startOver();
+        clock.set(start);
+        addRow("Ja", "/", "f", "NEU", dir.write("f", "late"));
+        ftp_.putDurationMs = 3000;
+        // The wall clock jumps back an hour while the file is stored.
+        ftp_.duringPut = [&] { clock.set({start.year, start.month, start.day, start.hour - 1, 59, 59, 0, 1}); };
 
-    pass_.B_versendenClick();
+        pass_.B_versendenClick();
 
-    EXPECT_EQ(stats_.durations, std::vector<std::int64_t>{3100});
-    EXPECT_TRUE(logged("akt.dauer  -> 00:00:03"));
-    EXPECT_EQ(stats_.transferLog.at(0).elapsedMs, 3100);
+        EXPECT_EQ(stats_.durations, std::vector<std::int64_t>{3100});
+        EXPECT_TRUE(logged("akt.dauer  -> 00:00:03"));
+        EXPECT_EQ(stats_.transferLog.at(0).elapsedMs, 3100);
+    }
 }
 
 // --- rates -----------------------------------------------------------------------------
 
 TEST_F(UploadPassTest, FormatTransferRateInKilobytesPerSecondWithTheLocaleSeparator) {
-    struct Case {
-        DateTime now;
+    const struct {
         std::int64_t elapsedMs;
-        std::int32_t size;
+        std::int64_t size;
         const char* expected;
+    } cases[] = {
+        {1000, 12636, "12,34 KB/s"}, {2000, 2560, "1,25 KB/s"}, {1000, 0, "0,00 KB/s"},
+        {250, 512, "2,00 KB/s"},     {3600000, 1024, "0,00 KB/s"},
+        {0, 1024, "1000,00 KB/s"},   // no measurable time: reported over 1 ms
+        {1000, 5LL << 30, "5242880,00 KB/s"},
     };
-    const DateTime noon{2026, 12, 8, 12, 0, 0, 0, 3};
-    const DateTime afterMidnight{2026, 12, 9, 0, 0, 0, 500, 4};
-    const std::vector<Case> cases{
-        {noon, 1000, 12636, "12,34 KB/s"},
-        {noon, 2000, 2560, "1,25 KB/s"},
-        {noon, 1000, 0, "0,00 KB/s"},
-        {noon, 250, 512, "2,00 KB/s"},
-        {noon, 3600000, 1024, "0,00 KB/s"},
-        {noon, 0, 1024, "1000,00 KB/s"},     // no measurable time: reported over 1 ms
-        {afterMidnight, 1000, 1024, "1,00 KB/s"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.expected);
-        clock.set(c.now);
-        const std::int64_t startMs = c.now.msOfDay() - c.elapsedMs;
-        const std::int64_t s = startMs < 0 ? startMs + 86400000 : startMs;
-        DateTime start = c.now;
-        start.hour = static_cast<int>(s / 3600000);
-        start.minute = static_cast<int>(s / 60000 % 60);
-        start.second = static_cast<int>(s / 1000 % 60);
-        start.millisecond = static_cast<int>(s % 1000);
-        EXPECT_EQ(pass_.FormatTransferRate(start, c.size), c.expected);
-    }
+    for (const auto& c : cases) EXPECT_EQ(pass_.FormatTransferRate(c.elapsedMs, c.size), c.expected) << c.expected;
 }
 
 TEST_F(UploadPassTest, InstantStoreReportsTheRateOverOneMillisecond) {
     ftp_.putDurationMs = 0;
     EXPECT_TRUE(pass_.SendFile(dir.write("k", std::string(2048, 'k')), "k"));
     EXPECT_TRUE(logged("OK --> Senden der Datei. 2000,00 KB/s"));
-}
-
-TEST(ElapsedSinceTimeOfDay, AddsADayWhenTheEndLiesAfterMidnight) {
-    const DateTime lateEvening{2026, 12, 8, 23, 59, 58, 0, 3};
-    EXPECT_EQ(elapsedSinceTimeOfDay(lateEvening, {2026, 12, 9, 0, 0, 1, 0, 4}), 3000);
-    EXPECT_EQ(elapsedSinceTimeOfDay(lateEvening, {2026, 12, 8, 23, 59, 59, 250, 3}), 1250);
-    EXPECT_EQ(elapsedSinceTimeOfDay(lateEvening, lateEvening), 0);
 }
 
 }  // namespace
