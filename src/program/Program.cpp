@@ -4,6 +4,7 @@
 #include "schedule/RunCycle.h"
 #include "schedule/RunStatistics.h"
 #include "transfer/Checksums.h"
+#include "transfer/ExternalIpLookup.h"
 #include "transfer/PreparationPass.h"
 #include "transfer/TagBuilder.h"
 #include "transfer/UploadPass.h"
@@ -24,7 +25,8 @@ Program::Program(Services s)
       temp_(env_, log_),
       store_(registry_, settings_, files_, counters_, log_, ui_) {
     ftp_ = std::make_unique<FtpSession>(settings_, identity_, log_, ui_);
-    tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_);
+    externalIp_ = std::make_unique<ExternalIpLookup>(settings_, log_, resolver_, clock_);
+    tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_, *externalIp_);
     preparation_ = std::make_unique<PreparationPass>(files_, tags_, *tagBuilder_, mTemp_, temp_, log_, ui_);
     statistics_ = std::make_unique<RunStatistics>(counters_, status_, settings_, clock_, locale_, ui_, store_);
     upload_ = std::make_unique<UploadPass>(files_, *ftp_, *statistics_, temp_, log_, clock_, locale_);

@@ -23,9 +23,11 @@
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
+#include "support/FixedResolver.h"
 #include "support/LogHarness.h"
 #include "support/SampleSystemInfo.h"
 #include "support/TempDir.h"
+#include "transfer/ExternalIpLookup.h"
 #include "transfer/PreparationPass.h"
 #include "transfer/TagBuilder.h"
 #include "transfer/TagTable.h"
@@ -42,7 +44,8 @@ struct RunWorld {
           temp(env, log),
           store(registry, settings, files, counters, log, ui),
           ftp(settings, identity, log, ui),
-          builder(tags, settings, registry, env, clock, locale, log),
+          externalIp(settings, log, resolver, clock),
+          builder(tags, settings, registry, env, clock, locale, log, externalIp),
           preparation(files, tags, builder, mTemp, temp, log, ui),
           stats(counters, status, settings, clock, locale, ui, store),
           upload(files, ftp, stats, temp, log, clock, locale),
@@ -102,6 +105,8 @@ struct RunWorld {
     RunCounters counters;
     SettingsStore store;
     FtpSession ftp;
+    test::FixedResolver resolver;   // knows no names: only numeric addresses work
+    ExternalIpLookup externalIp;
     TagBuilder builder;
     PreparationPass preparation;
     RunStatistics stats;
