@@ -30,10 +30,6 @@ TEST(TcpConnector, ConnectsRefusesOrGivesUp) {
     test::RefusingPort refusing;
     EXPECT_EQ(test::errorOf<SocketError>([&] { TcpConnector::connectWithin("127.0.0.1", refusing.port(), 1000); }),
               "Connection refused");
-    for (const int bad : {0, 65536}) {
-        EXPECT_EQ(test::errorOf<SocketError>([&] { TcpConnector::connectWithin("127.0.0.1", bad, 1000); }),
-                  "Invalid argument");
-    }
     EXPECT_EQ(test::errorOf<SocketError>([&] { TcpConnector::connectWithin("localhost", port, 1000); }),
               "Invalid argument");
 

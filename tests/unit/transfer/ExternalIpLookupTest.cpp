@@ -265,9 +265,7 @@ TEST(LookupExternalIp, SocketLayerFailuresNameTheirCause) {
 }
 
 TEST(LookupExternalIp, UnusableUrlIsLoggedAndNothingIsContacted) {
-    for (const std::string url : {"", "https://ip.example.test/", "ip.example.test/IP.php", "http://ip.example.test:0/",
-                                  "http://user:pw@ip.example.test/", "http://ip.example.test/a b",
-                                  "http://ip.example.test/\r\nX-Evil: 1"}) {
+    for (const std::string url : {"", "https://ip.example.test/", "http://ip.example.test/\r\nX-Evil: 1"}) {
         for (const bool viaProxy : {false, true}) {
             LookupRig rig;
             rig.settings.cb_proxy = viaProxy;

@@ -1,5 +1,5 @@
-// The page address and the request built from it: which URLs are taken, and the exact
-// bytes that go on the wire directly and through a proxy.
+// Which page addresses are taken, and the Basic credentials for a proxy. The request
+// bytes on the wire are checked against a server in ExternalIpLookupTest.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -43,29 +43,6 @@ TEST(HttpUrl, OnlyHttpHostPortPathIsTaken) {
         {"http://h\xc3\xa4/p", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(HttpUrl::parse(c.text), c.url) << c.text;
-}
-
-TEST(HttpRequest, ExactBytesDirectAndThroughAProxy) {
-    const std::string tail = "Accept: text/html, */*\r\nUser-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n";
-    struct Case {
-        HttpUrl url;
-        bool viaProxy;
-        std::string authorization;
-        std::string bytes;
-    };
-    const Case cases[] = {
-        {{"ip.example", 80, "/Scripts/IP.php"}, false, "",
-         "GET /Scripts/IP.php HTTP/1.1\r\nHost: ip.example\r\n" + tail + "\r\n"},
-        {{"ip.example", 8080, "/?a=1"}, false, "", "GET /?a=1 HTTP/1.1\r\nHost: ip.example:8080\r\n" + tail + "\r\n"},
-        {{"ip.example", 80, "/Scripts/IP.php"}, true, "",
-         "GET http://ip.example/Scripts/IP.php HTTP/1.1\r\nHost: ip.example\r\n" + tail + "\r\n"},
-        {{"10.0.0.9", 8080, "/ip"}, true, "Basic YXg6cXdwbDQ4Mg==",
-         "GET http://10.0.0.9:8080/ip HTTP/1.1\r\nHost: 10.0.0.9:8080\r\n" + tail +
-             "Proxy-Authorization: Basic YXg6cXdwbDQ4Mg==\r\n\r\n"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(HttpClient::request(c.url, c.viaProxy, c.authorization), c.bytes) << c.url.absolute();
-    }
 }
 
 TEST(HttpRequest, BasicCredentialsOfUserAndPassword) {
