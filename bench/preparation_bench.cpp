@@ -65,13 +65,18 @@ void makeFiles(const std::string& folder, int count, const char* suffix) {
     }
 }
 
+// "Ext. IP abfragen" stays off here: a page's answer would only measure the network.
+struct OfflineExternalIp final : ExternalIpSource {
+    std::string LookupExternalIp() override { return "ERROR"; }
+};
+
 struct Rig {
     explicit Rig(const std::string& work)
         : env({{"temp", work}, {"COMPUTERNAME", "BENCH"}, {"OS", "Linux"}}),
           log(memo1, ui, clock, locale, {[work] { return work + "/velora.log"; }, [] { return "600"; }}),
           temp(env, log),
           registry(work + "/registry.sqlite3", sampleInfo()),
-          builder(tags, settings, registry, env, clock, locale, log),
+          builder(tags, settings, registry, env, clock, locale, log, externalIp),
           pass(files, tags, builder, mTemp, temp, sources, log, ui) {
         mTemp.setListener([this](TextView::Change) { ++mTempUpdates; });
     }
@@ -103,6 +108,7 @@ struct Rig {
     Registry registry;
     TagTable tags;
     FileTable files;
+    OfflineExternalIp externalIp;
     TagBuilder builder;
     PreparationPass pass;
     int mTempUpdates = 0;

@@ -10,6 +10,7 @@ packages=(
   libsqlite3-dev libjpeg-dev libx11-dev libxxhash-dev
   libgtest-dev libgmock-dev
   python3 python3-pyftpdlib
+  tinyproxy
   xvfb xauth
 )
 

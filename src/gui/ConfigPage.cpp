@@ -122,6 +122,7 @@ QWidget* ConfigPage::buildProxy() {
     binder_.bind(ME_Pasword, &Settings::ME_Pasword);
     binder_.bind(E_ftp_Port, &Settings::E_ftp_Port);
     binder_.bind(e_http_port, &Settings::e_http_port);
+    connect(cb_proxy, &QCheckBox::clicked, this, &ConfigPage::cb_proxyClick);
 
     auto* g = new QGridLayout(box);
     g->addWidget(cb_proxy, 0, 0);
@@ -158,6 +159,7 @@ QWidget* ConfigPage::buildExtIp() {
     binder_.bind(cb_get_ext_ip, &Settings::cb_get_ext_ip);
     binder_.bind(e_www_ext_ip, &Settings::e_www_ext_ip);
     binder_.bind(se_timeout_http, &Settings::se_timeout_http);
+    connect(cb_get_ext_ip, &QCheckBox::clicked, this, &ConfigPage::cb_proxyClick);
 
     auto* g = new QGridLayout(box);
     g->addWidget(cb_get_ext_ip, 0, 0, 1, 2);
@@ -181,6 +183,17 @@ void ConfigPage::b_Transfer_LogClick() {
 
 void ConfigPage::cb_activClick() {
     guarded([this] { program_.cb_activClick(); });
+}
+
+// "Proxy" and "Ext. IP abfragen" share this handler: the echo of the online check
+// cannot pass the proxy, so a click on either switches the check off, with a word.
+void ConfigPage::cb_proxyClick() {
+    guarded([this] {
+        if (!program_.settings().cb_ping) return;
+        ui_.showMessage("Ping geht nicht mit Proxy.");
+        // Writes through to the settings like a click on the box.
+        findChild<QCheckBox*>("cb_ping")->setChecked(false);
+    });
 }
 
 // The echo test comes with the online check; the button is in place already.

@@ -5,6 +5,7 @@
 #include "schedule/RunCycle.h"
 #include "schedule/RunStatistics.h"
 #include "transfer/Checksums.h"
+#include "transfer/ExternalIpLookup.h"
 #include "transfer/PreparationPass.h"
 #include "transfer/TagBuilder.h"
 #include "transfer/UploadPass.h"
@@ -27,7 +28,8 @@ Program::Program(Services s)
       store_(registry_, settings_, files_, counters_, temp_, log_, ui_) {
     files_.setScratchFolder(temp_.path());
     ftp_ = std::make_unique<FtpSession>(settings_, identity_, log_, ui_);
-    tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_);
+    externalIp_ = std::make_unique<ExternalIpLookup>(settings_, log_, resolver_, clock_);
+    tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_, *externalIp_);
     preparation_ =
         std::make_unique<PreparationPass>(files_, tags_, *tagBuilder_, mTemp_, temp_, sources_, log_, ui_);
     statistics_ =

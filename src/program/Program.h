@@ -17,6 +17,7 @@
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "platform/Locale.h"
+#include "platform/NameResolver.h"
 #include "platform/Registry.h"
 #include "schedule/StatusDisplay.h"
 #include "settings/RunCounters.h"
@@ -28,6 +29,7 @@
 namespace velora {
 
 class FtpSession;
+class ExternalIpLookup;
 class TagBuilder;
 class PreparationPass;
 class UploadPass;
@@ -121,6 +123,8 @@ private:
     ClientIdentity identity_;
     SettingsStore store_;
     std::unique_ptr<FtpSession> ftp_;
+    SystemNameResolver resolver_;
+    std::unique_ptr<ExternalIpLookup> externalIp_;
     std::unique_ptr<TagBuilder> tagBuilder_;
     std::unique_ptr<PreparationPass> preparation_;
     std::unique_ptr<RunStatistics> statistics_;

@@ -29,8 +29,9 @@ void fillStrings(TagTable& tags, Registry::Key& key, int firstRow,
 }  // namespace
 
 TagBuilder::TagBuilder(TagTable& tags, const Settings& settings, Registry& registry, const Environment& env,
-                       const Clock& clock, const Locale& locale, EventLog& log)
-    : tags_(tags), settings_(settings), registry_(registry), env_(env), clock_(clock), locale_(locale), log_(log) {}
+                       const Clock& clock, const Locale& locale, EventLog& log, ExternalIpSource& externalIp)
+    : tags_(tags), settings_(settings), registry_(registry), env_(env), clock_(clock), locale_(locale), log_(log),
+      externalIp_(externalIp) {}
 
 bool TagBuilder::BuildTagTable() {
     try {
@@ -61,7 +62,7 @@ void TagBuilder::buildDateAndComputer() {
 void TagBuilder::buildExternalIp() {
     log_.write("Read Tags -> [sys_EXT_IP...");
     std::string ip = "xxx.xxx.xxx.xxx";
-    if (settings_.cb_get_ext_ip) ip = LookupExternalIp ? LookupExternalIp() : std::string("ERROR");
+    if (settings_.cb_get_ext_ip) ip = externalIp_.LookupExternalIp();
     tags_.set(4, "[SYS_EXT_IP]", ip);
 }
 

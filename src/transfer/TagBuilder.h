@@ -1,6 +1,5 @@
 #pragma once
 // BuildTagTable: the fourteen system tags, then the rows of the tag file.
-#include <functional>
 #include <string>
 
 #include "app/EventLog.h"
@@ -9,6 +8,7 @@
 #include "platform/Locale.h"
 #include "platform/Registry.h"
 #include "settings/Settings.h"
+#include "transfer/ExternalIpSource.h"
 #include "transfer/TagTable.h"
 
 namespace velora {
@@ -18,8 +18,9 @@ inline constexpr int kSystemTagRows = 14;
 
 class TagBuilder {
 public:
+    // `externalIp` answers "[SYS_EXT_IP]" when "Ext. IP abfragen" is on.
     TagBuilder(TagTable& tags, const Settings& settings, Registry& registry, const Environment& env,
-               const Clock& clock, const Locale& locale, EventLog& log);
+               const Clock& clock, const Locale& locale, EventLog& log, ExternalIpSource& externalIp);
 
     // Rebuilds the table; true when the tag file was read. A registry read error leaves
     // as RegistryError and ends the build at the row it was reading.
@@ -27,10 +28,6 @@ public:
     // The last build wanted the tag file ("Tag Datei" on, a name given) and could not
     // read it: rows whose text needs its values must not go out with placeholders.
     bool tagFileFailed() const { return tagFileFailed_; }
-
-    // Answers "[SYS_EXT_IP]" when "Ext. IP abfragen" is on; the HTTP lookup fills it.
-    // Unset, the build treats the lookup as failed.
-    std::function<std::string()> LookupExternalIp;
 
 private:
     void buildDateAndComputer();
@@ -47,6 +44,7 @@ private:
     const Locale& locale_;
     EventLog& log_;
     bool tagFileFailed_ = false;
+    ExternalIpSource& externalIp_;
 };
 
 }  // namespace velora

@@ -23,9 +23,11 @@
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
+#include "support/FixedResolver.h"
 #include "support/LogHarness.h"
 #include "support/SampleSystemInfo.h"
 #include "support/TempDir.h"
+#include "transfer/ExternalIpLookup.h"
 #include "transfer/PreparationPass.h"
 #include "transfer/TagBuilder.h"
 #include "transfer/TagTable.h"
@@ -43,7 +45,8 @@ struct RunWorld {
           lock(temp, log),
           store(registry, settings, files, counters, temp, log, ui),
           ftp(settings, identity, log, ui),
-          builder(tags, settings, registry, env, clock, locale, log),
+          externalIp(settings, log, resolver, clock),
+          builder(tags, settings, registry, env, clock, locale, log, externalIp),
           preparation(files, tags, builder, mTemp, temp, sources, log, ui),
           stats(counters, status, settings, env, clock, locale, ui, store),
           upload(files, ftp, stats, temp, sources, log, clock, locale),
@@ -105,6 +108,8 @@ struct RunWorld {
     RunCounters counters;
     SettingsStore store;
     FtpSession ftp;
+    test::FixedResolver resolver;   // knows no names: only numeric addresses work
+    ExternalIpLookup externalIp;
     TagBuilder builder;
     PreparationPass preparation;
     RunStatistics stats;

@@ -143,8 +143,9 @@ TEST_F(TagRows, CopyIsNeverWrittenOverTheSource) {
         EXPECT_EQ(rig.cell(TmpQuelle, r), fresh) << r;
         EXPECT_EQ(fileio::readAll(fresh), "z stays a placeholder in the source") << r;
         // Switching "TAG" on already let go of the source as "tmp-Quelle".
-        if (r != switchedRow)
+        if (r != switchedRow) {
             EXPECT_TRUE(rig.logged("tmp-Quelle ist die Quelldatei, Kopie geht nach : " + fresh)) << r;
+        }
     }
     for (const auto& f : {viaTag, switched, byHand, viaPattern}) EXPECT_EQ(fileio::readAll(f), text) << f;
 }

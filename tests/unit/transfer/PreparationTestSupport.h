@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "support/LogHarness.h"
 #include "support/SampleSystemInfo.h"
 #include "support/TempDir.h"
+#include "transfer/ExternalIpSource.h"
 #include "transfer/PreparationPass.h"
 #include "transfer/TagBuilder.h"
 #include "transfer/TagTable.h"
@@ -43,6 +45,16 @@ inline void setLocalMtime(const std::string& path, const DateTime& t, long nanos
     test::setFileTime(path, mktime(&parts), nanoseconds);
 }
 
+// Stands in for the page lookup: answers what the test sets and counts the calls.
+struct ScriptedExternalIp final : ExternalIpSource {
+    std::function<std::string()> answer = [] { return std::string("203.0.113.9"); };
+    int calls = 0;
+    std::string LookupExternalIp() override {
+        ++calls;
+        return answer();
+    }
+};
+
 // Everything a preparation pass talks to; the log lines are collected without their
 // date and time.
 struct PassRig : test::LogHarness {
@@ -50,7 +62,7 @@ struct PassRig : test::LogHarness {
         : env({{"temp", dir.path()}, {"COMPUTERNAME", "KESTA-PC"}, {"OS", "Windows_NT"}}),
           temp(env, log),
           registry(dir.file("registry.sqlite3"), std::move(info)),
-          builder(tags, settings, registry, env, clock, locale, log),
+          builder(tags, settings, registry, env, clock, locale, log, externalIp),
           pass(files, tags, builder, mTemp, temp, sources, log, ui) {
         mTemp.setListener([this](TextView::Change) { ++mTempUpdates; });
         tags.setListener([this] { ++tagRefreshes; });
@@ -81,6 +93,7 @@ struct PassRig : test::LogHarness {
     TagTable tags;
     FileTable files;
     ResolvedSources sources;
+    ScriptedExternalIp externalIp;
     TagBuilder builder;
     PreparationPass pass;
     int mTempUpdates = 0;

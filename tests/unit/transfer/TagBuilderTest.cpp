@@ -71,26 +71,36 @@ TEST(BuildTagTable, DateAndTimeFollowTheClock) {
 
 TEST(BuildTagTable, ExternalIpFollowsTheSwitch) {
     PassRig rig;
-    int lookups = 0;
     rig.builder.BuildTagTable();
     EXPECT_EQ(rig.tags.row(4).value, "xxx.xxx.xxx.xxx");
 
     rig.settings.cb_get_ext_ip = true;
-    rig.builder.BuildTagTable();  // no lookup wired: as a failed one
-    EXPECT_EQ(rig.tags.row(4).value, "ERROR");
-
-    rig.builder.LookupExternalIp = [&] {
-        ++lookups;
-        return std::string("203.0.113.9");
-    };
-    rig.builder.BuildTagTable();
-    EXPECT_EQ(rig.tags.row(4), (TagRow{"[SYS_EXT_IP]", "203.0.113.9"}));
-    EXPECT_EQ(lookups, 1);
+    for (const std::string answer : {"203.0.113.9\r\n", "ERROR"}) {
+        rig.externalIp.answer = [&] { return answer; };
+        rig.builder.BuildTagTable();
+        EXPECT_EQ(rig.tags.row(4), (TagRow{"[SYS_EXT_IP]", answer}));
+    }
+    EXPECT_EQ(rig.externalIp.calls, 2);
 
     rig.settings.cb_get_ext_ip = false;
     rig.builder.BuildTagTable();
     EXPECT_EQ(rig.tags.row(4).value, "xxx.xxx.xxx.xxx");
-    EXPECT_EQ(lookups, 1);
+    EXPECT_EQ(rig.externalIp.calls, 2);
+}
+
+// A lookup that cannot start (a proxy port that is no number) ends the build at its
+// row; the grid shows what was built so far.
+TEST(BuildTagTable, LookupThatRaisesEndsTheBuildAtItsRow) {
+    PassRig rig;
+    rig.settings.cb_get_ext_ip = true;
+    rig.externalIp.answer = []() -> std::string { throw GeneralError("'31x8' ist kein gültiger Integerwert"); };
+    EXPECT_EQ(test::errorOf<GeneralError>([&] { rig.builder.BuildTagTable(); }),
+              "'31x8' ist kein gültiger Integerwert");
+    EXPECT_EQ(rig.tags.rowCount(), 14);
+    EXPECT_EQ(rig.tags.row(3).value, "Windows_NT");
+    EXPECT_EQ(rig.tags.row(5).name, "");
+    EXPECT_EQ(rig.lines, (std::vector<std::string>{"Read Tags -> [sys_Date...", "Read Tags -> [sys_EXT_IP..."}));
+    EXPECT_EQ(rig.tagRefreshes, 1);
 }
 
 // A machine that reports no clock speed (many ARM boards, some virtual machines) gets

@@ -1,0 +1,73 @@
+// "Ext. IP abfragen" and "Proxy" share one click handler: with the online check on,
+// either click says "Ping geht nicht mit Proxy." and switches the check off.
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "GuiTestSupport.h"
+
+namespace velora::gui::test {
+namespace {
+
+// Answers every message box that opens while it lives and keeps its text; the timer
+// runs inside the box's own event loop, so a click that opens none waits for nothing.
+class MessageRecorder {
+public:
+    MessageRecorder() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts.push_back(box->text().toStdString());
+                box->accept();
+            }
+        });
+        timer_.start(10);
+    }
+    std::vector<std::string> texts;
+
+private:
+    QTimer timer_;
+};
+
+class ExtIpClickTest : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        makeWindow();
+    }
+};
+
+TEST_F(ExtIpClickTest, ClickSwitchesTheOnlineCheckOffWithAMessage) {
+    struct Case {
+        const char* box;
+        bool boxBefore;
+        bool pingBefore;
+        bool message;
+    };
+    const Case cases[] = {
+        {"cb_get_ext_ip", false, true, true},
+        {"cb_get_ext_ip", true, true, true},
+        {"cb_get_ext_ip", false, false, false},
+        {"cb_proxy", false, true, true},
+        {"cb_proxy", true, true, true},
+        {"cb_proxy", true, false, false},
+    };
+    auto* ping = find<QCheckBox>("cb_ping");
+    for (const auto& c : cases) {
+        auto* box = find<QCheckBox>(c.box);
+        box->setChecked(c.boxBefore);
+        ping->setChecked(c.pingBefore);
+        MessageRecorder recorder;
+        box->click();
+        const std::string name = std::string(c.box) + (c.pingBefore ? " ping on" : " ping off");
+        EXPECT_EQ(recorder.texts, c.message ? std::vector<std::string>{"Ping geht nicht mit Proxy."}
+                                            : std::vector<std::string>{})
+            << name;
+        EXPECT_FALSE(ping->isChecked()) << name;
+        EXPECT_FALSE(program->settings().cb_ping) << name;
+        EXPECT_EQ(box->isChecked(), !c.boxBefore) << name;
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+}  // namespace
+}  // namespace velora::gui::test
