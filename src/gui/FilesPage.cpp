@@ -1,5 +1,6 @@
 #include "gui/FilesPage.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCursor>
 #include <QFocusEvent>
@@ -180,23 +181,30 @@ void FilesPage::openNewestEditor() {
     e_neuste_datei_->show();
 }
 
+void FilesPage::closeEditor(QWidget* editor) {
+    // Hiding the focus widget would pass the focus on like a Tab key, and the grid
+    // takes a Tab as a move to the next cell: hand it the focus first.
+    if (editor->isAncestorOf(QApplication::focusWidget()) || editor->hasFocus()) grid_->setFocus(Qt::OtherFocusReason);
+    editor->hide();
+}
+
 void FilesPage::syncEditors() {
     if (view_.cbFtpPfadVisible() && cb_ftp_pfad_->isHidden()) {
         openCombo(cb_ftp_pfad_, FtpPfad, FileTableView::BuildFtpPathList(program_.settings().m_ftp_pfad), true);
     } else if (!view_.cbFtpPfadVisible() && !cb_ftp_pfad_->isHidden()) {
-        cb_ftp_pfad_->hide();
+        closeEditor(cb_ftp_pfad_);
     }
     if (view_.cbTagVisible() && cb_tag_->isHidden()) {
         std::vector<std::string> names;
         for (const TagRow& row : program_.tags().rows()) names.push_back(row.name);
         openCombo(cb_tag_, Quelle, names, false);
     } else if (!view_.cbTagVisible() && !cb_tag_->isHidden()) {
-        cb_tag_->hide();
+        closeEditor(cb_tag_);
     }
     if (view_.eNeusteDateiVisible() && e_neuste_datei_->isHidden()) {
         openNewestEditor();
     } else if (!view_.eNeusteDateiVisible() && !e_neuste_datei_->isHidden()) {
-        e_neuste_datei_->hide();
+        closeEditor(e_neuste_datei_);
     }
 }
 

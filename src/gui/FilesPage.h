@@ -54,6 +54,7 @@ private:
     void openCombo(QComboBox* combo, int column, const std::vector<std::string>& items, bool focus);
     void openNewestEditor();
     void placeEditor(QWidget* editor, int column);
+    void closeEditor(QWidget* editor);
     void restoreCurrentCell();
     void comboEdited(bool ftpPath, const QString& text);
 

@@ -119,10 +119,16 @@ TEST_F(FileTableMenuTest, InsertedFilesAndANewestFilePatternShowInTheGrid) {
     ASSERT_TRUE(edit->isVisible());
     EXPECT_EQ(edit->text(), "/bilder/bild_0001.jpg");
     EXPECT_EQ(shown(Msg, 3), "Reset");
+    // The user clicks into the edit, turns the name into a pattern and presses Enter.
+    edit->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(edit->hasFocus());
     edit->setText("/bilder/bild_*.jpg");
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_FALSE(edit->isVisible());
     EXPECT_EQ(shown(Quelle, 3), "/bilder/bild_*.jpg");
+    // Closing the edit hands the focus back without moving the current cell.
+    EXPECT_EQ(program->filesView().currentCell(), (CurrentCell{Quelle, 3}));
+    EXPECT_EQ(grid()->currentIndex(), model()->index(2, Quelle));
 }
 
 TEST_F(FileTableMenuTest, RemovalAndFillDownChangeTheGrid) {
