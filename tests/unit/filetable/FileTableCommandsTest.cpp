@@ -117,30 +117,35 @@ TEST_F(FileTableCommandsTest, RowCommandsIgnoreACurrentRowThatHasGone) {
 
 // ---- the shared file dialog ------------------------------------------------------
 
-TEST_F(FileTableCommandsTest, EveryCommandSetsTheWholeDialogAfresh) {
+TEST_F(FileTableCommandsTest, EveryCommandSetsTheWholeDialogAfreshAndHidesItsItems) {
     using Command = void (FileTableCommands::*)();
+    using I = Pm1Item;
     struct Case {
         const char* name;
         Command command;
         int column;
         FileDialogRequest expected;
+        std::vector<I> hiddenAfter;
+        std::vector<I> shownAfter;
     };
     const std::string source = "/home/wetter/Bilder Ä/kamera 1.jpg";
     const Case cases[] = {
         {"Ändern Dateiname", &FileTableCommands::Dateiname1Click, Quelle,
-         {"Neuste Datei", source, "kamera 1.jpg", "*.*", false}},
+         {"Neuste Datei", source, "kamera 1.jpg", "*.*", false}, {I::Dateiname1, I::EinfgenTag1}, {I::Ordner1}},
         {"Ändern Neuste Datei", &FileTableCommands::nderNeusteDatei1Click, Quelle,
-         {"Dateien - Verzeichnis", source, "", "*.*", false}},
+         {"Dateien - Verzeichnis", source, "", "*.*", false}, {I::Dateiname1, I::EinfgenTag1}, {I::Ordner1}},
         {"Dateien Einfügen", &FileTableCommands::Ordner1Click, Quelle,
          {"alle Dateien - Verzeichnis", source, "kamera 1.jpg",
-          "Alle|*.*|JPG|*.jpg|GIF|*.gif|BMP|*.BMP|Text|*.TXT|GIF|*.gif|HTM / HTML|*.thml;*.htm|PHP|*.php", true}},
+          "Alle|*.*|JPG|*.jpg|GIF|*.gif|BMP|*.BMP|Text|*.TXT|GIF|*.gif|HTM / HTML|*.thml;*.htm|PHP|*.php", true},
+         {I::Dateiname1, I::EinfgenTag1}, {I::Ordner1}},
         {"Ändere Temp Ziel", &FileTableCommands::temp_zielClick, TmpQuelle,
-         {"Temp Ziel ändern", "/tmp/t1", "t1", "*.*", false}},
+         {"Temp Ziel ändern", "/tmp/t1", "t1", "*.*", false}, {I::temp_ziel}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         load({source});
         view.sg_filesSelectCell(c.column, 1);
+        for (I i : c.hiddenAfter) view.setItemVisible(i, true);  // as after a double-click
         ui.requests.clear();
         (commands.*c.command)();  // cancelled
         ASSERT_EQ(ui.requests.size(), 1u);
@@ -150,82 +155,50 @@ TEST_F(FileTableCommandsTest, EveryCommandSetsTheWholeDialogAfresh) {
         EXPECT_EQ(got.fileName, c.expected.fileName);
         EXPECT_EQ(got.filter, c.expected.filter);
         EXPECT_EQ(got.multiSelect, c.expected.multiSelect);
-        // A cancelled dialog changes no cell.
+        for (I i : c.hiddenAfter) EXPECT_FALSE(view.itemVisible(i)) << pm1Caption(i);
+        for (I i : c.shownAfter) EXPECT_TRUE(view.itemVisible(i)) << pm1Caption(i);
+        // A cancelled dialog changes no cell and opens no editor.
         EXPECT_EQ(table.row(1)[Quelle], source);
         EXPECT_EQ(table.cell(Msg, 1), "OK");
         EXPECT_EQ(table.rowCount(), 1);
+        EXPECT_FALSE(view.eNeusteDateiVisible());
 
-        // In any other column the command asks nothing.
+        // In any other column the command asks nothing, but still hides its items.
         ui.requests.clear();
         view.sg_filesSelectCell(c.column == Quelle ? FtpName : Quelle, 1);
+        for (I i : c.hiddenAfter) view.setItemVisible(i, true);
         (commands.*c.command)();
         EXPECT_TRUE(ui.requests.empty());
-    }
-}
-
-TEST_F(FileTableCommandsTest, ItemsHideThemselvesAfterUse) {
-    using Command = void (FileTableCommands::*)();
-    struct Case {
-        const char* name;
-        Command command;
-        int column;
-        std::vector<Pm1Item> hidden;
-        std::vector<Pm1Item> stay;
-    };
-    const Case cases[] = {
-        {"Ändern Dateiname", &FileTableCommands::Dateiname1Click, Quelle,
-         {Pm1Item::Dateiname1, Pm1Item::EinfgenTag1}, {Pm1Item::Ordner1}},
-        {"Ändern Neuste Datei", &FileTableCommands::nderNeusteDatei1Click, Quelle,
-         {Pm1Item::Dateiname1, Pm1Item::EinfgenTag1}, {Pm1Item::Ordner1}},
-        {"Dateien Einfügen", &FileTableCommands::Ordner1Click, Quelle, {Pm1Item::Dateiname1, Pm1Item::EinfgenTag1},
-         {Pm1Item::Ordner1}},
-        {"Ändern Neuste Datei elsewhere", &FileTableCommands::nderNeusteDatei1Click, Aktiv,
-         {Pm1Item::Dateiname1, Pm1Item::EinfgenTag1}, {Pm1Item::AlleAktiv}},
-        {"Ändere Temp Ziel", &FileTableCommands::temp_zielClick, TmpQuelle, {Pm1Item::temp_ziel}, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        load({"/a/b.jpg"});
-        view.sg_filesSelectCell(c.column, 1);
-        for (Pm1Item i : c.hidden) view.setItemVisible(i, true);  // as after a double-click
-        (commands.*c.command)();
-        for (Pm1Item i : c.hidden) EXPECT_FALSE(view.itemVisible(i)) << pm1Caption(i);
-        for (Pm1Item i : c.stay) EXPECT_TRUE(view.itemVisible(i)) << pm1Caption(i);
+        for (I i : c.hiddenAfter) EXPECT_FALSE(view.itemVisible(i)) << pm1Caption(i);
     }
 }
 
 TEST_F(FileTableCommandsTest, AChosenFileReplacesTheSourceAndResetsTheRow) {
-    load({"/a/alt.jpg", "/a/other.jpg"});
-    view.sg_filesSelectCell(Quelle, 1);
-    ui.nextFiles.push_back({"/home/user/Bilder Ä/wärme 1.jpg"});
-    commands.Dateiname1Click();
-    EXPECT_EQ(table.row(1), (FileTable::Row{"1", "No", "No", "/home/user/Bilder Ä/wärme 1.jpg", "p1",
-                                            "wärme 1.jpg", "0", "0", "Reset", ""}));
-    EXPECT_EQ(table.cell(Quelle, 2), "/a/other.jpg");
-    EXPECT_FALSE(view.eNeusteDateiVisible());
-
-    // A file without a folder part is its own name.
-    ui.nextFiles.push_back({"bild.jpg"});
-    commands.Dateiname1Click();
-    EXPECT_EQ(table.cell(FtpName, 1), "bild.jpg");
-}
-
-TEST_F(FileTableCommandsTest, NewestFileOpensTheYellowEditOnlyWhenAFileWasChosen) {
-    load({"/cam/a.jpg"});
-    view.sg_filesSelectCell(Quelle, 1);
-    commands.nderNeusteDatei1Click();  // cancelled
-    EXPECT_FALSE(view.eNeusteDateiVisible());
-    EXPECT_EQ(table.cell(Msg, 1), "OK");
-
-    ui.nextFiles.push_back({"/cam/bild_0815.jpg"});
-    commands.nderNeusteDatei1Click();
-    EXPECT_TRUE(view.eNeusteDateiVisible());
-    EXPECT_EQ(table.cell(Quelle, 1), "/cam/bild_0815.jpg");
-    EXPECT_EQ(table.cell(Msg, 1), "Reset");
-    // Enter writes the pattern into the row current now.
-    view.newestFileEditorEnter("/cam/bild_*.jpg");
-    EXPECT_EQ(table.cell(Quelle, 1), "/cam/bild_*.jpg");
-    EXPECT_FALSE(view.eNeusteDateiVisible());
+    using Command = void (FileTableCommands::*)();
+    struct Case {
+        const char* name;
+        Command command;
+        std::string chosen;
+        std::string ftpName;
+        bool newestFileEdit;
+    };
+    const Case cases[] = {
+        {"Ändern Dateiname", &FileTableCommands::Dateiname1Click, "/home/user/Bilder Ä/wärme 1.jpg", "wärme 1.jpg",
+         false},
+        {"without a folder part", &FileTableCommands::Dateiname1Click, "bild.jpg", "bild.jpg", false},
+        {"Ändern Neuste Datei", &FileTableCommands::nderNeusteDatei1Click, "/cam/bild_0815.jpg", "bild_0815.jpg",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        load({"/a/alt.jpg", "/a/other.jpg"});
+        view.sg_filesSelectCell(Quelle, 1);
+        ui.nextFiles.push_back({c.chosen});
+        (commands.*c.command)();
+        EXPECT_EQ(table.row(1), (FileTable::Row{"1", "No", "No", c.chosen, "p1", c.ftpName, "0", "0", "Reset", ""}));
+        EXPECT_EQ(table.row(2)[Quelle], "/a/other.jpg");
+        EXPECT_EQ(view.eNeusteDateiVisible(), c.newestFileEdit);
+    }
 }
 
 TEST_F(FileTableCommandsTest, InsertedFilesComeInReverseOrderAboveTheCurrentRow) {
