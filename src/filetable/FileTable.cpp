@@ -69,6 +69,23 @@ void FileTable::exchangeRows(int a, int b) {
     changed(-1);
 }
 
+void FileTable::insertRow(int r, const Row& values) {
+    if (r < 1 || r > rowCount() + 1) return;
+    rows_.insert(rows_.begin() + (r - 1), values);
+    changed(-1);
+}
+
+void FileTable::removeRow(int r) {
+    if (r < 1 || r > rowCount()) return;
+    rows_.erase(rows_.begin() + (r - 1));
+    changed(-1);
+}
+
+void FileTable::setRows(std::vector<Row> rows) {
+    rows_ = std::move(rows);
+    changed(-1);
+}
+
 void FileTable::moveRow(int from, int to) {
     if (from < 1 || from > rowCount() || to < 1 || to > rowCount()) return;
     const auto first = rows_.begin();

@@ -65,6 +65,14 @@ public:
     Row row(int r) const;             // empty row when out of range
     void setRow(int r, const Row& values);
     void exchangeRows(int a, int b);
+    // Row r (1..n+1) becomes `values`; the rows from r on move down by one. Other r:
+    // no effect. Rows are not renumbered.
+    void insertRow(int r, const Row& values);
+    // Row r goes; the rows below it move up by one. Out of range: no effect.
+    void removeRow(int r);
+    // All data rows at once, as one change of the structure (sorting, removing many).
+    const std::vector<Row>& rows() const { return rows_; }
+    void setRows(std::vector<Row> rows);
     // The grid's drag: the row at `from` goes to `to`, the rows between shift by one,
     // then the rows are renumbered.
     void moveRow(int from, int to);

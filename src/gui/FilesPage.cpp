@@ -1,5 +1,6 @@
 #include "gui/FilesPage.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCursor>
 #include <QFocusEvent>
@@ -8,17 +9,12 @@
 #include <QVBoxLayout>
 
 #include "gui/FileGrid.h"
+#include "gui/FileTableMenu.h"
 #include "gui/FileTableModel.h"
 #include "gui/Guarded.h"
 #include "program/Program.h"
 
 namespace velora::gui {
-
-namespace {
-
-QString caption(Pm1Item item) { return QString::fromUtf8(pm1Caption(item)); }
-
-}  // namespace
 
 FilesPage::FilesPage(Program& program, QWidget* parent)
     : QWidget(parent), program_(program), view_(program.filesView()) {
@@ -39,7 +35,9 @@ FilesPage::FilesPage(Program& program, QWidget* parent)
             [this](int column, int width) { program_.files().setColumnWidth(column, width); });
     connect(model_, &FileTableModel::structureReset, this, &FilesPage::restoreCurrentCell);
 
-    buildPm1();
+    pm1_ = new FileTableMenu(program.files(), view_, program.fileCommands(), grid_, this);
+    // A command may have changed the table or opened an editor.
+    connect(pm1_, &FileTableMenu::commandDone, this, &FilesPage::syncEditors);
     buildEditors();
 }
 
@@ -47,68 +45,9 @@ void FilesPage::applyColumnWidths() { grid_->applyColumnWidths(program_.files())
 
 // ---- context menu PM1 -------------------------------------------------------
 
-QAction* FilesPage::addPm1(Pm1Item item, const char* name, void (FilesPage::*slot)()) {
-    QAction* a = pm1_->addAction(caption(item));
-    a->setObjectName(QString::fromLatin1(name));
-    connect(a, &QAction::triggered, this, [this, slot] { guarded([this, slot] { (this->*slot)(); }); });
-    actions_[static_cast<std::size_t>(item)] = a;
-    return a;
-}
+QMenu* FilesPage::pm1() const { return pm1_; }
 
-void FilesPage::buildPm1() {
-    pm1_ = new QMenu(this);
-    pm1_->setObjectName(QStringLiteral("PM1"));
-    pm1_->setToolTipsVisible(true);
-    addPm1(Pm1Item::zeile_insert, "zeile_insert", &FilesPage::zeile_insertClick);
-    addPm1(Pm1Item::zeile_delete, "zeile_delete", &FilesPage::zeile_deleteClick);
-    pm1_->addSeparator();
-    addPm1(Pm1Item::Dateiname1, "Dateiname1", &FilesPage::Dateiname1Click);
-    addPm1(Pm1Item::EinfgenTag1, "EinfgenTag1", &FilesPage::EinfgenTag1Click);
-    addPm1(Pm1Item::nderNeusteDatei1, "nderNeusteDatei1", &FilesPage::nderNeusteDatei1Click);
-    pm1_->addSeparator();
-    addPm1(Pm1Item::Ordner1, "Ordner1", &FilesPage::Ordner1Click);
-    pm1_->addSeparator();
-    addPm1(Pm1Item::AlleDateienausDiesenVerzeichnisEntfernen1, "AlleDateienausDiesenVerzeichnisEntfernen1",
-           &FilesPage::AlleDateienausDiesenVerzeichnisEntfernen1Click);
-    pm1_->addSeparator();
-    QAction* fill = addPm1(Pm1Item::fill_ftp_pfad, "fill_ftp_pfad", &FilesPage::fill_ftp_pfadClick);
-    fill->setToolTip(QStringLiteral("!!! Nur Leere Zellen !!!"));
-    fill->setStatusTip(fill->toolTip());
-    addPm1(Pm1Item::AlleAktiv, "AlleAktiv", &FilesPage::AlleAktivClick);
-    addPm1(Pm1Item::alleInaktiv, "alleInaktiv", &FilesPage::alleInaktivClick);
-    pm1_->addSeparator();
-    addPm1(Pm1Item::temp_ziel, "temp_ziel", &FilesPage::temp_zielClick);
-    pm1_->addSeparator();
-
-    QMenu* sort = pm1_->addMenu(caption(Pm1Item::Sortiere1));
-    sort->setObjectName(QStringLiteral("Sortiere1"));
-    sort->menuAction()->setObjectName(QStringLiteral("Sortiere1"));
-    actions_[static_cast<std::size_t>(Pm1Item::Sortiere1)] = sort->menuAction();
-    const auto addSort = [this, sort](const char* name, const char* text, void (FilesPage::*slot)()) {
-        QAction* a = sort->addAction(QString::fromUtf8(text));
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, [this, slot] { guarded([this, slot] { (this->*slot)(); }); });
-    };
-    addSort("SortiereAZ", "Quelle  A-Z", &FilesPage::SortiereAZClick);
-    addSort("SortiereZA1", "Quelle Z-A", &FilesPage::SortiereZA1Click);
-    sort->addSeparator();
-    addSort("SortiereFTPPfadAZ1", "FTP Pfad A-Z", &FilesPage::SortiereFTPPfadAZ1Click);
-    addSort("SortiereFTPPfadZA1", "FTP Pfad Z-A", &FilesPage::SortiereFTPPfadZA1Click);
-    sort->addSeparator();
-    addSort("SortiereFTPNameAZ1", "FTP Name A-Z", &FilesPage::SortiereFTPNameAZ1Click);
-    addSort("SortiereFTPNameZA1", "FTP Name Z-A", &FilesPage::SortiereFTPNameZA1Click);
-
-    connect(pm1_, &QMenu::aboutToShow, this, &FilesPage::PM1Popup);
-    // A command may have changed the table or opened an editor.
-    connect(pm1_, &QMenu::triggered, this, [this] { syncEditors(); });
-}
-
-void FilesPage::PM1Popup() {
-    for (int i = 0; i < static_cast<int>(Pm1Item::Count); ++i) {
-        const auto item = static_cast<Pm1Item>(i);
-        if (QAction* a = pm1Action(item)) a->setVisible(view_.itemVisible(item));
-    }
-}
+QAction* FilesPage::pm1Action(Pm1Item item) const { return pm1_->item(item); }
 
 void FilesPage::showPm1(const QPoint& globalPos) { pm1_->popup(globalPos); }
 
@@ -242,23 +181,30 @@ void FilesPage::openNewestEditor() {
     e_neuste_datei_->show();
 }
 
+void FilesPage::closeEditor(QWidget* editor) {
+    // Hiding the focus widget would pass the focus on like a Tab key, and the grid
+    // takes a Tab as a move to the next cell: hand it the focus first.
+    if (editor->isAncestorOf(QApplication::focusWidget()) || editor->hasFocus()) grid_->setFocus(Qt::OtherFocusReason);
+    editor->hide();
+}
+
 void FilesPage::syncEditors() {
     if (view_.cbFtpPfadVisible() && cb_ftp_pfad_->isHidden()) {
         openCombo(cb_ftp_pfad_, FtpPfad, FileTableView::BuildFtpPathList(program_.settings().m_ftp_pfad), true);
     } else if (!view_.cbFtpPfadVisible() && !cb_ftp_pfad_->isHidden()) {
-        cb_ftp_pfad_->hide();
+        closeEditor(cb_ftp_pfad_);
     }
     if (view_.cbTagVisible() && cb_tag_->isHidden()) {
         std::vector<std::string> names;
         for (const TagRow& row : program_.tags().rows()) names.push_back(row.name);
         openCombo(cb_tag_, Quelle, names, false);
     } else if (!view_.cbTagVisible() && !cb_tag_->isHidden()) {
-        cb_tag_->hide();
+        closeEditor(cb_tag_);
     }
     if (view_.eNeusteDateiVisible() && e_neuste_datei_->isHidden()) {
         openNewestEditor();
     } else if (!view_.eNeusteDateiVisible() && !e_neuste_datei_->isHidden()) {
-        e_neuste_datei_->hide();
+        closeEditor(e_neuste_datei_);
     }
 }
 

@@ -20,6 +20,7 @@ class Program;
 namespace velora::gui {
 
 class FileGrid;
+class FileTableMenu;
 class FileTableModel;
 
 class FilesPage : public QWidget {
@@ -29,8 +30,8 @@ public:
 
     FileGrid* grid() const { return grid_; }
     FileTableModel* model() const { return model_; }
-    QMenu* pm1() const { return pm1_; }
-    QAction* pm1Action(Pm1Item item) const { return actions_[static_cast<std::size_t>(item)]; }
+    QMenu* pm1() const;
+    QAction* pm1Action(Pm1Item item) const;
 
     // Column widths from the table (after a load).
     void applyColumnWidths();
@@ -38,45 +39,22 @@ public:
     // cell when it has just become visible.
     void syncEditors();
 
-public slots:
-    // PM1 commands; the table commands arrive with the editing commands.
-    void zeile_insertClick() {}
-    void zeile_deleteClick() {}
-    void Dateiname1Click() {}
-    void EinfgenTag1Click() {}
-    void nderNeusteDatei1Click() {}
-    void Ordner1Click() {}
-    void AlleDateienausDiesenVerzeichnisEntfernen1Click() {}
-    void fill_ftp_pfadClick() {}
-    void AlleAktivClick() {}
-    void alleInaktivClick() {}
-    void temp_zielClick() {}
-    // "Sortieren" submenu; the sorting arrives with the sort commands.
-    void SortiereAZClick() {}
-    void SortiereZA1Click() {}
-    void SortiereFTPPfadAZ1Click() {}
-    void SortiereFTPPfadZA1Click() {}
-    void SortiereFTPNameAZ1Click() {}
-    void SortiereFTPNameZA1Click() {}
-
 private slots:
     void sg_filesSelectCell(const QModelIndex& current);
     void sg_filesDblClick(const QModelIndex& index);
     void sg_filesRowMoved(int from, int to);
     void showPm1(const QPoint& globalPos);
-    void PM1Popup();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildPm1();
-    QAction* addPm1(Pm1Item item, const char* name, void (FilesPage::*slot)());
     void buildEditors();
     QComboBox* makeCombo(const char* name, bool ftpPath);
     void openCombo(QComboBox* combo, int column, const std::vector<std::string>& items, bool focus);
     void openNewestEditor();
     void placeEditor(QWidget* editor, int column);
+    void closeEditor(QWidget* editor);
     void restoreCurrentCell();
     void comboEdited(bool ftpPath, const QString& text);
 
@@ -84,8 +62,7 @@ private:
     FileTableView& view_;
     FileGrid* grid_ = nullptr;
     FileTableModel* model_ = nullptr;
-    QMenu* pm1_ = nullptr;
-    std::array<QAction*, static_cast<std::size_t>(Pm1Item::Count)> actions_{};
+    FileTableMenu* pm1_ = nullptr;
     QComboBox* cb_tag_ = nullptr;
     QComboBox* cb_ftp_pfad_ = nullptr;
     QLineEdit* e_neuste_datei_ = nullptr;

@@ -20,6 +20,7 @@ Program::Program(Services s)
       settings_(Settings::defaults(s.env)),
       registry_(std::move(s.registryPath), std::move(s.systemInfo)),
       filesView_(files_),
+      fileCommands_(files_, filesView_, ui_),
       log_(memo1_, ui_, clock_, locale_,
            EventLog::Sources{[this] { return paths::resolveIn(env_.homeFolder(), settings_.E_logfile); },
                              [this] { return settings_.se_max_log_zeilen.text; }}),

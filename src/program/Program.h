@@ -13,6 +13,7 @@
 #include "app/TextView.h"
 #include "app/UiHost.h"
 #include "filetable/FileTable.h"
+#include "filetable/FileTableCommands.h"
 #include "filetable/FileTableView.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
@@ -81,6 +82,7 @@ public:
     Settings& settings() { return settings_; }
     FileTable& files() { return files_; }
     FileTableView& filesView() { return filesView_; }
+    FileTableCommands& fileCommands() { return fileCommands_; }
     TextView& Memo1() { return memo1_; }
     TextView& M_temp() { return mTemp_; }
     TagTable& tags() { return tags_; }
@@ -111,6 +113,7 @@ private:
     Registry registry_;
     FileTable files_;
     FileTableView filesView_;
+    FileTableCommands fileCommands_;
     TextView memo1_;
     TextView mTemp_;
     TagTable tags_;
