@@ -23,7 +23,7 @@ Program::Program(Services s)
                              [this] { return settings_.se_max_log_zeilen.text; }}),
       temp_(env_, log_),
       store_(registry_, settings_, files_, counters_, log_, ui_) {
-    ftp_ = std::make_unique<FtpSession>(settings_, identity_, log_, ui_);
+    ftp_ = std::make_unique<FtpSession>(identity_, log_, ui_);
     tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_);
     preparation_ = std::make_unique<PreparationPass>(files_, tags_, *tagBuilder_, mTemp_, temp_, log_, ui_);
     statistics_ = std::make_unique<RunStatistics>(counters_, status_, settings_, clock_, locale_, ui_, store_);
@@ -91,7 +91,7 @@ void Program::LoadConfig1Click() {
 }
 
 void Program::Reset_psClick() { velora::Reset_psClick(files_, log_); }
-void Program::B_connectClick() { ftp_->B_connectClick(); }
+void Program::B_connectClick() { ftp_->B_connectClick(ftpSessionSettings(settings_)); }
 void Program::B_DisconnectClick() { ftp_->B_DisconnectClick(); }
 void Program::B_einlesenClick() { preparation_->run(); }
 void Program::B_versendenClick() { upload_->B_versendenClick(); }

@@ -17,6 +17,10 @@ namespace velora {
 
 class PreparationPass;
 
+// The login and proxy fields of the settings as a connect takes them; read at every
+// connect, so an edit made since the last one counts.
+FtpSessionSettings ftpSessionSettings(const Settings& settings);
+
 class RunCycle {
 public:
     RunCycle(Settings& settings, PreparationPass& preparation, FileTable& files, FtpSession& ftp, UploadPass& upload,

@@ -21,8 +21,8 @@ protected:
     SessionHarness h;
 
     void SetUp() override {
-        h.settings.e_user_ziel = PyFtpServer::kWriteUser;
-        h.settings.ME_pwd_ziel = PyFtpServer::kPassword;
+        h.settings.user = PyFtpServer::kWriteUser;
+        h.settings.password = PyFtpServer::kPassword;
         if (server->port() != 21) h.session.setServerPort(server->port());
     }
     void TearDown() override {
@@ -32,7 +32,7 @@ protected:
 };
 
 TEST_F(FtpSessionTest, ConnectLogsTheLoginAndTheSystem) {
-    h.session.B_connectClick();
+    h.connect();
     ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
     EXPECT_TRUE(h.logged("Status --> Connecting to 127.0.0.1."));
     EXPECT_TRUE(h.logged("Status --> Connection established"));
@@ -48,8 +48,8 @@ TEST_F(FtpSessionTest, ConnectLogsTheLoginAndTheSystem) {
 
 TEST_F(FtpSessionTest, PassiveAndActiveStoresArriveByteForByteAndOverwrite) {
     for (bool passive : {true, false}) {
-        h.settings.cb_passiv = passive;
-        h.session.B_connectClick();
+        h.settings.passive = passive;
+        h.connect();
         ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
         const std::string big = patterned(3 * 256 * 1024 + 17);
         h.session.ChangeDir("/");
@@ -67,7 +67,7 @@ TEST_F(FtpSessionTest, PassiveAndActiveStoresArriveByteForByteAndOverwrite) {
 
 TEST_F(FtpSessionTest, StoresIntoTheFolderChangedTo) {
     std::filesystem::create_directory(server->pathOf("wetter"));
-    h.session.B_connectClick();
+    h.connect();
     ASSERT_TRUE(h.session.ftpOpen());
     h.session.ChangeDir("/wetter");
     h.session.Put(h.dir.write("t.txt", "21,5 Grad"), "temp.txt");
@@ -78,11 +78,11 @@ TEST_F(FtpSessionTest, StoresIntoTheFolderChangedTo) {
 }
 
 TEST_F(FtpSessionTest, ReadOnlyUserIsRefusedTheStore) {
-    h.settings.e_user_ziel = PyFtpServer::kReadUser;
-    h.session.B_connectClick();
+    h.settings.user = PyFtpServer::kReadUser;
+    h.connect();
     ASSERT_TRUE(h.session.ftpOpen());
     for (bool passive : {true, false}) {
-        h.settings.cb_passiv = passive;
+        h.settings.passive = passive;
         const std::string error = errorOf([&] { h.session.Put(h.dir.write("a.txt", "x"), "a.txt"); });
         EXPECT_EQ(error.rfind("550 ", 0), 0u) << error;
     }
@@ -92,8 +92,8 @@ TEST_F(FtpSessionTest, ReadOnlyUserIsRefusedTheStore) {
 }
 
 TEST_F(FtpSessionTest, WrongPasswordIsLoggedWithTheServersText) {
-    h.settings.ME_pwd_ziel = "falsch";
-    h.session.B_connectClick();
+    h.settings.password = "falsch";
+    h.connect();
     EXPECT_FALSE(h.session.ftpOpen());
     EXPECT_FALSE(h.session.connected());
     EXPECT_EQ(h.lines.back().rfind("FTP_CONNECTED ERROR: Exception: 530 ", 0), 0u) << h.lines.back();
@@ -102,9 +102,9 @@ TEST_F(FtpSessionTest, WrongPasswordIsLoggedWithTheServersText) {
 
 TEST_F(FtpSessionTest, ProxyWithoutUserReachesTheServerThroughOpen) {
     h.useProxy(server->port());
-    h.settings.E_User_name = "";
+    h.settings.proxyUser = "";
     h.session.setServerPort(21);   // the proxy path connects to the proxy port only
-    h.session.B_connectClick();
+    h.connect();
     ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
     EXPECT_TRUE(h.logged("Use Proxy 127.0.0.1"));
     EXPECT_TRUE(h.logged("Proxy Port " + std::to_string(server->port())));

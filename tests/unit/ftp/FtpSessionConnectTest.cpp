@@ -39,7 +39,7 @@ TEST(FtpSessionConnect, DirectLoginSendsExactlyTheseLinesAndLogsEveryStep) {
                           {"TYPE", send("200 Type set to I.\r\n")},
                           {"SYST", send("215 UNIX Type: L8\r\n")}});
     SessionHarness h(server.port());
-    h.session.B_connectClick();
+    h.connect();
     EXPECT_TRUE(h.session.ftpOpen());
     EXPECT_TRUE(h.session.connected());
     h.session.B_DisconnectClick();
@@ -76,8 +76,8 @@ TEST(FtpSessionConnect, ProxyLoginGoesToTheProxyAndNamesTheTargetWithOpen) {
     SessionHarness h;
     h.useProxy(server.port());
     // The target name only travels inside OPEN; it is never looked up here.
-    h.settings.e_host_ziel = "ftp.target.example";
-    h.session.B_connectClick();
+    h.settings.host = "ftp.target.example";
+    h.connect();
     EXPECT_TRUE(h.session.ftpOpen());
     h.session.B_DisconnectClick();
 
@@ -101,8 +101,8 @@ TEST(FtpSessionConnect, ProxyWithoutUserSendsOnlyOpenThenTheLogin) {
                           {"SYST", send("215 UNIX\r\n")}});
     SessionHarness h;
     h.useProxy(server.port());
-    h.settings.E_User_name = "";
-    h.session.B_connectClick();
+    h.settings.proxyUser = "";
+    h.connect();
     h.session.B_DisconnectClick();
     // 230 to USER: no PASS follows.
     EXPECT_EQ(server.finish(), (Lines{"OPEN 127.0.0.1", "USER anna", "FEAT", "TYPE I", "SYST", "QUIT"}));
@@ -114,7 +114,7 @@ TEST(FtpSessionConnect, ProxyUserAnsweredWith232IsRefused) {
     FakeFtpServer server({kGreeting, {"USER ax", send("232 Logged in.\r\n")}});
     SessionHarness h;
     h.useProxy(server.port());
-    h.session.B_connectClick();
+    h.connect();
     EXPECT_FALSE(h.session.connected());
     EXPECT_FALSE(h.logged("ONLINE"));
     EXPECT_EQ(h.lines.back(), "FTP_CONNECTED ERROR: Exception: 232 Logged in.");
@@ -125,8 +125,8 @@ TEST(FtpSessionConnect, ProxyUserAnsweredWith232IsRefused) {
 TEST(FtpSessionConnect, AHostNameIsResolvedFirstAndReported) {
     FakeFtpServer server({kGreeting}, kAnswerAll);
     SessionHarness h(server.port());
-    h.settings.e_host_ziel = "localhost";
-    h.session.B_connectClick();
+    h.settings.host = "localhost";
+    h.connect();
     EXPECT_TRUE(h.session.ftpOpen());
     const Lines lines = h.lines;
     ASSERT_GE(lines.size(), 7u);
@@ -142,15 +142,15 @@ TEST(FtpSessionConnect, UncheckingTheProxyGoesStraightToTheServerNextTime) {
     {
         FakeFtpServer proxy({kGreeting}, kAnswerAll);
         h.useProxy(proxy.port());
-        h.session.B_connectClick();
+        h.connect();
         h.session.B_DisconnectClick();
         EXPECT_EQ(proxy.finish().front(), "USER ax");
     }
     FakeFtpServer direct({kGreeting}, kAnswerAll);
-    h.settings.cb_proxy = false;
+    h.settings.useProxy = false;
     h.session.setServerPort(direct.port());
     const std::size_t before = h.lines.size();
-    h.session.B_connectClick();
+    h.connect();
     EXPECT_TRUE(h.session.ftpOpen());
     h.session.B_DisconnectClick();
     EXPECT_EQ(direct.finish().front(), "OPEN 127.0.0.1:" + std::to_string(direct.port()));
@@ -227,7 +227,7 @@ TEST(FtpSessionConnect, LoginRepliesDecideTheOutcome) {
     for (const auto& c : cases) {
         FakeFtpServer server(c.script);
         SessionHarness h(server.port());
-        h.session.B_connectClick();
+        h.connect();
         EXPECT_EQ(h.session.ftpOpen(), c.online) << c.name;
         EXPECT_EQ(h.session.connected(), c.online) << c.name;
         if (c.online) {
@@ -270,7 +270,7 @@ TEST(FtpSessionConnect, ClntOnlyWhenListedAndIdentified) {
         SessionHarness h(server.port());
         h.identity = ClientIdentity();
         h.identity.setClientName(c.identification);
-        h.session.B_connectClick();
+        h.connect();
         EXPECT_TRUE(h.session.ftpOpen());
         h.session.B_DisconnectClick();
         const Lines wire = server.finish();
@@ -284,11 +284,11 @@ TEST(FtpSessionConnect, ControlCharactersInAnyFieldNeverReachTheWire) {
         const char* field;
         std::function<void(SessionHarness&)> set;
     } cases[] = {
-        {"user", [](SessionHarness& h) { h.settings.e_user_ziel = "anna\r\nDELE x"; }},
-        {"password", [](SessionHarness& h) { h.settings.ME_pwd_ziel = "pw\nDELE x"; }},
-        {"host", [](SessionHarness& h) { h.settings.e_host_ziel = "target\rDELE x"; }},
-        {"proxy user", [](SessionHarness& h) { h.settings.E_User_name = "ax\x7F"; }},
-        {"proxy password", [](SessionHarness& h) { h.settings.ME_Pasword = std::string("qw\0pl", 5); }},
+        {"user", [](SessionHarness& h) { h.settings.user = "anna\r\nDELE x"; }},
+        {"password", [](SessionHarness& h) { h.settings.password = "pw\nDELE x"; }},
+        {"host", [](SessionHarness& h) { h.settings.host = "target\rDELE x"; }},
+        {"proxy user", [](SessionHarness& h) { h.settings.proxyUser = "ax\x7F"; }},
+        {"proxy password", [](SessionHarness& h) { h.settings.proxyPassword = std::string("qw\0pl", 5); }},
         {"identification", [](SessionHarness& h) { h.identity.setPlatformDescription("Linux\r\nDELE x"); }},
     };
     for (const auto& c : cases) {
@@ -297,7 +297,7 @@ TEST(FtpSessionConnect, ControlCharactersInAnyFieldNeverReachTheWire) {
         // Through a proxy so the host is only ever written in OPEN, never looked up.
         h.useProxy(server.port());
         c.set(h);
-        h.session.B_connectClick();
+        h.connect();
         const Lines wire = server.finish();
         for (const auto& line : wire) {
             EXPECT_EQ(line.find("DELE"), std::string::npos) << c.field << ": " << line;
@@ -311,8 +311,8 @@ TEST(FtpSessionConnect, ControlCharactersInAnyFieldNeverReachTheWire) {
 TEST(FtpSessionConnect, InjectedUserFailsWithTheGuardTextAndSendsNoUserLine) {
     FakeFtpServer server({kGreeting, {"OPEN", send("500 no\r\n")}});
     SessionHarness h(server.port());
-    h.settings.e_user_ziel = "anna\r\nDELE important.txt";
-    h.session.B_connectClick();
+    h.settings.user = "anna\r\nDELE important.txt";
+    h.connect();
     EXPECT_EQ(h.lines.back(), "FTP_CONNECTED ERROR: Exception: Ungültiges Zeichen im FTP-Befehl");
     const Lines wire = server.finish();
     EXPECT_EQ(wire.size(), 2u);
@@ -322,7 +322,7 @@ TEST(FtpSessionConnect, InjectedUserFailsWithTheGuardTextAndSendsNoUserLine) {
 TEST(FtpSessionConnect, BadProxyPortIsAGeneralFailureBeforeAnyConnection) {
     SessionHarness h;
     h.useProxy("21x");
-    h.session.B_connectClick();
+    h.connect();
     EXPECT_EQ(h.lines, (Lines{"Procedure --> Connect",
                                 "FTP_CONNECTED ERROR: Exception: '21x' ist kein gültiger Integerwert"}));
     EXPECT_FALSE(h.session.connected());
@@ -330,7 +330,7 @@ TEST(FtpSessionConnect, BadProxyPortIsAGeneralFailureBeforeAnyConnection) {
 
 TEST(FtpSessionConnect, RefusedConnectionIsASocketErrorWithTheSystemText) {
     SessionHarness h(test::closedLoopbackPort());
-    h.session.B_connectClick();
+    h.connect();
     EXPECT_EQ(h.lines.back(), "FTP_CONNECTED ERROR:  EIdSocketError: Connection refused");
     EXPECT_FALSE(h.logged("Status --> Connected."));
     EXPECT_FALSE(h.logged("Procedure --> Disconnected"));   // nothing was open to close
@@ -343,9 +343,9 @@ TEST(FtpSessionConnect, SecondConnectAndDisconnectWhileClosedOnlyLog) {
 
     FakeFtpServer server(withLogin({}));
     SessionHarness h(server.port());
-    h.session.B_connectClick();
+    h.connect();
     const std::size_t before = h.lines.size();
-    h.session.B_connectClick();
+    h.connect();
     EXPECT_EQ(h.linesFrom(before), Lines{"es besteht bereits ein Connected"});
     h.session.B_DisconnectClick();
     EXPECT_EQ(server.finish().back(), "QUIT");
@@ -354,7 +354,7 @@ TEST(FtpSessionConnect, SecondConnectAndDisconnectWhileClosedOnlyLog) {
 TEST(FtpSessionConnect, LabelClearedFlagIsSetAgainOnlyByTheNextConnect) {
     FakeFtpServer server(withLogin({}));
     SessionHarness h(server.port());
-    h.session.B_connectClick();
+    h.connect();
     ASSERT_TRUE(h.session.ftpOpen());
     h.session.clearFtpOpen();
     EXPECT_FALSE(h.session.ftpOpen());

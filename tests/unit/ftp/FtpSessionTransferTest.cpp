@@ -29,8 +29,8 @@ struct Connected {
     SessionHarness h;
     explicit Connected(std::vector<FakeStep> after, bool passive = true, const std::string& feat = "211 none\r\n")
         : server(withLogin(std::move(after), feat)), h(server.port()) {
-        h.settings.cb_passiv = passive;
-        h.session.B_connectClick();
+        h.settings.passive = passive;
+        h.connect();
     }
 };
 

@@ -34,14 +34,15 @@
 namespace velora::testing {
 
 struct RunWorld {
-    RunWorld()
+    // The FTP time-outs are the program's unless a test shortens them.
+    explicit RunWorld(FtpTimeouts timeouts = {})
         : env({{"temp", dir.path()}, {"COMPUTERNAME", "KESTA-PC"}, {"OS", "Linux"}}, dir.path()),
           settings(configured(env, dir)),
           registry(dir.file("registry.sqlite3"), test::sampleSystemInfo()),
           log(memo1, ui, clock, locale, {[this] { return settings.E_logfile; }, [] { return "100000"; }}),
           temp(env, log),
           store(registry, settings, files, counters, log, ui),
-          ftp(settings, identity, log, ui),
+          ftp(identity, log, ui, timeouts),
           builder(tags, settings, registry, env, clock, locale, log),
           preparation(files, tags, builder, mTemp, temp, log, ui),
           stats(counters, status, settings, clock, locale, ui, store),
