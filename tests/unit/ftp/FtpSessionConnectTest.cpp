@@ -329,7 +329,7 @@ TEST(FtpSessionConnect, BadProxyPortIsAGeneralFailureBeforeAnyConnection) {
 }
 
 TEST(FtpSessionConnect, RefusedConnectionIsASocketErrorWithTheSystemText) {
-    SessionHarness h(test::closedLoopbackPort());
+    SessionHarness h(test::refusingLoopbackPort());
     h.connect();
     EXPECT_EQ(h.lines.back(), "FTP_CONNECTED ERROR:  EIdSocketError: Connection refused");
     EXPECT_FALSE(h.logged("Status --> Connected."));
