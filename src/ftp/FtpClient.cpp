@@ -44,21 +44,21 @@ void FtpClient::sendCommand(const std::string& line) {
     requireClean(line);
     requireConnected();
     drainStaleReplies();
-    bool delivered = false;
+    SendResult sent;
     try {
-        delivered = control_.writeAll(line + "\r\n", timeouts_.sendStallMs);
+        sent = control_.writeAll(line + "\r\n", timeouts_.sendStallMs);
     } catch (const SocketError&) {
         closeSession();
         throw;
     }
-    if (!delivered) {
+    if (!sent.ok()) {
         closeSession();
-        throw SocketError(std::strerror(EPIPE));
+        throw SocketError(std::strerror(sent.kind == SendResult::Stalled ? ETIMEDOUT : sent.systemError));
     }
 }
 
-// A reply that arrives after its command already gave up ("Read Timeout") would be
-// taken as the answer to the next command; throw such late replies away first.
+// Bytes that arrive before a command is sent answer nothing we asked (a server that
+// says more than one reply per command); throw them away.
 void FtpClient::drainStaleReplies() {
     while (control_.isOpen() && reader_.pending(0)) readReply(timeouts_.readMs);
 }
@@ -67,13 +67,14 @@ FtpReply FtpClient::readReply(int timeoutMs) {
     requireConnected();
     FtpReply reply;
     try {
-        reply = reader_.read(timeoutMs);
+        reply = reader_.read(timeoutMs, timeouts_.wholeReplyMs);
     } catch (const SocketError&) {
         closeSession();
         throw;
     } catch (const GeneralError&) {
-        // After a refused reply the stream is out of step for good.
-        if (reader_.corrupt()) closeSession();
+        // After a refused or late reply the stream is out of step for good: the rest
+        // of it would be taken as the answer to the next command.
+        if (reader_.outOfStep()) closeSession();
         throw;
     }
     if (reply.code == 421) {
@@ -155,8 +156,8 @@ void FtpClient::disconnect() { closeSession(); }
 void FtpClient::closeSession() {
     if (!control_.isOpen()) return;
     try {
-        if (control_.writeAll("QUIT\r\n", timeouts_.quitReplyMs + 1000) && reader_.pending(timeouts_.quitReplyMs)) {
-            reader_.read(timeouts_.quitReplyMs);
+        if (control_.writeAll("QUIT\r\n", timeouts_.quitReplyMs + 1000).ok() && reader_.pending(timeouts_.quitReplyMs)) {
+            reader_.read(timeouts_.quitReplyMs, timeouts_.quitReplyMs);
         }
     } catch (const Error&) {
         // The link is going away anyway.

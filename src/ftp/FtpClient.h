@@ -40,12 +40,19 @@ struct FtpClientEvents {
     std::function<void(const std::string&)> notice;   // remarks worth a log line
 };
 
+// Every wait of the client. The program keeps these values; tests shorten them.
 struct FtpTimeouts {
+    // A whole reply, however slowly it trickles in, must be complete within this.
+    static constexpr int kWholeReplySeconds = 10;
+    // A store whose data has not moved for this long has stalled.
+    static constexpr int kSendStallSeconds = 30;
+
     int readMs = 1000;          // ReadTimeout: a reply must begin within this
+    int wholeReplyMs = kWholeReplySeconds * 1000;
     int transferMs = 1000;      // TransferTimeout: reads on the data connection
     int acceptMs = 10000;       // active mode: the server must connect back within this
     int quitReplyMs = 10;       // the reply to QUIT is read only if it is this quick
-    int sendStallMs = 30000;    // a send that cannot make progress for this long fails
+    int sendStallMs = kSendStallSeconds * 1000;
 };
 
 class FtpClient {
@@ -92,6 +99,8 @@ private:
     TcpSocket openActiveData(const std::string& remoteName);
     TcpSocket awaitServerConnection(TcpSocket& listener);
     void sendFile(InputFile& file, TcpSocket& data);
+    void awaitDelivery(TcpSocket& data, std::int64_t written, std::int64_t size);
+    void readReplyAfterFailedStore();
 
     void status(const std::string& text) {
         if (events_.status) events_.status(text);
