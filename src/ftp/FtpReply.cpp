@@ -147,7 +147,9 @@ PasvAddress parsePasvReply(const std::string& firstLine) {
 bool featureListed(const std::vector<std::string>& features, const std::string& word) {
     const std::string wanted = upper(word);
     for (const auto& line : features) {
-        const std::string t = trimmed(line);
+        char separator = ' ';
+        const bool coded = codeOf(line, &separator) != 0 && separator == '-';
+        const std::string t = trimmed(coded ? line.substr(4) : line);
         const auto blank = t.find_first_of(" \t");
         if (upper(t.substr(0, blank)) == wanted) return true;
     }

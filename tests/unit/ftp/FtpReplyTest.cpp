@@ -198,6 +198,18 @@ TEST(FeatureList, MatchesTheFirstWordTrimmedWithoutRegardToCase) {
     EXPECT_FALSE(featureListed({" UTF8"}, "CLNT"));
 }
 
+TEST(FeatureList, ReadsTheWordBehindAReplyCodePrefix) {
+    const std::pair<std::string, bool> cases[] = {
+        {"211-CLNT", true},      // the code instead of the leading blank
+        {"211-PRET", false},     // another feature
+        {"211- clnt x", true},
+        {"211CLNT", false},      // no separator: not a code prefix
+        {"21-CLNT", false},      // two digits are no code
+        {"211 CLNT", false},     // would have ended the reply; no prefix to drop
+    };
+    for (const auto& [line, listed] : cases) EXPECT_EQ(featureListed({line}, "CLNT"), listed) << line;
+}
+
 TEST(CommandGuard, RefusesEveryControlByteAndDelete) {
     for (int c = 0; c < 0x20; ++c) {
         EXPECT_THROW(FtpClient::requireClean(std::string("CWD /a") + static_cast<char>(c) + "b"), GeneralError) << c;
