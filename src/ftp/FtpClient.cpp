@@ -102,6 +102,7 @@ FtpReply FtpClient::command(const std::string& line, std::initializer_list<int> 
 void FtpClient::connect(const FtpLogin& login) {
     features_.clear();
     system_.clear();
+    loginFolder_.clear();
     passive_ = login.passive;
     const bool viaProxy = !login.proxyHost.empty();
     const std::string& target = viaProxy ? login.proxyHost : login.host;
@@ -141,6 +142,13 @@ void FtpClient::logIn(const FtpLogin& login) {
     command("TYPE I", {200});
     const FtpReply syst = command("SYST");
     system_ = syst.code == 500 ? "Unknown" : firstTextLine(syst);
+    // Where the server put us: relative folders are taken from here, whatever was
+    // sent before them.
+    const FtpReply pwd = command("PWD");
+    loginFolder_ = pwd.code == 257 ? parseQuotedPath(pwd.lines.front()) : std::string();
+    if (loginFolder_.empty() && events_.notice) {
+        events_.notice("PWD ohne Ordner (" + pwd.text() + "): relative FTP Pfade werden nicht gesendet");
+    }
 }
 
 void FtpClient::authenticate(const std::string& user, const std::string& password,
@@ -171,9 +179,17 @@ void FtpClient::closeSession() {
     status("Disconnected.");
 }
 
+std::string FtpClient::folderToSend(const std::string& path) const {
+    // An empty path goes out as it is: the server decides what "CWD " means.
+    if (path.empty() || path.front() == '/') return path;
+    // Without the login folder a relative path would land wherever the last row went.
+    if (loginFolder_.empty()) throw GeneralError("Anmeldeordner unbekannt: relativer FTP Pfad " + path);
+    return loginFolder_.back() == '/' ? loginFolder_ + path : loginFolder_ + "/" + path;
+}
+
 void FtpClient::changeDir(const std::string& path) {
     requireConnected();
-    command("CWD " + path, {200, 250});
+    command("CWD " + folderToSend(path), {200, 250});
 }
 
 }  // namespace velora

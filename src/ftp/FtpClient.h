@@ -72,7 +72,10 @@ public:
     void disconnect();
     bool connected() const { return control_.isOpen(); }
 
+    // A path without a leading "/" is taken relative to the folder the server put the
+    // session in at login, never relative to where earlier commands went.
     void changeDir(const std::string& path);
+    // Succeeds only when every byte reached the server and it confirmed the file.
     void put(const std::string& localFile, const std::string& remoteName);
 
     const std::string& systemDescription() const { return system_; }
@@ -94,6 +97,7 @@ private:
     void drainStaleReplies();
     void requireConnected() const;
     void closeSession();
+    std::string folderToSend(const std::string& path) const;
 
     TcpSocket openPassiveData(const std::string& remoteName);
     TcpSocket openActiveData(const std::string& remoteName);
@@ -113,6 +117,7 @@ private:
     bool passive_ = true;
     std::string system_;
     std::vector<std::string> features_;
+    std::string loginFolder_;   // what "PWD" named after the login; empty: unknown
 };
 
 }  // namespace velora

@@ -144,6 +144,23 @@ PasvAddress parsePasvReply(const std::string& firstLine) {
     return out;
 }
 
+std::string parseQuotedPath(const std::string& firstLine) {
+    const auto open = firstLine.find('"');
+    if (open == std::string::npos) return {};
+    std::string path;
+    for (std::size_t i = open + 1; i < firstLine.size(); ++i) {
+        if (firstLine[i] != '"') {
+            path += firstLine[i];
+        } else if (i + 1 < firstLine.size() && firstLine[i + 1] == '"') {
+            path += '"';
+            ++i;
+        } else {
+            return path;
+        }
+    }
+    return {};   // no closing quote
+}
+
 bool featureListed(const std::vector<std::string>& features, const std::string& word) {
     const std::string wanted = upper(word);
     for (const auto& line : features) {

@@ -66,6 +66,10 @@ struct PasvAddress {
 // GeneralError unless it is exactly six decimal numbers of 0..255 with a port above 0.
 PasvAddress parsePasvReply(const std::string& firstLine);
 
+// The folder of a 257 reply: the text between the first double quote and its partner,
+// a doubled quote inside standing for one. Empty when the line holds no such text.
+std::string parseQuotedPath(const std::string& firstLine);
+
 // True when one of the lines has `word` as its first word (trimmed, any case). A line
 // may carry the reply code in front ("211-CLNT"), as some servers write them.
 bool featureListed(const std::vector<std::string>& features, const std::string& word);

@@ -112,5 +112,30 @@ TEST_F(FtpSessionTest, ProxyWithoutUserReachesTheServerThroughOpen) {
     EXPECT_EQ(onServer("p.txt"), "über den Proxy");
 }
 
+// The server puts this account in start/hier. A relative folder lands below that
+// whatever was sent before it, and the root is still reachable with a leading "/".
+TEST_F(FtpSessionTest, RelativeFoldersLandBelowTheLoginFolderWhateverWentBefore) {
+    const std::string login = PyFtpServer::kDeepLoginFolder;
+    for (const auto& folder : {login + "/bilder", std::string("up"), std::string("up/bilder")}) {
+        std::filesystem::create_directories(server->pathOf(folder));
+    }
+    h.settings.user = PyFtpServer::kDeepUser;
+    for (bool absoluteFirst : {false, true}) {
+        h.connect();
+        ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
+        const std::string tag = absoluteFirst ? "after /up" : "first";
+        if (absoluteFirst) {
+            h.session.ChangeDir("/up");
+            h.session.Put(h.dir.write("root.txt", "oben"), "root.txt");
+        }
+        h.session.ChangeDir("bilder");
+        h.session.Put(h.dir.write("cam.jpg", tag), "cam.jpg");
+        EXPECT_EQ(onServer(login + "/bilder/cam.jpg"), tag);
+        EXPECT_FALSE(std::filesystem::exists(server->pathOf("up/bilder/cam.jpg"))) << tag;
+        h.session.B_DisconnectClick();
+    }
+    EXPECT_EQ(onServer("up/root.txt"), "oben");
+}
+
 }  // namespace
 }  // namespace velora::testing

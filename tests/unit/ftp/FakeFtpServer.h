@@ -110,18 +110,19 @@ private:
 };
 
 // The commands withLogin() answers, as they arrive: "OPEN ..." "USER anna" "FEAT"
-// "TYPE I" "SYST".
-constexpr std::size_t kLoginCommands = 5;
+// "TYPE I" "SYST" "PWD".
+constexpr std::size_t kLoginCommands = 6;
 
 // The greeting and a login without password (OPEN refused, USER accepted, FEAT
-// answered with `feat`, TYPE and SYST), then the steps `after`.
+// answered with `feat`, TYPE, SYST and PWD naming "/"), then the steps `after`.
 inline std::vector<FakeStep> withLogin(std::vector<FakeStep> after, const std::string& feat = "211 none\r\n") {
     std::vector<FakeStep> script = {{"", send("220 fake ready\r\n")},
                                     {"OPEN", send("500 unknown\r\n")},
                                     {"USER", send("230 ok\r\n")},
                                     {"FEAT", send(feat)},
                                     {"TYPE", send("200 ok\r\n")},
-                                    {"SYST", send("215 UNIX\r\n")}};
+                                    {"SYST", send("215 UNIX\r\n")},
+                                    {"PWD", send("257 \"/\" is the current directory\r\n")}};
     script.insert(script.end(), after.begin(), after.end());
     return script;
 }

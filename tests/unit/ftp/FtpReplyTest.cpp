@@ -210,6 +210,19 @@ TEST(FeatureList, ReadsTheWordBehindAReplyCodePrefix) {
     for (const auto& [line, listed] : cases) EXPECT_EQ(featureListed({line}, "CLNT"), listed) << line;
 }
 
+TEST(QuotedPath, TakesThePathOfA257ReplyWithDoubledQuotes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"257 \"/\" is the current directory", "/"},
+        {"257 \"/home/anna\"", "/home/anna"},
+        {"257 \"/a \"\"b\"\" c\" created", "/a \"b\" c"},
+        {"257 \"/Größe\"", "/Größe"},
+        {"257 current directory is /home", ""},   // no quotes
+        {"257 \"/unterminated", ""},
+        {"257 \"\"\"\"", "\""},                  // just a doubled quote
+    };
+    for (const auto& [line, path] : cases) EXPECT_EQ(parseQuotedPath(line), path) << line;
+}
+
 TEST(CommandGuard, RefusesEveryControlByteAndDelete) {
     for (int c = 0; c < 0x20; ++c) {
         EXPECT_THROW(FtpClient::requireClean(std::string("CWD /a") + static_cast<char>(c) + "b"), GeneralError) << c;

@@ -18,7 +18,7 @@ const FakeStep kGreeting{"", send("220 fake ready\r\n")};
 const FakeFtpServer::Fallback kAnswerAll = {
     {"USER", "331 Password required.\r\n"}, {"PASS", "230 Logged in.\r\n"}, {"OPEN", "500 unknown\r\n"},
     {"FEAT", "211-Features:\r\n CLNT\r\n211 End\r\n"},    {"CLNT", "200 ok\r\n"},
-    {"TYPE", "200 ok\r\n"},   {"SYST", "215 UNIX\r\n"}};
+    {"TYPE", "200 ok\r\n"},   {"SYST", "215 UNIX\r\n"}, {"PWD", "257 \"/\"\r\n"}};
 
 // The log of one disconnect, as the session writes it when the client closes.
 const Lines kClosing = {"Status --> Disconnecting.", "Procedure --> Disconnected", "Status --> Disconnect = OFFLINE",
@@ -37,7 +37,8 @@ TEST(FtpSessionConnect, DirectLoginSendsExactlyTheseLinesAndLogsEveryStep) {
                           {"FEAT", send("211-Features:\r\n MDTM\r\n CLNT\r\n211 End\r\n")},
                           {"CLNT", send("200 Noted.\r\n")},
                           {"TYPE", send("200 Type set to I.\r\n")},
-                          {"SYST", send("215 UNIX Type: L8\r\n")}});
+                          {"SYST", send("215 UNIX Type: L8\r\n")},
+                          {"PWD", send("257 \"/home/anna\" is the current directory\r\n")}});
     SessionHarness h(server.port());
     h.connect();
     EXPECT_TRUE(h.session.ftpOpen());
@@ -54,6 +55,7 @@ TEST(FtpSessionConnect, DirectLoginSendsExactlyTheseLinesAndLogsEveryStep) {
                                       "CLNT PC1 VELORA Linux",    // "CLNT PC1 VELORA Linux\r\n"
                                       "TYPE I",                   // "TYPE I\r\n"
                                       "SYST",                     // "SYST\r\n"
+                                      "PWD",                      // "PWD\r\n"
                                       "QUIT"}));                  // "QUIT\r\n"
     EXPECT_EQ(server.mismatch(), "");
     EXPECT_EQ(h.lines, concat(Lines{"Procedure --> Connect", "Host 127.0.0.1", "User anna", "Host 127.0.0.1",
@@ -72,7 +74,8 @@ TEST(FtpSessionConnect, ProxyLoginGoesToTheProxyAndNamesTheTargetWithOpen) {
                           {"PASS pw", send("230 Logged in.\r\n")},
                           {"FEAT", send("211 No features\r\n")},
                           {"TYPE", send("200 ok\r\n")},
-                          {"SYST", send("215 UNIX\r\n")}});
+                          {"SYST", send("215 UNIX\r\n")},
+                          {"PWD", send("257 \"/\"\r\n")}});
     SessionHarness h;
     h.useProxy(server.port());
     // The target name only travels inside OPEN; it is never looked up here.
@@ -83,7 +86,7 @@ TEST(FtpSessionConnect, ProxyLoginGoesToTheProxyAndNamesTheTargetWithOpen) {
 
     // "USER ax\r\n" "PASS qwpl482\r\n" "OPEN ftp.target.example\r\n" (port 21: no ":21")
     EXPECT_EQ(server.finish(), (Lines{"USER ax", "PASS qwpl482", "OPEN ftp.target.example", "USER anna", "PASS pw",
-                                      "FEAT", "TYPE I", "SYST", "QUIT"}));
+                                      "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}));
     const Lines all = h.lines;
     ASSERT_GE(all.size(), 9u);
     const Lines head(all.begin(), all.begin() + 9);
@@ -98,14 +101,15 @@ TEST(FtpSessionConnect, ProxyWithoutUserSendsOnlyOpenThenTheLogin) {
                           {"USER anna", send("230 Logged in without password.\r\n")},
                           {"FEAT", send("500 unknown\r\n")},
                           {"TYPE", send("200 ok\r\n")},
-                          {"SYST", send("215 UNIX\r\n")}});
+                          {"SYST", send("215 UNIX\r\n")},
+                          {"PWD", send("257 \"/\"\r\n")}});
     SessionHarness h;
     h.useProxy(server.port());
     h.settings.proxyUser = "";
     h.connect();
     h.session.B_DisconnectClick();
     // 230 to USER: no PASS follows.
-    EXPECT_EQ(server.finish(), (Lines{"OPEN 127.0.0.1", "USER anna", "FEAT", "TYPE I", "SYST", "QUIT"}));
+    EXPECT_EQ(server.finish(), (Lines{"OPEN 127.0.0.1", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}));
     EXPECT_TRUE(h.logged("ONLINE"));
 }
 
@@ -172,18 +176,31 @@ TEST(FtpSessionConnect, LoginRepliesDecideTheOutcome) {
     const FakeStep user331{"USER", send("331 Password required.\r\n")};
     const FakeStep featPlain{"FEAT", send("211-Features:\r\n MDTM\r\n211 End\r\n")};
     const FakeStep type{"TYPE", send("200 ok\r\n")};
+    const FakeStep syst{"SYST", send("215 UNIX\r\n")};
+    const FakeStep pwd{"PWD", send("257 \"/\"\r\n")};
     const std::vector<LoginCase> cases = {
         {"230 to USER sends no PASS",
-         {kGreeting, open, {"USER", send("230 Welcome.\r\n")}, featPlain, type, {"SYST", send("215 UNIX\r\n")}},
-         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "QUIT"}, "UNIX", true},
+         {kGreeting, open, {"USER", send("230 Welcome.\r\n")}, featPlain, type, syst, pwd},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}, "UNIX", true},
         {"232 to USER sends no PASS",
-         {kGreeting, open, {"USER", send("232 Logged in, security data exchanged.\r\n")}, featPlain, type,
-          {"SYST", send("215 UNIX\r\n")}},
-         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "QUIT"}, "UNIX", true},
+         {kGreeting, open, {"USER", send("232 Logged in, security data exchanged.\r\n")}, featPlain, type, syst, pwd},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}, "UNIX", true},
         {"500 to SYST logs Unknown",
          {kGreeting, open, user331, {"PASS", send("230 ok\r\n")}, featPlain, type,
-          {"SYST", send("500 SYST not understood\r\n")}},
-         {"OPEN", "USER anna", "PASS pw", "FEAT", "TYPE I", "SYST", "QUIT"}, "Unknown", true},
+          {"SYST", send("500 SYST not understood\r\n")}, pwd},
+         {"OPEN", "USER anna", "PASS pw", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}, "Unknown", true},
+        {"PWD refused: online, and the log says relative folders are not sent",
+         {kGreeting, open, {"USER", send("230 ok\r\n")}, featPlain, type, syst, {"PWD", send("502 No.\r\n")}},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"},
+         "PWD ohne Ordner (502 No.): relative FTP Pfade werden nicht gesendet", true},
+        {"PWD without a quoted folder counts as refused",
+         {kGreeting, open, {"USER", send("230 ok\r\n")}, featPlain, type, syst, {"PWD", send("257 /home\r\n")}},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"},
+         "PWD ohne Ordner (257 /home): relative FTP Pfade werden nicht gesendet", true},
+        {"no reply to PWD: the session is out of step and closes",
+         {kGreeting, open, {"USER", send("230 ok\r\n")}, featPlain, type, syst, {"PWD", silence()}},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}, "FTP_CONNECTED ERROR: Exception: Read Timeout",
+         false},
         {"530 to PASS",
          {kGreeting, open, user331, {"PASS", send("530 Login incorrect.\r\n")}},
          {"OPEN", "USER anna", "PASS pw", "QUIT"}, "FTP_CONNECTED ERROR: Exception: 530 Login incorrect.", false},
@@ -212,8 +229,8 @@ TEST(FtpSessionConnect, LoginRepliesDecideTheOutcome) {
          {"QUIT"}, "FTP_CONNECTED ERROR: Exception: Read Timeout", false},
         {"multi-line greeting sent byte by byte",
          {{"", sendByteByByte("220-Welcome\r\n220 ready\r\n")}, open, {"USER", send("230 ok\r\n")}, featPlain, type,
-          {"SYST", send("215 UNIX\r\n")}},
-         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "QUIT"}, "UNIX", true},
+          syst, pwd},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}, "UNIX", true},
         {"endless greeting line",
          {{"", send("220 " + std::string(70 * 1024, 'x'))}},
          {"QUIT"}, "FTP_CONNECTED ERROR: Exception: Ungültige Serverantwort: Zeile zu lang", false},

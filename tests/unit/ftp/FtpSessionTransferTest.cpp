@@ -227,6 +227,38 @@ TEST(FtpSessionChangeDir, AReplyTooLateClosesTheSessionSoItAnswersNothingElse) {
     EXPECT_EQ(server.mismatch(), "");
 }
 
+TEST(FtpSessionChangeDir, RelativeFoldersStartAtTheLoginFolder) {
+    struct Case {
+        const char* name;
+        std::string pwdReply;
+        Lines wire;           // after the login, for ChangeDir "/up", "bilder", "", "bilder"
+        bool relativeSent;
+    } cases[] = {
+        {"login folder with a doubled quote", "257 \"/home/an\"\"na\" is current\r\n",
+         {"CWD /up", "CWD /home/an\"na/bilder", "CWD ", "CWD /home/an\"na/bilder", "QUIT"}, true},
+        {"login folder with a trailing slash", "257 \"/srv/\"\r\n",
+         {"CWD /up", "CWD /srv/bilder", "CWD ", "CWD /srv/bilder", "QUIT"}, true},
+        {"PWD refused", "550 Not allowed.\r\n", {"CWD /up", "CWD ", "QUIT"}, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<FakeStep> script = withLogin({});
+        script.back() = {"PWD", send(c.pwdReply)};
+        FakeFtpServer server(script, {{"CWD", "250 ok\r\n"}});
+        SessionHarness h(server.port());
+        h.connect();
+        ASSERT_TRUE(h.session.ftpOpen()) << c.name;
+        h.session.ChangeDir("/up");
+        const std::string relative = errorOf([&] { h.session.ChangeDir("bilder"); });
+        h.session.ChangeDir("");   // an empty folder goes out as it is
+        const std::string again = errorOf([&] { h.session.ChangeDir("bilder"); });
+        EXPECT_EQ(relative, c.relativeSent ? test::kNoError : "Anmeldeordner unbekannt: relativer FTP Pfad bilder") << c.name;
+        EXPECT_EQ(again, relative) << c.name;
+        EXPECT_TRUE(h.session.connected()) << c.name;
+        h.session.B_DisconnectClick();
+        EXPECT_EQ(afterLogin(server.finish()), c.wire) << c.name;
+    }
+}
+
 TEST(FtpSessionChangeDir, A421ClosesTheSessionCleanly) {
     Connected c({{"CWD", send("421 Service not available, closing control connection.\r\n")}});
     const std::size_t before = c.h.lines.size();
