@@ -22,7 +22,6 @@
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/Locale.h"
-#include "settings/Settings.h"
 
 using namespace velora;
 
@@ -46,21 +45,20 @@ int main(int argc, char** argv) {
     SystemClock clock;
     const Locale locale = Locale::german();
     EventLog log(view, ui, clock, locale, {[&] { return logFile; }, [] { return std::string("600"); }});
-    Settings settings;
-    settings.e_host_ziel = argv[1];
-    settings.e_user_ziel = argv[3];
-    settings.ME_pwd_ziel = argv[4];
-    settings.cb_proxy = false;
-    settings.cb_passiv = std::getenv("FTP_BENCH_ACTIVE") == nullptr;
+    FtpSessionSettings settings;
+    settings.host = argv[1];
+    settings.user = argv[3];
+    settings.password = argv[4];
+    settings.passive = std::getenv("FTP_BENCH_ACTIVE") == nullptr;
     ClientIdentity identity;
-    FtpSession session(settings, identity, log, ui);
+    FtpSession session(identity, log, ui);
     session.setServerPort(std::atoi(argv[2]));
     const std::string folder = argv[5];
     const int rounds = std::atoi(argv[6]);
     const std::vector<std::string> files(argv + 7, argv + argc);
 
     auto start = std::chrono::steady_clock::now();
-    session.B_connectClick();
+    session.B_connectClick(settings);
     const long long connectMs = msSince(start);
     if (!session.ftpOpen()) {
         std::fprintf(stderr, "connect failed: %s\n", view.lineCount() ? view.lines().back().c_str() : "");

@@ -44,21 +44,21 @@ void FtpClient::sendCommand(const std::string& line) {
     requireClean(line);
     requireConnected();
     drainStaleReplies();
-    bool delivered = false;
+    SendResult sent;
     try {
-        delivered = control_.writeAll(line + "\r\n", timeouts_.sendStallMs);
+        sent = control_.writeAll(line + "\r\n", timeouts_.sendStallMs);
     } catch (const SocketError&) {
         closeSession();
         throw;
     }
-    if (!delivered) {
+    if (!sent.ok()) {
         closeSession();
-        throw SocketError(std::strerror(EPIPE));
+        throw SocketError(std::strerror(sent.kind == SendResult::Stalled ? ETIMEDOUT : sent.systemError));
     }
 }
 
-// A reply that arrives after its command already gave up ("Read Timeout") would be
-// taken as the answer to the next command; throw such late replies away first.
+// Bytes that arrive before a command is sent answer nothing we asked (a server that
+// says more than one reply per command); throw them away.
 void FtpClient::drainStaleReplies() {
     while (control_.isOpen() && reader_.pending(0)) readReply(timeouts_.readMs);
 }
@@ -67,13 +67,14 @@ FtpReply FtpClient::readReply(int timeoutMs) {
     requireConnected();
     FtpReply reply;
     try {
-        reply = reader_.read(timeoutMs);
+        reply = reader_.read(timeoutMs, timeouts_.wholeReplyMs);
     } catch (const SocketError&) {
         closeSession();
         throw;
     } catch (const GeneralError&) {
-        // After a refused reply the stream is out of step for good.
-        if (reader_.corrupt()) closeSession();
+        // After a refused or late reply the stream is out of step for good: the rest
+        // of it would be taken as the answer to the next command.
+        if (reader_.outOfStep()) closeSession();
         throw;
     }
     if (reply.code == 421) {
@@ -101,6 +102,7 @@ FtpReply FtpClient::command(const std::string& line, std::initializer_list<int> 
 void FtpClient::connect(const FtpLogin& login) {
     features_.clear();
     system_.clear();
+    loginFolder_.clear();
     passive_ = login.passive;
     const bool viaProxy = !login.proxyHost.empty();
     const std::string& target = viaProxy ? login.proxyHost : login.host;
@@ -140,6 +142,13 @@ void FtpClient::logIn(const FtpLogin& login) {
     command("TYPE I", {200});
     const FtpReply syst = command("SYST");
     system_ = syst.code == 500 ? "Unknown" : firstTextLine(syst);
+    // Where the server put us: relative folders are taken from here, whatever was
+    // sent before them.
+    const FtpReply pwd = command("PWD");
+    loginFolder_ = pwd.code == 257 ? parseQuotedPath(pwd.lines.front()) : std::string();
+    if (loginFolder_.empty() && events_.notice) {
+        events_.notice("PWD ohne Ordner (" + pwd.text() + "): relative FTP Pfade werden nicht gesendet");
+    }
 }
 
 void FtpClient::authenticate(const std::string& user, const std::string& password,
@@ -155,8 +164,8 @@ void FtpClient::disconnect() { closeSession(); }
 void FtpClient::closeSession() {
     if (!control_.isOpen()) return;
     try {
-        if (control_.writeAll("QUIT\r\n", timeouts_.quitReplyMs + 1000) && reader_.pending(timeouts_.quitReplyMs)) {
-            reader_.read(timeouts_.quitReplyMs);
+        if (control_.writeAll("QUIT\r\n", timeouts_.quitReplyMs + 1000).ok() && reader_.pending(timeouts_.quitReplyMs)) {
+            reader_.read(timeouts_.quitReplyMs, timeouts_.quitReplyMs);
         }
     } catch (const Error&) {
         // The link is going away anyway.
@@ -170,9 +179,17 @@ void FtpClient::closeSession() {
     status("Disconnected.");
 }
 
+std::string FtpClient::folderToSend(const std::string& path) const {
+    // An empty path goes out as it is: the server decides what "CWD " means.
+    if (path.empty() || path.front() == '/') return path;
+    // Without the login folder a relative path would land wherever the last row went.
+    if (loginFolder_.empty()) throw GeneralError("Anmeldeordner unbekannt: relativer FTP Pfad " + path);
+    return loginFolder_.back() == '/' ? loginFolder_ + path : loginFolder_ + "/" + path;
+}
+
 void FtpClient::changeDir(const std::string& path) {
     requireConnected();
-    command("CWD " + path, {200, 250});
+    command("CWD " + folderToSend(path), {200, 250});
 }
 
 }  // namespace velora

@@ -40,12 +40,19 @@ struct FtpClientEvents {
     std::function<void(const std::string&)> notice;   // remarks worth a log line
 };
 
+// Every wait of the client. The program keeps these values; tests shorten them.
 struct FtpTimeouts {
+    // A whole reply, however slowly it trickles in, must be complete within this.
+    static constexpr int kWholeReplySeconds = 10;
+    // A store whose data has not moved for this long has stalled.
+    static constexpr int kSendStallSeconds = 30;
+
     int readMs = 1000;          // ReadTimeout: a reply must begin within this
+    int wholeReplyMs = kWholeReplySeconds * 1000;
     int transferMs = 1000;      // TransferTimeout: reads on the data connection
     int acceptMs = 10000;       // active mode: the server must connect back within this
     int quitReplyMs = 10;       // the reply to QUIT is read only if it is this quick
-    int sendStallMs = 30000;    // a send that cannot make progress for this long fails
+    int sendStallMs = kSendStallSeconds * 1000;
 };
 
 class FtpClient {
@@ -65,7 +72,10 @@ public:
     void disconnect();
     bool connected() const { return control_.isOpen(); }
 
+    // A path without a leading "/" is taken relative to the folder the server put the
+    // session in at login, never relative to where earlier commands went.
     void changeDir(const std::string& path);
+    // Succeeds only when every byte reached the server and it confirmed the file.
     void put(const std::string& localFile, const std::string& remoteName);
 
     const std::string& systemDescription() const { return system_; }
@@ -87,11 +97,14 @@ private:
     void drainStaleReplies();
     void requireConnected() const;
     void closeSession();
+    std::string folderToSend(const std::string& path) const;
 
     TcpSocket openPassiveData(const std::string& remoteName);
     TcpSocket openActiveData(const std::string& remoteName);
     TcpSocket awaitServerConnection(TcpSocket& listener);
     void sendFile(InputFile& file, TcpSocket& data);
+    void awaitDelivery(TcpSocket& data, std::int64_t written, std::int64_t size);
+    void readReplyAfterFailedStore();
 
     void status(const std::string& text) {
         if (events_.status) events_.status(text);
@@ -104,6 +117,7 @@ private:
     bool passive_ = true;
     std::string system_;
     std::vector<std::string> features_;
+    std::string loginFolder_;   // what "PWD" named after the login; empty: unknown
 };
 
 }  // namespace velora

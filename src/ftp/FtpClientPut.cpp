@@ -1,4 +1,7 @@
 // FtpClient::put and the data connection: the store half of the client.
+#include <cerrno>
+#include <cstring>
+#include <exception>
 #include <vector>
 
 #include "ftp/FtpClient.h"
@@ -11,6 +14,16 @@ namespace {
 std::string namePart(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+SocketError brokenDataConnection(std::int64_t written, std::int64_t size, int systemError) {
+    return SocketError("Datenverbindung abgebrochen nach " + std::to_string(written) + " von " +
+                       std::to_string(size) + " Bytes: " + std::strerror(systemError));
+}
+
+GeneralError stalledDataConnection(std::int64_t written, std::int64_t size) {
+    return GeneralError("Zeitüberschreitung der Datenverbindung nach " + std::to_string(written) + " von " +
+                        std::to_string(size) + " Bytes");
 }
 
 std::string portArgument(const SocketAddress& addr) {
@@ -32,13 +45,37 @@ void FtpClient::put(const std::string& localFile, const std::string& remoteName)
     requireClean("STOR " + name);
     requireConnected();
     status("Starting FTP transfer");
+    std::exception_ptr failure;
     {
         TcpSocket data = passive_ ? openPassiveData(name) : openActiveData(name);
-        sendFile(file, data);
+        try {
+            sendFile(file, data);
+        } catch (const Error&) {
+            // A reset tells the server the file is incomplete; a plain close would
+            // look like its end.
+            data.abort();
+            failure = std::current_exception();
+        }
+    }
+    if (failure) {
+        readReplyAfterFailedStore();
+        std::rethrow_exception(failure);
     }
     status("Transfer complete");
     // Without this reply the server never confirmed the file: no success.
     expect(readReply(timeouts_.readMs), {226, 225, 250});
+}
+
+// The server answers a broken store too; that reply is read so the next command gets
+// its own. What it says changes nothing: the store has failed already.
+void FtpClient::readReplyAfterFailedStore() {
+    if (!control_.isOpen()) return;
+    try {
+        readReply(timeouts_.readMs);
+    } catch (const Error&) {
+        // A late or missing reply has closed the session; the store's own failure is
+        // the one to report.
+    }
 }
 
 TcpSocket FtpClient::openPassiveData(const std::string& remoteName) {
@@ -88,25 +125,68 @@ void FtpClient::sendFile(InputFile& file, TcpSocket& data) {
     if (size < 0) throw GeneralError(file.errorText());
     if (events_.workBegin) events_.workBegin(size);
     std::vector<char> block(kBlockSize);
-    std::int64_t sent = 0;
+    std::int64_t written = 0;
     try {
         for (;;) {
             const long n = file.read(block.data(), block.size());
             if (n < 0) throw GeneralError(file.errorText());
             if (n == 0) break;
-            // A server that closes the data connection early ends the send; its final
-            // reply then says whether the store counts.
-            if (!data.writeAll(std::string_view(block.data(), static_cast<std::size_t>(n)), timeouts_.sendStallMs)) {
-                break;
-            }
-            sent += n;
-            if (events_.work) events_.work(sent);
+            const SendResult sent =
+                data.writeAll(std::string_view(block.data(), static_cast<std::size_t>(n)), timeouts_.sendStallMs);
+            written += static_cast<std::int64_t>(sent.written);
+            if (sent.kind == SendResult::ConnectionLost) throw brokenDataConnection(written, size, sent.systemError);
+            if (sent.kind == SendResult::Stalled) throw stalledDataConnection(written, size);
+            if (events_.work) events_.work(written);
+            // A handler that pumped window messages may have closed the session.
+            requireConnected();
         }
     } catch (...) {
         if (events_.workEnd) events_.workEnd();
         throw;
     }
     if (events_.workEnd) events_.workEnd();
+    awaitDelivery(data, written, size);
+}
+
+// After the last block the bytes may still sit in the system's buffers, and a slow
+// link can take far longer than the reply time-out to carry them. The reply wait
+// starts only once the server has everything: it closed the data connection, or it
+// answered with nothing left unacknowledged. Only a transfer that stops moving for
+// the stall time-out ends this wait.
+void FtpClient::awaitDelivery(TcpSocket& data, std::int64_t written, std::int64_t size) {
+    constexpr int kSliceMs = 100;
+    data.shutdownSend();
+    Deadline stall(timeouts_.sendStallMs);
+    long queued = data.unacknowledgedBytes();
+    for (;;) {
+        // While bytes are unacknowledged a reply cannot be about the whole file.
+        const bool replyMayEnd = queued <= 0;
+        const int fds[2] = {data.fd(), control_.fd()};
+        const int ready = waitAnyReadable(fds, replyMayEnd ? 2 : 1, stall.cap(kSliceMs));
+        int lostBecause = 0;
+        if (ready == 0) {
+            const PeerState peer = data.takePeerState(&lostBecause);
+            if (peer == PeerState::Lost) throw brokenDataConnection(written, size, lostBecause);
+            if (peer == PeerState::Closed) {
+                // An orderly close with bytes still unacknowledged: they never arrived.
+                if (data.unacknowledgedBytes() > 0) throw brokenDataConnection(written, size, EPIPE);
+                return;
+            }
+            continue;
+        }
+        if (ready == 1) {
+            // The server answered first; its data connection is about to close. A
+            // reset now still means the file did not arrive whole.
+            if (data.waitReadable(timeouts_.readMs) && data.takePeerState(&lostBecause) == PeerState::Lost) {
+                throw brokenDataConnection(written, size, lostBecause);
+            }
+            return;
+        }
+        const long now = data.unacknowledgedBytes();
+        if (now < queued) stall = Deadline(timeouts_.sendStallMs);
+        queued = now;
+        if (stall.passed()) throw stalledDataConnection(written, size);
+    }
 }
 
 }  // namespace velora

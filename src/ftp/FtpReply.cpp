@@ -51,7 +51,7 @@ bool FtpReply::is(std::initializer_list<int> codes) const {
 }
 
 void ReplyReader::refuse(const std::string& why) {
-    corrupt_ = true;
+    outOfStep_ = true;
     buffer_.clear();
     throw GeneralError(why);
 }
@@ -61,7 +61,7 @@ bool ReplyReader::pending(int timeoutMs) {
     return socket_.isOpen() && socket_.waitReadable(timeoutMs);
 }
 
-std::string ReplyReader::readLine(int timeoutMs, std::size_t& replyBytes) {
+std::string ReplyReader::readLine(int pieceMs, const Deadline& whole, std::size_t& replyBytes) {
     char chunk[4096];
     std::size_t scanned = 0;
     for (;;) {
@@ -78,24 +78,30 @@ std::string ReplyReader::readLine(int timeoutMs, std::size_t& replyBytes) {
             return line;
         }
         scanned = buffer_.size();
-        const auto got = socket_.readSome(chunk, sizeof chunk, timeoutMs);
-        if (!got) throw GeneralError("Read Timeout");
+        const int wait = whole.cap(pieceMs);
+        const auto got = wait > 0 ? socket_.readSome(chunk, sizeof chunk, wait) : std::nullopt;
+        if (!got) {
+            // The reply may still come, and would then answer the next command.
+            outOfStep_ = true;
+            throw GeneralError("Read Timeout");
+        }
         if (*got == 0) throw SocketError("Connection closed by peer");
         buffer_.append(chunk, *got);
     }
 }
 
-FtpReply ReplyReader::read(int timeoutMs) {
+FtpReply ReplyReader::read(int pieceMs, int wholeMs) {
+    const Deadline whole(wholeMs);
     std::size_t replyBytes = 0;
     FtpReply reply;
-    reply.lines.push_back(readLine(timeoutMs, replyBytes));
+    reply.lines.push_back(readLine(pieceMs, whole, replyBytes));
     char sep = ' ';
     reply.code = codeOf(reply.lines.front(), &sep);
     if (reply.code == 0 || sep == ' ') return reply;
     const std::string end = reply.lines.front().substr(0, 3) + ' ';
     for (;;) {
         if (reply.lines.size() >= limits_.maxLines) refuse("Ungültige Serverantwort: zu viele Zeilen");
-        reply.lines.push_back(readLine(timeoutMs, replyBytes));
+        reply.lines.push_back(readLine(pieceMs, whole, replyBytes));
         const std::string& last = reply.lines.back();
         if (last.compare(0, 4, end) == 0 || last == end.substr(0, 3)) return reply;
     }
@@ -138,10 +144,29 @@ PasvAddress parsePasvReply(const std::string& firstLine) {
     return out;
 }
 
+std::string parseQuotedPath(const std::string& firstLine) {
+    const auto open = firstLine.find('"');
+    if (open == std::string::npos) return {};
+    std::string path;
+    for (std::size_t i = open + 1; i < firstLine.size(); ++i) {
+        if (firstLine[i] != '"') {
+            path += firstLine[i];
+        } else if (i + 1 < firstLine.size() && firstLine[i + 1] == '"') {
+            path += '"';
+            ++i;
+        } else {
+            return path;
+        }
+    }
+    return {};   // no closing quote
+}
+
 bool featureListed(const std::vector<std::string>& features, const std::string& word) {
     const std::string wanted = upper(word);
     for (const auto& line : features) {
-        const std::string t = trimmed(line);
+        char separator = ' ';
+        const bool coded = codeOf(line, &separator) != 0 && separator == '-';
+        const std::string t = trimmed(coded ? line.substr(4) : line);
         const auto blank = t.find_first_of(" \t");
         if (upper(t.substr(0, blank)) == wanted) return true;
     }

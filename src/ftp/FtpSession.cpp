@@ -8,8 +8,6 @@
 namespace velora {
 namespace {
 
-constexpr int kTransferTimeoutMs = 1000;
-
 // The proxy port as the field's text gives it: a decimal integer, nothing else.
 int decimalInteger(const std::string& text) {
     std::size_t i = 0;
@@ -31,8 +29,8 @@ int decimalInteger(const std::string& text) {
 
 }  // namespace
 
-FtpSession::FtpSession(const Settings& settings, const ClientIdentity& identity, EventLog& log, UiHost& ui)
-    : settings_(settings), identity_(identity), log_(log), ui_(ui) {
+FtpSession::FtpSession(const ClientIdentity& identity, EventLog& log, UiHost& ui, FtpTimeouts timeouts)
+    : identity_(identity), log_(log), ui_(ui), transferTimeoutMs_(timeouts.transferMs) {
     FtpClientEvents events;
     events.status = [this](const std::string& text) { IdFTP1Status(text); };
     events.workBegin = [this](std::int64_t size) { IdFTP1WorkBegin(size); };
@@ -40,8 +38,6 @@ FtpSession::FtpSession(const Settings& settings, const ClientIdentity& identity,
     events.workEnd = [this] { IdFTP1WorkEnd(); };
     events.disconnected = [this] { IdFTP1Disconnected(); };
     events.notice = [this](const std::string& text) { log_.write(text); };
-    FtpTimeouts timeouts;
-    timeouts.transferMs = kTransferTimeoutMs;
     client_ = std::make_unique<FtpClient>(std::move(events), timeouts);
 }
 
@@ -49,7 +45,7 @@ FtpSession::~FtpSession() = default;
 
 bool FtpSession::connected() const { return client_->connected(); }
 
-void FtpSession::B_connectClick() {
+void FtpSession::B_connectClick(const FtpSessionSettings& settings) {
     if (client_->connected()) {
         log_.write("es besteht bereits ein Connected");
         return;
@@ -57,20 +53,20 @@ void FtpSession::B_connectClick() {
     log_.write("Procedure --> Connect");
     try {
         FtpLogin login;
-        if (settings_.cb_proxy) {
-            login.proxyHost = settings_.E_Host;
-            login.proxyUser = settings_.E_User_name;
-            login.proxyPassword = settings_.ME_Pasword;
-            login.proxyPort = decimalInteger(settings_.E_ftp_Port);
-            log_.write("Use Proxy " + settings_.E_Host);
-            log_.write("Proxy User " + settings_.E_User_name);
-            log_.write("Proxy Port " + settings_.E_ftp_Port);
+        if (settings.useProxy) {
+            login.proxyHost = settings.proxyHost;
+            login.proxyUser = settings.proxyUser;
+            login.proxyPassword = settings.proxyPassword;
+            login.proxyPort = decimalInteger(settings.proxyPort);
+            log_.write("Use Proxy " + settings.proxyHost);
+            log_.write("Proxy User " + settings.proxyUser);
+            log_.write("Proxy Port " + settings.proxyPort);
         }
-        login.passive = settings_.cb_passiv;
+        login.passive = settings.passive;
         login.port = serverPort_;
-        login.host = settings_.e_host_ziel;
-        login.user = settings_.e_user_ziel;
-        login.password = settings_.ME_pwd_ziel;
+        login.host = settings.host;
+        login.user = settings.user;
+        login.password = settings.password;
         login.identification = identity_.identificationString();
         log_.write("Host " + login.host);
         log_.write("User " + login.user);
@@ -81,7 +77,7 @@ void FtpSession::B_connectClick() {
         ftpopen_ = client_->connected();
         log_.write(ftpopen_ ? "ONLINE" : "ERROR");
         log_.write(client_->systemDescription());
-        log_.write("TransferTimeout = " + std::to_string(kTransferTimeoutMs) + " msec.");
+        log_.write("TransferTimeout = " + std::to_string(transferTimeoutMs_) + " msec.");
     } catch (const SocketError& e) {
         log_.write(std::string("FTP_CONNECTED ERROR:  EIdSocketError: ") + e.what());
     } catch (const Error& e) {

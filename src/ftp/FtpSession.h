@@ -8,19 +8,32 @@
 
 #include "app/ClientIdentity.h"
 #include "app/EventLog.h"
+#include "ftp/FtpClient.h"
 #include "ftp/FtpOperations.h"
-#include "settings/Settings.h"
 
 namespace velora {
 
-class FtpClient;
+// What a connect takes from the "FTP Login" and "Proxy" fields, as the user typed
+// them. The caller fills it afresh for every connect, so an edit counts at once.
+struct FtpSessionSettings {
+    std::string host;            // "Host"
+    std::string user;            // "User"
+    std::string password;        // "Pasword"
+    bool passive = true;         // "Passiv"
+    bool useProxy = false;       // "Proxy"
+    std::string proxyHost;
+    std::string proxyUser;
+    std::string proxyPassword;
+    std::string proxyPort;       // read as a decimal integer at connect
+};
 
 class FtpSession : public FtpOperations {
 public:
-    FtpSession(const Settings& settings, const ClientIdentity& identity, EventLog& log, UiHost& ui);
+    // The time-outs are the program's unless a test shortens them.
+    FtpSession(const ClientIdentity& identity, EventLog& log, UiHost& ui, FtpTimeouts timeouts = {});
     ~FtpSession() override;
 
-    void B_connectClick();      // "Connect"
+    void B_connectClick(const FtpSessionSettings& settings);   // "Connect"
     void B_DisconnectClick();   // "DisConnect"
     void ChangeDir(const std::string& path) override;
     void Put(const std::string& localFile, const std::string& remoteName) override;
@@ -40,11 +53,11 @@ private:
     void IdFTP1WorkEnd();
     void IdFTP1Disconnected();
 
-    const Settings& settings_;
     const ClientIdentity& identity_;
     EventLog& log_;
     UiHost& ui_;
     std::unique_ptr<FtpClient> client_;
+    int transferTimeoutMs_;
     bool ftpopen_ = false;
     int serverPort_ = 21;
 };

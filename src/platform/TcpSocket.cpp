@@ -4,12 +4,16 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <linux/sockios.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "platform/Errors.h"
@@ -53,7 +57,32 @@ int pollRetry(pollfd* fds, nfds_t count, int timeoutMs) {
     }
 }
 
+// Errors that end a connection, as opposed to faults of our own use of the socket.
+bool connectionLost(int code) {
+    switch (code) {
+    case EPIPE: case ECONNRESET: case ECONNABORTED: case ETIMEDOUT:
+    case EHOSTUNREACH: case ENETUNREACH: case ENETDOWN: case ENETRESET:
+        return true;
+    default:
+        return false;
+    }
+}
+
+long long monotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace
+
+Deadline::Deadline(int ms) : endMs_(monotonicMs() + std::max(ms, 0)) {}
+
+int Deadline::remainingMs() const {
+    const long long left = endMs_ - monotonicMs();
+    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1LL << 30));
+}
+
+int Deadline::cap(int ms) const { return std::min(ms, remainingMs()); }
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
@@ -134,22 +163,68 @@ std::optional<std::size_t> TcpSocket::readSome(char* buffer, std::size_t size, i
     }
 }
 
-bool TcpSocket::writeAll(std::string_view bytes, int stallTimeoutMs) {
+SendResult TcpSocket::writeAll(std::string_view bytes, int stallTimeoutMs) {
     requireOpen(fd_);
-    while (!bytes.empty()) {
+    SendResult result;
+    while (result.written < bytes.size()) {
         pollfd p{fd_, POLLOUT, 0};
         const int rc = pollRetry(&p, 1, stallTimeoutMs);
         if (rc < 0) raiseSystem(errno);
-        if (rc == 0) raiseSystem(ETIMEDOUT);
-        const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (rc == 0) {
+            result.kind = SendResult::Stalled;
+            return result;
+        }
+        const std::string_view rest = bytes.substr(result.written);
+        const ssize_t n = ::send(fd_, rest.data(), rest.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-            if (errno == EPIPE || errno == ECONNRESET) return false;
+            if (connectionLost(errno)) {
+                result.kind = SendResult::ConnectionLost;
+                result.systemError = errno;
+                return result;
+            }
             raiseSystem(errno);
         }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+        result.written += static_cast<std::size_t>(n);
     }
-    return true;
+    return result;
+}
+
+void TcpSocket::shutdownSend() {
+    requireOpen(fd_);
+    // A connection already lost shows up in takePeerState().
+    if (::shutdown(fd_, SHUT_WR) != 0 && errno != ENOTCONN) raiseSystem(errno);
+}
+
+long TcpSocket::unacknowledgedBytes() const {
+    requireOpen(fd_);
+    int queued = 0;
+    if (::ioctl(fd_, SIOCOUTQ, &queued) != 0) return -1;
+    return queued;
+}
+
+PeerState TcpSocket::takePeerState(int* systemError) {
+    requireOpen(fd_);
+    char sink[4096];
+    for (;;) {
+        const ssize_t n = ::recv(fd_, sink, sizeof sink, MSG_DONTWAIT);
+        if (n == 0) return PeerState::Closed;
+        if (n > 0) return PeerState::Open;
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return PeerState::Open;
+        if (connectionLost(errno)) {
+            if (systemError) *systemError = errno;
+            return PeerState::Lost;
+        }
+        raiseSystem(errno);
+    }
+}
+
+void TcpSocket::abort() {
+    if (fd_ < 0) return;
+    const linger hard{1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    close();
 }
 
 std::optional<TcpSocket> TcpSocket::accept(int timeoutMs) {

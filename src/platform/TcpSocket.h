@@ -15,6 +15,32 @@ struct SocketAddress {
     int port = 0;
 };
 
+// How a bounded send ended. `systemError` says why the connection was lost (EPIPE,
+// ECONNRESET, ETIMEDOUT, an unreachable network).
+struct SendResult {
+    enum Kind { Sent, ConnectionLost, Stalled } kind = Sent;
+    int systemError = 0;
+    std::size_t written = 0;   // bytes the system took before the end
+    bool ok() const { return kind == Sent; }
+};
+
+// What became of a connection we only send on.
+enum class PeerState { Open, Closed, Lost };
+
+// A point in time a wait must not pass, on the monotonic clock.
+class Deadline {
+public:
+    explicit Deadline(int ms);
+    // Milliseconds left, 0 once passed.
+    int remainingMs() const;
+    bool passed() const { return remainingMs() == 0; }
+    // min(ms, remainingMs())
+    int cap(int ms) const;
+
+private:
+    long long endMs_;
+};
+
 class TcpSocket {
 public:
     TcpSocket() = default;
@@ -43,9 +69,21 @@ public:
     // Up to `size` bytes; 0 at the peer's orderly close; nullopt when nothing came
     // within the time-out.
     std::optional<std::size_t> readSome(char* buffer, std::size_t size, int timeoutMs);
-    // Sends every byte. Returns false when the peer has closed the connection (broken
-    // pipe or reset), so the caller can tell an early close from a local failure.
-    bool writeAll(std::string_view bytes, int stallTimeoutMs);
+    // Sends every byte, waiting at most stallTimeoutMs each time the system takes
+    // nothing. Ends early when the connection is lost (broken pipe, reset, the network
+    // gave up) or the send stalled, so the caller can tell those from a local failure.
+    SendResult writeAll(std::string_view bytes, int stallTimeoutMs);
+    // No more bytes will be sent: the peer reads the end of the stream once it has
+    // taken everything before it.
+    void shutdownSend();
+    // Bytes sent but not yet acknowledged by the peer's system; -1 when unknown.
+    long unacknowledgedBytes() const;
+    // Reads and discards what the peer sent and tells whether it closed the connection
+    // or the connection was lost (then *systemError says why); call when
+    // waitReadable() said so.
+    PeerState takePeerState(int* systemError);
+    // Closes with a reset, so the peer sees an aborted transfer, not an end of file.
+    void abort();
     // A connection accepted within the time-out, or nullopt.
     std::optional<TcpSocket> accept(int timeoutMs);
 

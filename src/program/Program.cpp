@@ -28,7 +28,7 @@ Program::Program(Services s)
       runLock_(temp_, log_),
       store_(registry_, settings_, files_, counters_, temp_, log_, ui_) {
     files_.setScratchFolder(temp_.path());
-    ftp_ = std::make_unique<FtpSession>(settings_, identity_, log_, ui_);
+    ftp_ = std::make_unique<FtpSession>(identity_, log_, ui_);
     externalIp_ = std::make_unique<ExternalIpLookup>(settings_, log_, resolver_, clock_);
     tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_, *externalIp_);
     preparation_ =
@@ -93,7 +93,7 @@ void Program::LoadConfig1Click() {
 }
 
 void Program::Reset_psClick() { velora::Reset_psClick(files_, log_); }
-void Program::B_connectClick() { ftp_->B_connectClick(); }
+void Program::B_connectClick() { ftp_->B_connectClick(ftpSessionSettings(settings_)); }
 void Program::B_DisconnectClick() { ftp_->B_DisconnectClick(); }
 // The buttons work in the scratch folder too, so they wait their turn like a run.
 bool Program::B_einlesenClick() {

@@ -10,6 +10,20 @@ const std::string kDashes(58, '-');
 const std::string kStars(58, '*');
 }  // namespace
 
+FtpSessionSettings ftpSessionSettings(const Settings& settings) {
+    FtpSessionSettings s;
+    s.host = settings.e_host_ziel;
+    s.user = settings.e_user_ziel;
+    s.password = settings.ME_pwd_ziel;
+    s.passive = settings.cb_passiv;
+    s.useProxy = settings.cb_proxy;
+    s.proxyHost = settings.E_Host;
+    s.proxyUser = settings.E_User_name;
+    s.proxyPassword = settings.ME_Pasword;
+    s.proxyPort = settings.E_ftp_Port;
+    return s;
+}
+
 RunCycle::RunCycle(Settings& settings, PreparationPass& preparation, FileTable& files, FtpSession& ftp,
                    UploadPass& upload, RunStatistics& stats, RunLock& lock, EventLog& log, UiHost& ui)
     : settings_(settings), preparation_(preparation), files_(files), ftp_(ftp), upload_(upload), stats_(stats),
@@ -71,7 +85,7 @@ void RunCycle::RunTransfer() {
         return;
     }
     stats_.UpdateStatusDisplay();
-    ftp_.B_connectClick();
+    ftp_.B_connectClick(ftpSessionSettings(settings_));
     stats_.UpdateStatusDisplay();
     if (!ftp_.ftpOpen()) {
         outcome_ = RunOutcome::ServerUnreachable;

@@ -92,7 +92,8 @@ HttpAnswer HttpClient::exchange(const std::string& host, int port, const std::st
                                 const HttpTimeouts& timeouts) {
     TcpSocket socket = open(host, port, timeouts.connectMs);
     try {
-        if (!socket.writeAll(request, timeouts.readMs)) throw SocketError(std::strerror(EPIPE));
+        const SendResult sent = socket.writeAll(request, timeouts.readMs);
+        if (!sent.ok()) throw SocketError(std::strerror(sent.systemError != 0 ? sent.systemError : EPIPE));
         HttpAnswerReader reader(socket, clock_, timeouts.readMs, limits_);
         HttpAnswer answer = reader.read();
         close(socket);

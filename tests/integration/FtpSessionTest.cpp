@@ -21,8 +21,8 @@ protected:
     SessionHarness h;
 
     void SetUp() override {
-        h.settings.e_user_ziel = PyFtpServer::kWriteUser;
-        h.settings.ME_pwd_ziel = PyFtpServer::kPassword;
+        h.settings.user = PyFtpServer::kWriteUser;
+        h.settings.password = PyFtpServer::kPassword;
         if (server->port() != 21) h.session.setServerPort(server->port());
     }
     void TearDown() override {
@@ -32,7 +32,7 @@ protected:
 };
 
 TEST_F(FtpSessionTest, ConnectLogsTheLoginAndTheSystem) {
-    h.session.B_connectClick();
+    h.connect();
     ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
     EXPECT_TRUE(h.logged("Status --> Connecting to 127.0.0.1."));
     EXPECT_TRUE(h.logged("Status --> Connection established"));
@@ -48,8 +48,8 @@ TEST_F(FtpSessionTest, ConnectLogsTheLoginAndTheSystem) {
 
 TEST_F(FtpSessionTest, PassiveAndActiveStoresArriveByteForByteAndOverwrite) {
     for (bool passive : {true, false}) {
-        h.settings.cb_passiv = passive;
-        h.session.B_connectClick();
+        h.settings.passive = passive;
+        h.connect();
         ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
         const std::string big = patterned(3 * 256 * 1024 + 17);
         h.session.ChangeDir("/");
@@ -67,7 +67,7 @@ TEST_F(FtpSessionTest, PassiveAndActiveStoresArriveByteForByteAndOverwrite) {
 
 TEST_F(FtpSessionTest, StoresIntoTheFolderChangedTo) {
     std::filesystem::create_directory(server->pathOf("wetter"));
-    h.session.B_connectClick();
+    h.connect();
     ASSERT_TRUE(h.session.ftpOpen());
     h.session.ChangeDir("/wetter");
     h.session.Put(h.dir.write("t.txt", "21,5 Grad"), "temp.txt");
@@ -78,11 +78,11 @@ TEST_F(FtpSessionTest, StoresIntoTheFolderChangedTo) {
 }
 
 TEST_F(FtpSessionTest, ReadOnlyUserIsRefusedTheStore) {
-    h.settings.e_user_ziel = PyFtpServer::kReadUser;
-    h.session.B_connectClick();
+    h.settings.user = PyFtpServer::kReadUser;
+    h.connect();
     ASSERT_TRUE(h.session.ftpOpen());
     for (bool passive : {true, false}) {
-        h.settings.cb_passiv = passive;
+        h.settings.passive = passive;
         const std::string error = errorOf([&] { h.session.Put(h.dir.write("a.txt", "x"), "a.txt"); });
         EXPECT_EQ(error.rfind("550 ", 0), 0u) << error;
     }
@@ -92,8 +92,8 @@ TEST_F(FtpSessionTest, ReadOnlyUserIsRefusedTheStore) {
 }
 
 TEST_F(FtpSessionTest, WrongPasswordIsLoggedWithTheServersText) {
-    h.settings.ME_pwd_ziel = "falsch";
-    h.session.B_connectClick();
+    h.settings.password = "falsch";
+    h.connect();
     EXPECT_FALSE(h.session.ftpOpen());
     EXPECT_FALSE(h.session.connected());
     EXPECT_EQ(h.lines.back().rfind("FTP_CONNECTED ERROR: Exception: 530 ", 0), 0u) << h.lines.back();
@@ -102,14 +102,39 @@ TEST_F(FtpSessionTest, WrongPasswordIsLoggedWithTheServersText) {
 
 TEST_F(FtpSessionTest, ProxyWithoutUserReachesTheServerThroughOpen) {
     h.useProxy(server->port());
-    h.settings.E_User_name = "";
+    h.settings.proxyUser = "";
     h.session.setServerPort(21);   // the proxy path connects to the proxy port only
-    h.session.B_connectClick();
+    h.connect();
     ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
     EXPECT_TRUE(h.logged("Use Proxy 127.0.0.1"));
     EXPECT_TRUE(h.logged("Proxy Port " + std::to_string(server->port())));
     h.session.Put(h.dir.write("p.txt", "über den Proxy"), "p.txt");
     EXPECT_EQ(onServer("p.txt"), "über den Proxy");
+}
+
+// The server puts this account in start/hier. A relative folder lands below that
+// whatever was sent before it, and the root is still reachable with a leading "/".
+TEST_F(FtpSessionTest, RelativeFoldersLandBelowTheLoginFolderWhateverWentBefore) {
+    const std::string login = PyFtpServer::kDeepLoginFolder;
+    for (const auto& folder : {login + "/bilder", std::string("up"), std::string("up/bilder")}) {
+        std::filesystem::create_directories(server->pathOf(folder));
+    }
+    h.settings.user = PyFtpServer::kDeepUser;
+    for (bool absoluteFirst : {false, true}) {
+        h.connect();
+        ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
+        const std::string tag = absoluteFirst ? "after /up" : "first";
+        if (absoluteFirst) {
+            h.session.ChangeDir("/up");
+            h.session.Put(h.dir.write("root.txt", "oben"), "root.txt");
+        }
+        h.session.ChangeDir("bilder");
+        h.session.Put(h.dir.write("cam.jpg", tag), "cam.jpg");
+        EXPECT_EQ(onServer(login + "/bilder/cam.jpg"), tag);
+        EXPECT_FALSE(std::filesystem::exists(server->pathOf("up/bilder/cam.jpg"))) << tag;
+        h.session.B_DisconnectClick();
+    }
+    EXPECT_EQ(onServer("up/root.txt"), "oben");
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ void HttpTestServer::serve() {
 }
 
 void HttpTestServer::answer(TcpSocket& client, const HttpTestAnswer& a) {
-    if (!client.writeAll(a.bytes, 5000)) return;
+    if (!client.writeAll(a.bytes, 5000).ok()) return;
     using Kind = HttpTestAnswer::Kind;
     switch (a.kind) {
     case Kind::Close:
@@ -86,12 +86,12 @@ void HttpTestServer::answer(TcpSocket& client, const HttpTestAnswer& a) {
     }
     case Kind::Endless: {
         const std::string block(16 * 1024, '7');
-        while (!stop_ && !clientClosed(client, 0) && client.writeAll(block, 5000)) {
+        while (!stop_ && !clientClosed(client, 0) && client.writeAll(block, 5000).ok()) {
         }
         return;
     }
     case Kind::Drip:
-        while (!stop_ && !clientClosed(client, kDripPauseMs) && client.writeAll("7", 5000)) {
+        while (!stop_ && !clientClosed(client, kDripPauseMs) && client.writeAll("7", 5000).ok()) {
         }
         return;
     }
@@ -103,23 +103,6 @@ bool HttpTestServer::clientClosed(TcpSocket& client, int waitMs) {
     char buffer[512];
     const auto n = client.readSome(buffer, sizeof buffer, 0);
     return n && *n == 0;
-}
-
-RefusingPort::RefusingPort() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        throw std::runtime_error("RefusingPort: cannot bind a loopback port");
-    }
-    port_ = ntohs(addr.sin_port);
-}
-
-RefusingPort::~RefusingPort() {
-    if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace velora::test

@@ -58,19 +58,4 @@ private:
     std::thread thread_;
 };
 
-// A port on 127.0.0.1 that refuses connections for as long as the object lives: it is
-// bound, so nobody else can take it, but never listens.
-class RefusingPort {
-public:
-    RefusingPort();
-    ~RefusingPort();
-    RefusingPort(const RefusingPort&) = delete;
-    RefusingPort& operator=(const RefusingPort&) = delete;
-    int port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-};
-
 }  // namespace velora::test

@@ -1,7 +1,8 @@
 #pragma once
 // A real FTP server (pyftpdlib) on 127.0.0.1 for integration tests. The constructor
 // starts it and returns once it listens; the destructor stops it and removes its home
-// folder. Two accounts: kWriteUser may write, kReadUser may only read.
+// folder. Three accounts: kWriteUser may write, kReadUser may only read, kDeepUser may
+// write and finds itself in kDeepLoginFolder after the login, not at the root.
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -14,6 +15,8 @@ class PyFtpServer {
 public:
     static constexpr const char* kWriteUser = "velora";
     static constexpr const char* kReadUser = "leser";
+    static constexpr const char* kDeepUser = "unten";
+    static constexpr const char* kDeepLoginFolder = "start/hier";   // below home()
     static constexpr const char* kPassword = "geheim";   // both accounts
 
     // port 0 picks a free port. Throws std::runtime_error when the server does not

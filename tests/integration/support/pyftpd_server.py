@@ -3,17 +3,29 @@
 
 Usage: pyftpd_server.py HOME PORT
 
-Serves HOME on 127.0.0.1:PORT (0 picks a free port) with two accounts:
+Serves HOME on 127.0.0.1:PORT (0 picks a free port) with three accounts:
   velora / geheim  may write (elradfmw)
   leser  / geheim  may only read (elr)
+  unten  / geheim  may write, and starts in /start/hier instead of /
 Prints the bound port on its own line once it listens, then serves until killed.
 """
 import logging
+import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
+
+
+class Handler(FTPHandler):
+    # Where each account finds itself after the login, when not at the root.
+    login_folders = {"unten": "/start/hier"}
+
+    def on_login(self, username):
+        folder = self.login_folders.get(username)
+        if folder:
+            self.fs.cwd = folder
 
 
 def main():
@@ -27,8 +39,11 @@ def main():
     authorizer = DummyAuthorizer()
     authorizer.add_user("velora", "geheim", home, perm="elradfmw")
     authorizer.add_user("leser", "geheim", home, perm="elr")
+    authorizer.add_user("unten", "geheim", home, perm="elradfmw")
+    for folder in Handler.login_folders.values():
+        os.makedirs(os.path.join(home, folder.lstrip("/")), exist_ok=True)
 
-    handler = FTPHandler
+    handler = Handler
     handler.authorizer = authorizer
     handler.banner = "velora test server ready."
     # pyftpdlib waits 3 s before refusing a login, longer than the client's 1 s reply

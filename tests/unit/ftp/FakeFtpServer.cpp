@@ -1,14 +1,24 @@
 #include "FakeFtpServer.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <cstdio>
 
 namespace velora::testing {
 namespace {
 
-constexpr int kWaitMs = 3000;
+// How long the server waits for the client before it gives up on a test. Only a
+// broken test ever waits this long.
+constexpr int kWaitMs = 10000;
 
 void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void setOption(const TcpSocket& socket, int level, int name, int value) {
+    ::setsockopt(socket.fd(), level, name, &value, sizeof value);
+}
 
 }  // namespace
 
@@ -18,17 +28,18 @@ FakeAction send(std::string bytes) {
 
 FakeAction sendByteByByte(std::string bytes) {
     return [bytes](FakeFtpServer& s) {
-        for (char c : bytes) {
-            s.write(std::string(1, c));
-            pause(2);
-        }
+        for (char c : bytes) s.write(std::string(1, c));
     };
 }
 
-FakeAction sendAfter(int delayMs, std::string bytes) {
-    return [delayMs, bytes](FakeFtpServer& s) {
-        pause(delayMs);
-        s.write(bytes);
+FakeAction dribble(std::vector<std::string> pieces, int gapMs) {
+    return [pieces, gapMs](FakeFtpServer& s) {
+        std::size_t sent = 0;
+        for (const auto& piece : pieces) {
+            if (!s.write(piece)) break;
+            s.noteDribbled(++sent);
+            pause(gapMs);
+        }
     };
 }
 
@@ -36,9 +47,9 @@ FakeAction silence() {
     return [](FakeFtpServer&) {};
 }
 
-FakeAction pasv(std::string pattern, std::string address) {
-    return [pattern, address](FakeFtpServer& s) {
-        s.openDataPort();
+FakeAction pasv(std::string pattern, std::string address, int receiveBuffer) {
+    return [pattern, address, receiveBuffer](FakeFtpServer& s) {
+        s.openDataPort(receiveBuffer);
         const std::string numbers =
             address + "," + std::to_string(s.dataPort() / 256) + "," + std::to_string(s.dataPort() % 256);
         std::string text = pattern;
@@ -54,6 +65,34 @@ FakeAction receivePassiveClosingAfter(std::size_t limit, std::string before, std
         s.readDataUntilClosed(data, limit);
         data.close();
         s.write(after);
+    };
+}
+
+FakeAction receivePassiveResettingAfter(std::size_t limit, std::string before, std::string after) {
+    return [limit, before, after](FakeFtpServer& s) {
+        TcpSocket data = s.acceptData(kWaitMs);
+        s.write(before);
+        s.readDataUntilClosed(data, limit);
+        data.abort();
+        s.write(after);
+    };
+}
+
+FakeAction receivePassiveSlowly(std::size_t step, int pauseMs, std::string before, std::string after) {
+    return [step, pauseMs, before, after](FakeFtpServer& s) {
+        TcpSocket data = s.acceptData(kWaitMs);
+        s.write(before);
+        s.readDataSlowly(data, step, pauseMs);
+        data.close();
+        s.write(after);
+    };
+}
+
+FakeAction receivePassiveNeverReading(std::string before) {
+    return [before](FakeFtpServer& s) {
+        TcpSocket data = s.acceptData(kWaitMs);
+        s.write(before);
+        s.awaitClient();
     };
 }
 
@@ -89,6 +128,8 @@ void FakeFtpServer::run() {
     auto accepted = listener_.accept(kWaitMs);
     if (!accepted) return;
     control_ = std::move(*accepted);
+    // Every write its own segment, so replies split across writes arrive split.
+    setOption(control_, IPPROTO_TCP, TCP_NODELAY, 1);
     try {
         for (const FakeStep& step : script_) {
             if (!step.expect.empty()) {
@@ -167,12 +208,18 @@ std::string FakeFtpServer::mismatch() const {
     return mismatch_;
 }
 
-void FakeFtpServer::write(const std::string& bytes) {
-    if (control_.isOpen()) control_.writeAll(bytes, kWaitMs);
+bool FakeFtpServer::write(const std::string& bytes) {
+    return control_.isOpen() && control_.writeAll(bytes, kWaitMs).ok();
 }
 
-void FakeFtpServer::openDataPort() {
+void FakeFtpServer::awaitClient() {
+    if (buffer_.empty() && control_.isOpen()) control_.waitReadable(kWaitMs);
+}
+
+void FakeFtpServer::openDataPort(int receiveBuffer) {
     dataListener_ = TcpSocket::listenOn("127.0.0.1", 0);
+    // Set before any connection exists, so the window is small from the start.
+    if (receiveBuffer > 0) setOption(dataListener_, SOL_SOCKET, SO_RCVBUF, receiveBuffer);
     dataPort_ = dataListener_.localAddress().port;
 }
 
@@ -197,6 +244,15 @@ TcpSocket FakeFtpServer::connectToLastPort() {
     const std::string ip = std::to_string(n[0]) + "." + std::to_string(n[1]) + "." + std::to_string(n[2]) + "." +
                            std::to_string(n[3]);
     return TcpSocket::connectTo(ip, n[4] * 256 + n[5]);
+}
+
+void FakeFtpServer::readDataSlowly(TcpSocket& data, std::size_t step, int pauseMs) {
+    for (;;) {
+        const std::size_t before = this->data().size();
+        readDataUntilClosed(data, step);
+        if (this->data().size() - before < step) return;   // the client closed
+        pause(pauseMs);
+    }
 }
 
 void FakeFtpServer::readDataUntilClosed(TcpSocket& data, std::size_t limit) {

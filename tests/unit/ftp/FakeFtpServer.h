@@ -27,20 +27,29 @@ struct FakeStep {
 
 // Sends the bytes exactly as given (add "\r\n" yourself).
 FakeAction send(std::string bytes);
-// Sends the bytes one at a time with a short pause between them.
+// Sends the bytes one at a time, each in a segment of its own.
 FakeAction sendByteByByte(std::string bytes);
-// Sends after a pause.
-FakeAction sendAfter(int delayMs, std::string bytes);
+// Sends the pieces one by one with `gapMs` between them, until all are out or the
+// client hung up; dribbled() then tells how many went out.
+FakeAction dribble(std::vector<std::string> pieces, int gapMs);
 // Does nothing: the command stays unanswered.
 FakeAction silence();
 // Opens a data port and replies with `pattern`, "%s" replaced by h1,h2,h3,h4,p1,p2 of
-// `address` and the port.
-FakeAction pasv(std::string pattern, std::string address = "127,0,0,1");
+// `address` and the port. A receive buffer above 0 makes the data connection's
+// window that small, so the client's bytes wait in its own buffers.
+FakeAction pasv(std::string pattern, std::string address = "127,0,0,1", int receiveBuffer = 0);
 // Takes the passive data connection, sends `before`, reads the file until the client
 // closes, then sends `after`.
 FakeAction receivePassive(std::string before, std::string after);
 // As receivePassive but closes the data connection after `limit` bytes.
 FakeAction receivePassiveClosingAfter(std::size_t limit, std::string before, std::string after);
+// As receivePassive but resets the data connection after `limit` bytes.
+FakeAction receivePassiveResettingAfter(std::size_t limit, std::string before, std::string after);
+// As receivePassive but reads in steps of `step` bytes with `pauseMs` between them.
+FakeAction receivePassiveSlowly(std::size_t step, int pauseMs, std::string before, std::string after);
+// Takes the data connection, sends `before`, then reads nothing and keeps the
+// connection until the client sends its next command.
+FakeAction receivePassiveNeverReading(std::string before);
 // Active mode: sends `before`, connects to the address of the last PORT, reads the
 // file until the client closes, then sends `after`.
 FakeAction receiveActive(std::string before, std::string after);
@@ -61,14 +70,22 @@ public:
     // Empty when every step saw the command it expected.
     std::string mismatch() const;
 
+    // Pieces a dribble() action sent before it ended.
+    std::size_t dribbled() const { return dribbled_; }
+
     // For actions
-    void write(const std::string& bytes);
-    void openDataPort();
+    // False once the client has gone.
+    bool write(const std::string& bytes);
+    void openDataPort(int receiveBuffer = 0);
     int dataPort() const { return dataPort_; }
     TcpSocket acceptData(int timeoutMs);
     TcpSocket connectToLastPort();
     void readDataUntilClosed(TcpSocket& data, std::size_t limit = static_cast<std::size_t>(-1));
+    void readDataSlowly(TcpSocket& data, std::size_t step, int pauseMs);
+    // Waits (bounded) until the client sends something on the control connection.
+    void awaitClient();
     void closeControl() { control_.close(); }
+    void noteDribbled(std::size_t pieces) { dribbled_ = pieces; }
 
 private:
     void run();
@@ -88,18 +105,24 @@ private:
     std::string data_;
     std::string mismatch_;
     std::atomic<bool> stop_{false};
+    std::atomic<std::size_t> dribbled_{0};
     std::thread thread_;
 };
 
+// The commands withLogin() answers, as they arrive: "OPEN ..." "USER anna" "FEAT"
+// "TYPE I" "SYST" "PWD".
+constexpr std::size_t kLoginCommands = 6;
+
 // The greeting and a login without password (OPEN refused, USER accepted, FEAT
-// answered with `feat`, TYPE and SYST), then the steps `after`.
+// answered with `feat`, TYPE, SYST and PWD naming "/"), then the steps `after`.
 inline std::vector<FakeStep> withLogin(std::vector<FakeStep> after, const std::string& feat = "211 none\r\n") {
     std::vector<FakeStep> script = {{"", send("220 fake ready\r\n")},
                                     {"OPEN", send("500 unknown\r\n")},
                                     {"USER", send("230 ok\r\n")},
                                     {"FEAT", send(feat)},
                                     {"TYPE", send("200 ok\r\n")},
-                                    {"SYST", send("215 UNIX\r\n")}};
+                                    {"SYST", send("215 UNIX\r\n")},
+                                    {"PWD", send("257 \"/\" is the current directory\r\n")}};
     script.insert(script.end(), after.begin(), after.end());
     return script;
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "ftp/FtpClient.h"
@@ -58,7 +60,7 @@ TEST(ReplyReader, ReadsWholeRepliesSingleAndMultiLine) {
     for (const auto& c : cases) {
         Pipe pipe(c.bytes);
         ReplyReader reader(pipe.reading);
-        const FtpReply reply = reader.read(1000);
+        const FtpReply reply = reader.read(1000, 1000);
         EXPECT_EQ(reply.code, c.code) << c.name;
         EXPECT_EQ(reply.lines, c.lines) << c.name;
     }
@@ -67,9 +69,9 @@ TEST(ReplyReader, ReadsWholeRepliesSingleAndMultiLine) {
 TEST(ReplyReader, KeepsTheSecondOfTwoRepliesThatArriveTogether) {
     Pipe pipe("150 Opening\r\n226 Done\r\n");
     ReplyReader reader(pipe.reading);
-    EXPECT_EQ(reader.read(1000).code, 150);
+    EXPECT_EQ(reader.read(1000, 1000).code, 150);
     EXPECT_TRUE(reader.pending(0));
-    EXPECT_EQ(reader.read(1000).text(), "226 Done");
+    EXPECT_EQ(reader.read(1000, 1000).text(), "226 Done");
 }
 
 TEST(ReplyReader, RefusesUnboundedOrBinaryRepliesAndFlagsTheStream) {
@@ -88,8 +90,8 @@ TEST(ReplyReader, RefusesUnboundedOrBinaryRepliesAndFlagsTheStream) {
     for (const auto& [name, bytes] : cases) {
         Pipe pipe(bytes);
         ReplyReader reader(pipe.reading);
-        EXPECT_THROW(reader.read(1000), GeneralError) << name;
-        EXPECT_TRUE(reader.corrupt()) << name;
+        EXPECT_THROW(reader.read(1000, 1000), GeneralError) << name;
+        EXPECT_TRUE(reader.outOfStep()) << name;
     }
 }
 
@@ -98,24 +100,62 @@ TEST(ReplyReader, SilenceIsReadTimeoutAndAClosedLinkASocketError) {
         Pipe pipe("");
         ReplyReader reader(pipe.reading);
         try {
-            reader.read(50);
+            reader.read(50, 1000);
             FAIL() << "no reply should time out";
         } catch (const GeneralError& e) {
             EXPECT_STREQ(e.what(), "Read Timeout");
-            EXPECT_FALSE(reader.corrupt());
+            // The reply may still come and would answer the next command.
+            EXPECT_TRUE(reader.outOfStep());
         }
     }
     {
         Pipe pipe("220 half a li");   // a reply that begins but never ends
         ReplyReader reader(pipe.reading);
-        EXPECT_THROW(reader.read(50), GeneralError);
+        EXPECT_THROW(reader.read(50, 1000), GeneralError);
+        EXPECT_TRUE(reader.outOfStep());
     }
     {
         Pipe pipe("", true);
         ReplyReader reader(pipe.reading);
         pipe.writer.join();
         pipe.writer = std::thread([] {});
-        EXPECT_THROW(reader.read(1000), SocketError);
+        EXPECT_THROW(reader.read(1000, 1000), SocketError);
+    }
+}
+
+// A reply whose every piece comes in time but which never ends: the greeting one byte
+// at a time without a line end, a multi-line reply one line at a time.
+TEST(ReplyReader, AReplyThatKeepsComingIsCutOffByTheWholeReplyLimit) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"endless line", "x"},
+        {"endless block", " another line\r\n"},
+    };
+    for (const auto& [name, piece] : cases) {
+        int fds[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        TcpSocket reading(fds[0]);
+        TcpSocket writing(fds[1]);
+        std::atomic<bool> done{false};
+        std::atomic<int> pieces{0};
+        // Pieces every 20 ms for up to 30 s, far apart from the 300 ms limit below.
+        std::thread writer([&, piece = piece] {
+            writing.writeAll("211-start\r\n", 1000);
+            for (int i = 0; i < 1500 && !done; ++i, ++pieces) {
+                writing.writeAll(piece, 1000);
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+        ReplyReader reader(reading);
+        try {
+            reader.read(1000, 300);
+            ADD_FAILURE() << name << ": an endless reply came to an end";
+        } catch (const GeneralError& e) {
+            EXPECT_STREQ(e.what(), "Read Timeout") << name;
+        }
+        EXPECT_TRUE(reader.outOfStep()) << name;
+        EXPECT_LT(pieces.load(), 1500) << name << ": the reader waited for the whole stream";
+        done = true;
+        writer.join();
     }
 }
 
@@ -156,6 +196,31 @@ TEST(FeatureList, MatchesTheFirstWordTrimmedWithoutRegardToCase) {
     EXPECT_TRUE(featureListed(features, "PRET"));
     EXPECT_FALSE(featureListed(features, "SIZE"));
     EXPECT_FALSE(featureListed({" UTF8"}, "CLNT"));
+}
+
+TEST(FeatureList, ReadsTheWordBehindAReplyCodePrefix) {
+    const std::pair<std::string, bool> cases[] = {
+        {"211-CLNT", true},      // the code instead of the leading blank
+        {"211-PRET", false},     // another feature
+        {"211- clnt x", true},
+        {"211CLNT", false},      // no separator: not a code prefix
+        {"21-CLNT", false},      // two digits are no code
+        {"211 CLNT", false},     // would have ended the reply; no prefix to drop
+    };
+    for (const auto& [line, listed] : cases) EXPECT_EQ(featureListed({line}, "CLNT"), listed) << line;
+}
+
+TEST(QuotedPath, TakesThePathOfA257ReplyWithDoubledQuotes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"257 \"/\" is the current directory", "/"},
+        {"257 \"/home/anna\"", "/home/anna"},
+        {"257 \"/a \"\"b\"\" c\" created", "/a \"b\" c"},
+        {"257 \"/Größe\"", "/Größe"},
+        {"257 current directory is /home", ""},   // no quotes
+        {"257 \"/unterminated", ""},
+        {"257 \"\"\"\"", "\""},                  // just a doubled quote
+    };
+    for (const auto& [line, path] : cases) EXPECT_EQ(parseQuotedPath(line), path) << line;
 }
 
 TEST(CommandGuard, RefusesEveryControlByteAndDelete) {

@@ -18,7 +18,7 @@ const FakeStep kGreeting{"", send("220 fake ready\r\n")};
 const FakeFtpServer::Fallback kAnswerAll = {
     {"USER", "331 Password required.\r\n"}, {"PASS", "230 Logged in.\r\n"}, {"OPEN", "500 unknown\r\n"},
     {"FEAT", "211-Features:\r\n CLNT\r\n211 End\r\n"},    {"CLNT", "200 ok\r\n"},
-    {"TYPE", "200 ok\r\n"},   {"SYST", "215 UNIX\r\n"}};
+    {"TYPE", "200 ok\r\n"},   {"SYST", "215 UNIX\r\n"}, {"PWD", "257 \"/\"\r\n"}};
 
 // The log of one disconnect, as the session writes it when the client closes.
 const Lines kClosing = {"Status --> Disconnecting.", "Procedure --> Disconnected", "Status --> Disconnect = OFFLINE",
@@ -37,9 +37,10 @@ TEST(FtpSessionConnect, DirectLoginSendsExactlyTheseLinesAndLogsEveryStep) {
                           {"FEAT", send("211-Features:\r\n MDTM\r\n CLNT\r\n211 End\r\n")},
                           {"CLNT", send("200 Noted.\r\n")},
                           {"TYPE", send("200 Type set to I.\r\n")},
-                          {"SYST", send("215 UNIX Type: L8\r\n")}});
+                          {"SYST", send("215 UNIX Type: L8\r\n")},
+                          {"PWD", send("257 \"/home/anna\" is the current directory\r\n")}});
     SessionHarness h(server.port());
-    h.session.B_connectClick();
+    h.connect();
     EXPECT_TRUE(h.session.ftpOpen());
     EXPECT_TRUE(h.session.connected());
     h.session.B_DisconnectClick();
@@ -54,6 +55,7 @@ TEST(FtpSessionConnect, DirectLoginSendsExactlyTheseLinesAndLogsEveryStep) {
                                       "CLNT PC1 VELORA Linux",    // "CLNT PC1 VELORA Linux\r\n"
                                       "TYPE I",                   // "TYPE I\r\n"
                                       "SYST",                     // "SYST\r\n"
+                                      "PWD",                      // "PWD\r\n"
                                       "QUIT"}));                  // "QUIT\r\n"
     EXPECT_EQ(server.mismatch(), "");
     EXPECT_EQ(h.lines, concat(Lines{"Procedure --> Connect", "Host 127.0.0.1", "User anna", "Host 127.0.0.1",
@@ -72,18 +74,19 @@ TEST(FtpSessionConnect, ProxyLoginGoesToTheProxyAndNamesTheTargetWithOpen) {
                           {"PASS pw", send("230 Logged in.\r\n")},
                           {"FEAT", send("211 No features\r\n")},
                           {"TYPE", send("200 ok\r\n")},
-                          {"SYST", send("215 UNIX\r\n")}});
+                          {"SYST", send("215 UNIX\r\n")},
+                          {"PWD", send("257 \"/\"\r\n")}});
     SessionHarness h;
     h.useProxy(server.port());
     // The target name only travels inside OPEN; it is never looked up here.
-    h.settings.e_host_ziel = "ftp.target.example";
-    h.session.B_connectClick();
+    h.settings.host = "ftp.target.example";
+    h.connect();
     EXPECT_TRUE(h.session.ftpOpen());
     h.session.B_DisconnectClick();
 
     // "USER ax\r\n" "PASS qwpl482\r\n" "OPEN ftp.target.example\r\n" (port 21: no ":21")
     EXPECT_EQ(server.finish(), (Lines{"USER ax", "PASS qwpl482", "OPEN ftp.target.example", "USER anna", "PASS pw",
-                                      "FEAT", "TYPE I", "SYST", "QUIT"}));
+                                      "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}));
     const Lines all = h.lines;
     ASSERT_GE(all.size(), 9u);
     const Lines head(all.begin(), all.begin() + 9);
@@ -98,14 +101,15 @@ TEST(FtpSessionConnect, ProxyWithoutUserSendsOnlyOpenThenTheLogin) {
                           {"USER anna", send("230 Logged in without password.\r\n")},
                           {"FEAT", send("500 unknown\r\n")},
                           {"TYPE", send("200 ok\r\n")},
-                          {"SYST", send("215 UNIX\r\n")}});
+                          {"SYST", send("215 UNIX\r\n")},
+                          {"PWD", send("257 \"/\"\r\n")}});
     SessionHarness h;
     h.useProxy(server.port());
-    h.settings.E_User_name = "";
-    h.session.B_connectClick();
+    h.settings.proxyUser = "";
+    h.connect();
     h.session.B_DisconnectClick();
     // 230 to USER: no PASS follows.
-    EXPECT_EQ(server.finish(), (Lines{"OPEN 127.0.0.1", "USER anna", "FEAT", "TYPE I", "SYST", "QUIT"}));
+    EXPECT_EQ(server.finish(), (Lines{"OPEN 127.0.0.1", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}));
     EXPECT_TRUE(h.logged("ONLINE"));
 }
 
@@ -114,7 +118,7 @@ TEST(FtpSessionConnect, ProxyUserAnsweredWith232IsRefused) {
     FakeFtpServer server({kGreeting, {"USER ax", send("232 Logged in.\r\n")}});
     SessionHarness h;
     h.useProxy(server.port());
-    h.session.B_connectClick();
+    h.connect();
     EXPECT_FALSE(h.session.connected());
     EXPECT_FALSE(h.logged("ONLINE"));
     EXPECT_EQ(h.lines.back(), "FTP_CONNECTED ERROR: Exception: 232 Logged in.");
@@ -125,8 +129,8 @@ TEST(FtpSessionConnect, ProxyUserAnsweredWith232IsRefused) {
 TEST(FtpSessionConnect, AHostNameIsResolvedFirstAndReported) {
     FakeFtpServer server({kGreeting}, kAnswerAll);
     SessionHarness h(server.port());
-    h.settings.e_host_ziel = "localhost";
-    h.session.B_connectClick();
+    h.settings.host = "localhost";
+    h.connect();
     EXPECT_TRUE(h.session.ftpOpen());
     const Lines lines = h.lines;
     ASSERT_GE(lines.size(), 7u);
@@ -142,15 +146,15 @@ TEST(FtpSessionConnect, UncheckingTheProxyGoesStraightToTheServerNextTime) {
     {
         FakeFtpServer proxy({kGreeting}, kAnswerAll);
         h.useProxy(proxy.port());
-        h.session.B_connectClick();
+        h.connect();
         h.session.B_DisconnectClick();
         EXPECT_EQ(proxy.finish().front(), "USER ax");
     }
     FakeFtpServer direct({kGreeting}, kAnswerAll);
-    h.settings.cb_proxy = false;
+    h.settings.useProxy = false;
     h.session.setServerPort(direct.port());
     const std::size_t before = h.lines.size();
-    h.session.B_connectClick();
+    h.connect();
     EXPECT_TRUE(h.session.ftpOpen());
     h.session.B_DisconnectClick();
     EXPECT_EQ(direct.finish().front(), "OPEN 127.0.0.1:" + std::to_string(direct.port()));
@@ -172,18 +176,31 @@ TEST(FtpSessionConnect, LoginRepliesDecideTheOutcome) {
     const FakeStep user331{"USER", send("331 Password required.\r\n")};
     const FakeStep featPlain{"FEAT", send("211-Features:\r\n MDTM\r\n211 End\r\n")};
     const FakeStep type{"TYPE", send("200 ok\r\n")};
+    const FakeStep syst{"SYST", send("215 UNIX\r\n")};
+    const FakeStep pwd{"PWD", send("257 \"/\"\r\n")};
     const std::vector<LoginCase> cases = {
         {"230 to USER sends no PASS",
-         {kGreeting, open, {"USER", send("230 Welcome.\r\n")}, featPlain, type, {"SYST", send("215 UNIX\r\n")}},
-         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "QUIT"}, "UNIX", true},
+         {kGreeting, open, {"USER", send("230 Welcome.\r\n")}, featPlain, type, syst, pwd},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}, "UNIX", true},
         {"232 to USER sends no PASS",
-         {kGreeting, open, {"USER", send("232 Logged in, security data exchanged.\r\n")}, featPlain, type,
-          {"SYST", send("215 UNIX\r\n")}},
-         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "QUIT"}, "UNIX", true},
+         {kGreeting, open, {"USER", send("232 Logged in, security data exchanged.\r\n")}, featPlain, type, syst, pwd},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}, "UNIX", true},
         {"500 to SYST logs Unknown",
          {kGreeting, open, user331, {"PASS", send("230 ok\r\n")}, featPlain, type,
-          {"SYST", send("500 SYST not understood\r\n")}},
-         {"OPEN", "USER anna", "PASS pw", "FEAT", "TYPE I", "SYST", "QUIT"}, "Unknown", true},
+          {"SYST", send("500 SYST not understood\r\n")}, pwd},
+         {"OPEN", "USER anna", "PASS pw", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}, "Unknown", true},
+        {"PWD refused: online, and the log says relative folders are not sent",
+         {kGreeting, open, {"USER", send("230 ok\r\n")}, featPlain, type, syst, {"PWD", send("502 No.\r\n")}},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"},
+         "PWD ohne Ordner (502 No.): relative FTP Pfade werden nicht gesendet", true},
+        {"PWD without a quoted folder counts as refused",
+         {kGreeting, open, {"USER", send("230 ok\r\n")}, featPlain, type, syst, {"PWD", send("257 /home\r\n")}},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"},
+         "PWD ohne Ordner (257 /home): relative FTP Pfade werden nicht gesendet", true},
+        {"no reply to PWD: the session is out of step and closes",
+         {kGreeting, open, {"USER", send("230 ok\r\n")}, featPlain, type, syst, {"PWD", silence()}},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}, "FTP_CONNECTED ERROR: Exception: Read Timeout",
+         false},
         {"530 to PASS",
          {kGreeting, open, user331, {"PASS", send("530 Login incorrect.\r\n")}},
          {"OPEN", "USER anna", "PASS pw", "QUIT"}, "FTP_CONNECTED ERROR: Exception: 530 Login incorrect.", false},
@@ -212,8 +229,8 @@ TEST(FtpSessionConnect, LoginRepliesDecideTheOutcome) {
          {"QUIT"}, "FTP_CONNECTED ERROR: Exception: Read Timeout", false},
         {"multi-line greeting sent byte by byte",
          {{"", sendByteByByte("220-Welcome\r\n220 ready\r\n")}, open, {"USER", send("230 ok\r\n")}, featPlain, type,
-          {"SYST", send("215 UNIX\r\n")}},
-         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "QUIT"}, "UNIX", true},
+          syst, pwd},
+         {"OPEN", "USER anna", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}, "UNIX", true},
         {"endless greeting line",
          {{"", send("220 " + std::string(70 * 1024, 'x'))}},
          {"QUIT"}, "FTP_CONNECTED ERROR: Exception: Ungültige Serverantwort: Zeile zu lang", false},
@@ -227,7 +244,7 @@ TEST(FtpSessionConnect, LoginRepliesDecideTheOutcome) {
     for (const auto& c : cases) {
         FakeFtpServer server(c.script);
         SessionHarness h(server.port());
-        h.session.B_connectClick();
+        h.connect();
         EXPECT_EQ(h.session.ftpOpen(), c.online) << c.name;
         EXPECT_EQ(h.session.connected(), c.online) << c.name;
         if (c.online) {
@@ -270,7 +287,7 @@ TEST(FtpSessionConnect, ClntOnlyWhenListedAndIdentified) {
         SessionHarness h(server.port());
         h.identity = ClientIdentity();
         h.identity.setClientName(c.identification);
-        h.session.B_connectClick();
+        h.connect();
         EXPECT_TRUE(h.session.ftpOpen());
         h.session.B_DisconnectClick();
         const Lines wire = server.finish();
@@ -284,11 +301,11 @@ TEST(FtpSessionConnect, ControlCharactersInAnyFieldNeverReachTheWire) {
         const char* field;
         std::function<void(SessionHarness&)> set;
     } cases[] = {
-        {"user", [](SessionHarness& h) { h.settings.e_user_ziel = "anna\r\nDELE x"; }},
-        {"password", [](SessionHarness& h) { h.settings.ME_pwd_ziel = "pw\nDELE x"; }},
-        {"host", [](SessionHarness& h) { h.settings.e_host_ziel = "target\rDELE x"; }},
-        {"proxy user", [](SessionHarness& h) { h.settings.E_User_name = "ax\x7F"; }},
-        {"proxy password", [](SessionHarness& h) { h.settings.ME_Pasword = std::string("qw\0pl", 5); }},
+        {"user", [](SessionHarness& h) { h.settings.user = "anna\r\nDELE x"; }},
+        {"password", [](SessionHarness& h) { h.settings.password = "pw\nDELE x"; }},
+        {"host", [](SessionHarness& h) { h.settings.host = "target\rDELE x"; }},
+        {"proxy user", [](SessionHarness& h) { h.settings.proxyUser = "ax\x7F"; }},
+        {"proxy password", [](SessionHarness& h) { h.settings.proxyPassword = std::string("qw\0pl", 5); }},
         {"identification", [](SessionHarness& h) { h.identity.setPlatformDescription("Linux\r\nDELE x"); }},
     };
     for (const auto& c : cases) {
@@ -297,7 +314,7 @@ TEST(FtpSessionConnect, ControlCharactersInAnyFieldNeverReachTheWire) {
         // Through a proxy so the host is only ever written in OPEN, never looked up.
         h.useProxy(server.port());
         c.set(h);
-        h.session.B_connectClick();
+        h.connect();
         const Lines wire = server.finish();
         for (const auto& line : wire) {
             EXPECT_EQ(line.find("DELE"), std::string::npos) << c.field << ": " << line;
@@ -311,8 +328,8 @@ TEST(FtpSessionConnect, ControlCharactersInAnyFieldNeverReachTheWire) {
 TEST(FtpSessionConnect, InjectedUserFailsWithTheGuardTextAndSendsNoUserLine) {
     FakeFtpServer server({kGreeting, {"OPEN", send("500 no\r\n")}});
     SessionHarness h(server.port());
-    h.settings.e_user_ziel = "anna\r\nDELE important.txt";
-    h.session.B_connectClick();
+    h.settings.user = "anna\r\nDELE important.txt";
+    h.connect();
     EXPECT_EQ(h.lines.back(), "FTP_CONNECTED ERROR: Exception: Ungültiges Zeichen im FTP-Befehl");
     const Lines wire = server.finish();
     EXPECT_EQ(wire.size(), 2u);
@@ -322,15 +339,15 @@ TEST(FtpSessionConnect, InjectedUserFailsWithTheGuardTextAndSendsNoUserLine) {
 TEST(FtpSessionConnect, BadProxyPortIsAGeneralFailureBeforeAnyConnection) {
     SessionHarness h;
     h.useProxy("21x");
-    h.session.B_connectClick();
+    h.connect();
     EXPECT_EQ(h.lines, (Lines{"Procedure --> Connect",
                                 "FTP_CONNECTED ERROR: Exception: '21x' ist kein gültiger Integerwert"}));
     EXPECT_FALSE(h.session.connected());
 }
 
 TEST(FtpSessionConnect, RefusedConnectionIsASocketErrorWithTheSystemText) {
-    SessionHarness h(test::closedLoopbackPort());
-    h.session.B_connectClick();
+    SessionHarness h(test::refusingLoopbackPort());
+    h.connect();
     EXPECT_EQ(h.lines.back(), "FTP_CONNECTED ERROR:  EIdSocketError: Connection refused");
     EXPECT_FALSE(h.logged("Status --> Connected."));
     EXPECT_FALSE(h.logged("Procedure --> Disconnected"));   // nothing was open to close
@@ -343,9 +360,9 @@ TEST(FtpSessionConnect, SecondConnectAndDisconnectWhileClosedOnlyLog) {
 
     FakeFtpServer server(withLogin({}));
     SessionHarness h(server.port());
-    h.session.B_connectClick();
+    h.connect();
     const std::size_t before = h.lines.size();
-    h.session.B_connectClick();
+    h.connect();
     EXPECT_EQ(h.linesFrom(before), Lines{"es besteht bereits ein Connected"});
     h.session.B_DisconnectClick();
     EXPECT_EQ(server.finish().back(), "QUIT");
@@ -354,7 +371,7 @@ TEST(FtpSessionConnect, SecondConnectAndDisconnectWhileClosedOnlyLog) {
 TEST(FtpSessionConnect, LabelClearedFlagIsSetAgainOnlyByTheNextConnect) {
     FakeFtpServer server(withLogin({}));
     SessionHarness h(server.port());
-    h.session.B_connectClick();
+    h.connect();
     ASSERT_TRUE(h.session.ftpOpen());
     h.session.clearFtpOpen();
     EXPECT_FALSE(h.session.ftpOpen());

@@ -6,35 +6,39 @@
 
 #include "app/ClientIdentity.h"
 #include "ftp/FtpSession.h"
-#include "settings/Settings.h"
 #include "support/LogHarness.h"
 
 namespace velora::testing {
 
 struct SessionHarness : test::LogHarness {
-    Settings settings;
+    FtpSessionSettings settings;
     ClientIdentity identity;
-    FtpSession session{settings, identity, log, ui};
+    FtpSession session;
 
-    // Points the session at a server on 127.0.0.1:port with user "anna", password "pw".
-    explicit SessionHarness(int port = 21) : LogHarness("5000") {
-        settings.e_host_ziel = "127.0.0.1";
-        settings.e_user_ziel = "anna";
-        settings.ME_pwd_ziel = "pw";
-        settings.cb_proxy = false;
+    // Points the session at a server on 127.0.0.1:port with user "anna", password "pw";
+    // the proxy fields hold the program's defaults for user and password.
+    explicit SessionHarness(int port = 21, FtpTimeouts timeouts = {})
+        : LogHarness("5000"), session(identity, log, ui, timeouts) {
+        settings.host = "127.0.0.1";
+        settings.user = "anna";
+        settings.password = "pw";
+        settings.proxyUser = "ax";
+        settings.proxyPassword = "qwpl482";
         identity.setClientName("PC1");
         identity.setClientVersion(kVersionBanner);
         identity.setPlatformDescription("Linux");
         session.setServerPort(port);
     }
 
+    void connect() { session.B_connectClick(settings); }
+
     // Sends the login through a proxy on 127.0.0.1:port; the target host is then only
     // named in OPEN and never looked up.
     void useProxy(int port) { useProxy(std::to_string(port)); }
     void useProxy(const std::string& portText) {
-        settings.cb_proxy = true;
-        settings.E_Host = "127.0.0.1";
-        settings.E_ftp_Port = portText;
+        settings.useProxy = true;
+        settings.proxyHost = "127.0.0.1";
+        settings.proxyPort = portText;
     }
 };
 

@@ -10,6 +10,7 @@
 #include "platform/TcpConnector.h"
 #include "support/ErrorOf.h"
 #include "support/HttpTestServer.h"
+#include "support/LoopbackPort.h"
 
 namespace velora {
 namespace {
@@ -20,15 +21,14 @@ TEST(TcpConnector, ConnectsRefusesOrGivesUp) {
     std::optional<TcpSocket> first = TcpConnector::connectWithin("127.0.0.1", port, 1000);
     ASSERT_TRUE(first.has_value());
     // The socket is usable as a blocking one by the readers and writers.
-    EXPECT_TRUE(first->writeAll("x", 1000));
+    EXPECT_TRUE(first->writeAll("x", 1000).ok());
     std::optional<TcpSocket> taken = listener.accept(1000);
     ASSERT_TRUE(taken.has_value());
     char c = 0;
     EXPECT_EQ(taken->readSome(&c, 1, 1000), std::optional<std::size_t>(1));
     EXPECT_EQ(c, 'x');
 
-    test::RefusingPort refusing;
-    EXPECT_EQ(test::errorOf<SocketError>([&] { TcpConnector::connectWithin("127.0.0.1", refusing.port(), 1000); }),
+    EXPECT_EQ(test::errorOf<SocketError>([&] { TcpConnector::connectWithin("127.0.0.1", test::refusingLoopbackPort(), 1000); }),
               "Connection refused");
     EXPECT_EQ(test::errorOf<SocketError>([&] { TcpConnector::connectWithin("localhost", port, 1000); }),
               "Invalid argument");

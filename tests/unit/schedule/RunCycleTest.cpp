@@ -22,7 +22,7 @@ const std::string kStars(58, '*');
 class RunCycleTest : public ::testing::Test {
 protected:
     RunWorld w;
-    void SetUp() override { w.ftp.setServerPort(test::closedLoopbackPort()); }
+    void SetUp() override { w.ftp.setServerPort(test::refusingLoopbackPort()); }
 
     // A row whose file was already uploaded in this very state.
     void addUnchangedRow() {

@@ -36,7 +36,8 @@
 namespace velora::testing {
 
 struct RunWorld {
-    RunWorld()
+    // The FTP time-outs are the program's unless a test shortens them.
+    explicit RunWorld(FtpTimeouts timeouts = {})
         : env({{"temp", dir.path()}, {"COMPUTERNAME", "KESTA-PC"}, {"OS", "Linux"}}, dir.path()),
           settings(configured(env, dir)),
           registry(dir.file("registry.sqlite3"), test::sampleSystemInfo()),
@@ -44,7 +45,7 @@ struct RunWorld {
           temp(env, log),
           lock(temp, log),
           store(registry, settings, files, counters, temp, log, ui),
-          ftp(settings, identity, log, ui),
+          ftp(identity, log, ui, timeouts),
           externalIp(settings, log, resolver, clock),
           builder(tags, settings, registry, env, clock, locale, log, externalIp),
           preparation(files, tags, builder, mTemp, temp, sources, log, ui),

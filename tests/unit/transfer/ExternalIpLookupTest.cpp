@@ -11,6 +11,7 @@
 #include "support/ErrorOf.h"
 #include "support/FixedResolver.h"
 #include "support/HttpTestServer.h"
+#include "support/LoopbackPort.h"
 #include "support/LogHarness.h"
 #include "transfer/ExternalIpLookup.h"
 
@@ -246,13 +247,12 @@ TEST(LookupExternalIp, ProxyCredentialsOnlyAfterA407AndOnlyOnce) {
 }
 
 TEST(LookupExternalIp, SocketLayerFailuresNameTheirCause) {
-    test::RefusingPort refusing;
     struct Case {
         std::string url;
         Lines lines;
     };
     const Case cases[] = {
-        {"http://127.0.0.1:" + std::to_string(refusing.port()) + "/",
+        {"http://127.0.0.1:" + std::to_string(test::refusingLoopbackPort()) + "/",
          {"GET_EXT_IP_PROXY_USE: NO", "GET_EXT_IP STATUS : Connecting to 127.0.0.1.",
           "GET_EXT_IP ERROR: EIdSocketError: Connection refused"}},
         {"http://nowhere.example.test/Scripts/IP.php",
