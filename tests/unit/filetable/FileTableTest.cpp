@@ -144,6 +144,37 @@ TEST(FileTable, ListenerHearsCellAndStructureChanges) {
     EXPECT_EQ(heard, (std::vector<int>{2, -1}));
 }
 
+// After "TAG" is switched or the source changed, a "tmp-Quelle" derived from the row
+// would go on sending the old file or the old page; one chosen by hand elsewhere stays.
+TEST(FileTable, ChangingSourceOrTagForgetsADerivedTmpQuelle) {
+    const std::string scratch = "/home/anna/.cache/velora";
+    const struct {
+        const char* what;
+        FileColumn column;
+        std::string newText;
+        std::string tmpBefore, tmpAfter;
+    } cases[] = {
+        {"TAG off, tag copy", Tag, "No", scratch + "/1_page.html", ""},
+        {"TAG on, plain source", Tag, "Ja", "/www/page.html", ""},
+        {"new source, plain", Quelle, "/www/other.html", "/www/page.html", ""},
+        {"new source, tag copy", Quelle, "/www/other.html", scratch + "/1_page.html", ""},
+        {"hand-set target stays", Quelle, "/www/other.html", "/srv/out/fixed.html", "/srv/out/fixed.html"},
+        {"same text is no change", Quelle, "/www/page.html", "/www/page.html", "/www/page.html"},
+        {"a folder beside the scratch folder", Tag, "No", scratch + "x/1_page.html", scratch + "x/1_page.html"},
+        {"other columns change nothing", FtpName, "neu.html", scratch + "/1_page.html", scratch + "/1_page.html"},
+    };
+    for (const auto& c : cases) {
+        FileTable t;
+        t.setScratchFolder(scratch);
+        t.setRowCount(1);
+        t.setRow(1, {"1", "Ja", c.column == Tag && c.newText == "Ja" ? "No" : "Ja", "/www/page.html", "/", "p.html",
+                     "1", "1", "OK", c.tmpBefore});
+        t.setCell(c.column, 1, c.newText);
+        EXPECT_EQ(t.cell(TmpQuelle, 1), c.tmpAfter) << c.what;
+        EXPECT_EQ(t.cell(c.column, 1), c.newText) << c.what;
+    }
+}
+
 }  // namespace
 }  // namespace velora
 

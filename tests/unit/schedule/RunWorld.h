@@ -53,6 +53,7 @@ struct RunWorld {
           upload(files, ftp, stats, temp, sources, log, clock, locale),
           cycle(settings, preparation, files, ftp, upload, stats, lock, log, ui) {
         log.setEcho([this](const std::string& line) { lines.push_back(test::withoutStamp(line)); });
+        files.setScratchFolder(temp.path());
         temp.ensure();
         identity.setClientName("KESTA-PC");
         identity.setClientVersion("VELORA 1.3.7.34");
