@@ -66,9 +66,9 @@ std::vector<std::string> rowsNotExported(const FileTable& files) {
     std::vector<std::string> out;
     for (int r = 1; r <= files.rowCount(); ++r) {
         if (!runsAsJa(files.cell(Aktiv, r))) continue;
-        const std::string msg = files.cell(Msg, r);
-        if (msg == "Error" || msg == "NF" || msg == "IOERROR" || msg == "NEU")
-            out.push_back("Zeile " + std::to_string(r) + ": " + msg + " " + files.cell(Quelle, r));
+        const std::string state = files.cell(Msg, r);
+        if (state == msg::kError || state == msg::kNotFound || state == msg::kIoError || state == msg::kNeu)
+            out.push_back("Zeile " + std::to_string(r) + ": " + state + " " + files.cell(Quelle, r));
     }
     return out;
 }

@@ -122,11 +122,11 @@ void FileTable::fillSampleRows() {
     // Linux stand-ins for a page on a second drive, a camera picture, the same page
     // on another computer's share, and two camera tags.
     static constexpr Sample kSamples[] = {
-        {"Ja", "/mnt/d/Wetter/2010_01_31/Wetterstation.html", "/wetter/Wetterstation.html"},
-        {"No", "/mnt/c/Kamera/2010_01_31/bild.jpg", "test55/bild.jpg"},
-        {"Ja", "//WETTER-PC/d$/Wetter/2010_01_31/Wetterstation.html", "/wetter/Wetterstation.html"},
-        {"No", "[_CAM_1_LAST_FOTO_NAME]", "bild.jpg"},
-        {"No", "[_CAM_2_LAST_FOTO_NAME]", "bild_2.jpg"},
+        {kJa, "/mnt/d/Wetter/2010_01_31/Wetterstation.html", "/wetter/Wetterstation.html"},
+        {kNo, "/mnt/c/Kamera/2010_01_31/bild.jpg", "test55/bild.jpg"},
+        {kJa, "//WETTER-PC/d$/Wetter/2010_01_31/Wetterstation.html", "/wetter/Wetterstation.html"},
+        {kNo, "[_CAM_1_LAST_FOTO_NAME]", "bild.jpg"},
+        {kNo, "[_CAM_2_LAST_FOTO_NAME]", "bild_2.jpg"},
     };
     rows_.assign(std::size(kSamples), Row{});
     for (std::size_t i = 0; i < std::size(kSamples); ++i) {
@@ -135,9 +135,9 @@ void FileTable::fillSampleRows() {
         r[Tag] = kSamples[i].tag;
         r[Quelle] = kSamples[i].source;
         r[FtpName] = kSamples[i].ftpName;
-        r[PsNeu] = "0";
-        r[PsAlt] = "0";
-        r[Msg] = "No";
+        r[PsNeu] = kNotSent;
+        r[PsAlt] = kNotSent;
+        r[Msg] = kNo;
     }
     changed(-1);
 }

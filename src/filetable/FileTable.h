@@ -28,6 +28,28 @@ inline constexpr int kFileColumns = 10;
 inline constexpr int kFileRowHeight = 18;
 inline constexpr int kFileGridLine = 1;
 
+// The words the cells hold; runs, display, commands and store compare with exactly these.
+// Yes/no cells ("Aktiv", "TAG"):
+inline constexpr const char* kJa = "Ja";
+inline constexpr const char* kNo = "No";
+// "TAG" of a row whose source a command just replaced, until the user chooses (red).
+inline constexpr const char* kTagUnchosen = ">>>";
+// A fingerprint cell of a row not sent since the start or the last reset.
+inline constexpr const char* kNotSent = "0";
+
+// Row states in "MSG" (and the two marks the fingerprint cells share with it).
+namespace msg {
+inline constexpr const char* kUnchecked = "?";   // not examined in this pass; "PS neu" too
+inline constexpr const char* kCleared = "???";   // cleared by a double-click; both PS columns too
+inline constexpr const char* kNotFound = "NF";
+inline constexpr const char* kIoError = "IOERROR";
+inline constexpr const char* kNeu = "NEU";       // changed: the only state that makes a row due
+inline constexpr const char* kOk = "OK";
+inline constexpr const char* kSend = "Send";
+inline constexpr const char* kError = "Error";
+inline constexpr const char* kReset = "Reset";
+}  // namespace msg
+
 // The runs' reading of a yes/no cell: "Ja" in any letter case (only a..z are folded).
 // The display and the double-click toggle compare with exactly "Ja" instead.
 bool runsAsJa(const std::string& text);

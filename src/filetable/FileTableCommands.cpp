@@ -36,10 +36,10 @@ FileTableCommands::FileTableCommands(FileTable& table, FileTableView& view, UiHo
 
 FileTable::Row FileTableCommands::newRow() {
     FileTable::Row row{};
-    row[Tag] = ">>>";
-    row[PsNeu] = "0";
-    row[PsAlt] = "0";
-    row[Msg] = "?";
+    row[Tag] = kTagUnchosen;
+    row[PsNeu] = kNotSent;
+    row[PsAlt] = kNotSent;
+    row[Msg] = msg::kUnchecked;
     return row;
 }
 
@@ -85,11 +85,11 @@ void FileTableCommands::insertNewRow(int r) {
 void FileTableCommands::replaceSource(int r, const std::string& path) {
     table_.setCell(Quelle, r, path);
     table_.setCell(FtpName, r, paths::fileNamePart(path));
-    table_.setCell(Aktiv, r, "No");
+    table_.setCell(Aktiv, r, kNo);
     table_.setCell(TmpQuelle, r, "");
-    table_.setCell(PsNeu, r, "0");
-    table_.setCell(PsAlt, r, "0");
-    table_.setCell(Msg, r, "Reset");
+    table_.setCell(PsNeu, r, kNotSent);
+    table_.setCell(PsAlt, r, kNotSent);
+    table_.setCell(Msg, r, msg::kReset);
 }
 
 void FileTableCommands::hideNameAndTagItems() {
@@ -203,9 +203,9 @@ void FileTableCommands::setAllAktiv(const char* value) {
     for (int i = 1; i <= table_.rowCount(); ++i) table_.setCell(Aktiv, i, value);
 }
 
-void FileTableCommands::AlleAktivClick() { setAllAktiv("Ja"); }
+void FileTableCommands::AlleAktivClick() { setAllAktiv(kJa); }
 
-void FileTableCommands::alleInaktivClick() { setAllAktiv("No"); }
+void FileTableCommands::alleInaktivClick() { setAllAktiv(kNo); }
 
 void FileTableCommands::temp_zielClick() {
     const int r = currentRow();

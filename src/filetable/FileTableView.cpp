@@ -94,8 +94,8 @@ DoubleClickAction FileTableView::sg_filesDblClick() {
     switch (current_.column) {
     case Aktiv:
     case Tag: {
-        const bool on = table_.cell(current_.column, row) == "Ja";
-        table_.setCell(current_.column, row, on ? "No" : "Ja");
+        const bool on = table_.cell(current_.column, row) == kJa;
+        table_.setCell(current_.column, row, on ? kNo : kJa);
         return DoubleClickAction::None;
     }
     case Quelle:
@@ -108,7 +108,7 @@ DoubleClickAction FileTableView::sg_filesDblClick() {
     case PsNeu:
     case PsAlt:
     case Msg:
-        for (int c : {PsNeu, PsAlt, Msg}) table_.setCell(c, row, "???");
+        for (int c : {PsNeu, PsAlt, Msg}) table_.setCell(c, row, msg::kCleared);
         return DoubleClickAction::None;
     default:
         return DoubleClickAction::None;
@@ -121,8 +121,8 @@ std::optional<Rgb> FileTableView::cellColour(int column, int row) const {
     if (row < 1 || row > table_.rowCount() || column < 0 || column >= kFileColumns) return std::nullopt;
     std::optional<Rgb> colour;
     if (current_ == CurrentCell{column, row}) colour = kLime;
-    if (column == Tag && table_.cell(column, row) == ">>>") colour = kRed;
-    if (column == Aktiv && table_.cell(column, row) != "Ja") colour = kYellow;
+    if (column == Tag && table_.cell(column, row) == kTagUnchosen) colour = kRed;
+    if (column == Aktiv && table_.cell(column, row) != kJa) colour = kYellow;
     return colour;
 }
 

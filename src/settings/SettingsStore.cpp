@@ -144,10 +144,10 @@ std::vector<FileTable::Row> readRows(Registry::Key& key, int dataRows) {
         row[Nr] = std::to_string(r);
         for (const RowValue& v : kLoadedColumns) row[v.column] = key.readString(rowValueName(v.code, r));
         // Checksums start afresh so the next pass sends every active row.
-        row[PsNeu] = "0";
-        row[PsAlt] = "0";
+        row[PsNeu] = kNotSent;
+        row[PsAlt] = kNotSent;
         row[Msg] = "";
-        if (row[Tag] == ">>>") row[Tag] = "No";
+        if (row[Tag] == kTagUnchosen) row[Tag] = kNo;
     }
     return rows;
 }

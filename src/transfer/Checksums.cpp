@@ -45,21 +45,21 @@ std::int32_t ContentChecksum(std::string_view text) { return foldTo31Bits(XXH3_6
 
 void ApplyChangeRule(FileTable& files, int row) {
     const bool changed = files.cell(PsAlt, row) != files.cell(PsNeu, row);
-    files.setCell(Msg, row, changed ? "NEU" : "OK");
+    files.setCell(Msg, row, changed ? msg::kNeu : msg::kOk);
 }
 
 bool AnyRowChanged(const FileTable& files) {
     bool changed = false;
     for (int r = 1; r <= files.rowCount(); ++r)
-        if (files.cell(Msg, r) == "NEU") changed = true;
+        if (files.cell(Msg, r) == msg::kNeu) changed = true;
     return changed;
 }
 
 void Reset_psClick(FileTable& files, EventLog& log) {
     for (int r = 1; r <= files.rowCount(); ++r) {
-        files.setCell(PsNeu, r, "0");
-        files.setCell(PsAlt, r, "0");
-        files.setCell(Msg, r, "Reset");
+        files.setCell(PsNeu, r, kNotSent);
+        files.setCell(PsAlt, r, kNotSent);
+        files.setCell(Msg, r, msg::kReset);
     }
     log.write("Reset -> Prüfsummen");
 }

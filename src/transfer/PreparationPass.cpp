@@ -41,8 +41,8 @@ void PreparationPass::run() {
     const int n = files_.rowCount();
     for (int r = 1; r <= n; ++r) {
         ui_.pumpEvents();
-        files_.setCell(PsNeu, r, "?");
-        files_.setCell(Msg, r, "?");
+        files_.setCell(PsNeu, r, msg::kUnchecked);
+        files_.setCell(Msg, r, msg::kUnchecked);
         prepareRow(r, tagFileFailed);
     }
 }
@@ -55,7 +55,7 @@ void PreparationPass::prepareRow(int r, bool tagFileFailed) {
         // Sent now, the page would show its placeholders; the server keeps the last
         // good one and the next run tries again ("PS alt" stays).
         log_.write("Zeile " + std::to_string(r) + " : ohne Tag Datei nicht gesendet -> " + source);
-        files_.setCell(Msg, r, "Error");
+        files_.setCell(Msg, r, msg::kError);
         return;
     }
     std::string path = ResolveSourceTag(source, r);
@@ -64,14 +64,14 @@ void PreparationPass::prepareRow(int r, bool tagFileFailed) {
         ReplaceTagsInFile(path, r);
         ChecksumSourceFile(path, r);
     } else {
-        files_.setCell(Msg, r, "NF");
+        files_.setCell(Msg, r, msg::kNotFound);
     }
 }
 
 void PreparationPass::markIoError(int r, const std::string& path, const std::string& why) {
     log_.write("IORESULT <> 0 -> " + path + (why.empty() ? std::string() : " : " + why));
-    files_.setCell(PsNeu, r, "?");
-    files_.setCell(Msg, r, "IOERROR");
+    files_.setCell(PsNeu, r, msg::kUnchecked);
+    files_.setCell(Msg, r, msg::kIoError);
 }
 
 std::string PreparationPass::ResolveSourceTag(const std::string& source, int r) {
@@ -161,7 +161,7 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
     const std::string target = copyTarget(path, r);
     sources_.record(target, path);
     ApplyChangeRule(files_, r);
-    if (files_.cell(Msg, r) != "NEU") return;
+    if (files_.cell(Msg, r) != msg::kNeu) return;
     // A full disk, a folder removed meanwhile or made unusable: this row cannot go out
     // in this run, the others can.
     if (!temp_.ensure()) {

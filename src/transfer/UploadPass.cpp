@@ -21,7 +21,7 @@ UploadPass::UploadPass(FileTable& files, FtpOperations& ftp, UploadStatistics& s
       locale_(locale) {}
 
 bool UploadPass::isDue(int row) const {
-    return runsAsJa(files_.cell(Aktiv, row)) && files_.cell(Msg, row) == "NEU";
+    return runsAsJa(files_.cell(Aktiv, row)) && files_.cell(Msg, row) == msg::kNeu;
 }
 
 void UploadPass::B_versendenClick() {
@@ -65,20 +65,20 @@ void UploadPass::sendRow(int row, std::int32_t& passFiles, std::int64_t& passByt
         const std::int64_t size = QueryFileSize(source);
         if (!SendFile(source, name)) {
             // Keeping "PS alt" makes the next run find the row changed and retry it.
-            files_.setCell(Msg, row, "Error");
+            files_.setCell(Msg, row, msg::kError);
             return;
         }
         const std::int64_t counted = size < 0 ? 0 : size;
         stats_.countFile(counted);
         ++passFiles;
         passBytes += counted;
-        files_.setCell(Msg, row, "Send");
+        files_.setCell(Msg, row, msg::kSend);
         files_.setCell(PsAlt, row, sentChecksum);
     } catch (const SocketError& e) {
-        files_.setCell(Msg, row, "Error");
+        files_.setCell(Msg, row, msg::kError);
         log_.write(std::string("ERROR -> EIdSocketError: ") + e.what());
     } catch (const std::exception&) {
-        files_.setCell(Msg, row, "Error");
+        files_.setCell(Msg, row, msg::kError);
         log_.write("ERROR -> ChangeDir " + folder);
     }
 }
