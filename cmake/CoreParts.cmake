@@ -11,7 +11,16 @@ function(velora_core_part name)
     return()
   endif()
   add_library(core_${name} OBJECT ${sources})
-  target_include_directories(core_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  # A part sees only its own headers and those of the parts it builds on: its include
+  # folder holds links to exactly those source folders, so an include that reaches
+  # upwards (ftp/ including settings/) fails to compile instead of slipping through.
+  set(visible ${CMAKE_BINARY_DIR}/layers/${name})
+  file(REMOVE_RECURSE ${visible})
+  file(MAKE_DIRECTORY ${visible})
+  foreach(part IN ITEMS ${name} ${ARGN})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${part} ${visible}/${part} SYMBOLIC)
+  endforeach()
+  target_include_directories(core_${name} PRIVATE ${visible})
   foreach(dep IN LISTS ARGN)
     if(TARGET core_${dep})
       target_link_libraries(core_${name} PUBLIC core_${dep})

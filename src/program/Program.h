@@ -97,11 +97,6 @@ public:
     RunCycle& runCycle();
     int currentWeekday() const { return weekday_; }
 
-    // Texts of the window that name the maker.
-    static std::string windowCaption() { return std::string(kVersionBanner) + "  by " + kMakerDomain; }
-    static std::string label3Text() { return kMakerWebHost; }
-    static std::string trayTip() { return std::string("VELORA by ") + kMakerDomain; }
-    const Locale& locale() const { return locale_; }
     const Clock& clock() const { return clock_; }
 
 private:
