@@ -94,6 +94,7 @@ public:
     static std::string trayTip() { return std::string("VELORA by ") + kMakerDomain; }
     const Locale& locale() const { return locale_; }
     const Clock& clock() const { return clock_; }
+    const Environment& env() const { return env_; }
 
 private:
     const Environment& env_;
