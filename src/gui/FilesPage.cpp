@@ -1,5 +1,6 @@
 #include "gui/FilesPage.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCursor>
 #include <QFocusEvent>
@@ -242,23 +243,33 @@ void FilesPage::openNewestEditor() {
     e_neuste_datei_->show();
 }
 
+void FilesPage::hideEditor(QWidget* editor) {
+    QWidget* focus = QApplication::focusWidget();
+    // Hiding the widget that holds the focus makes Qt pass it on like a Tab key, and
+    // the grid answers a Tab by moving the current cell one column on: the next key
+    // would then write into the "FTP Name" cell. The grid takes the focus back first,
+    // and the current cell stays where it was.
+    if (focus && (focus == editor || editor->isAncestorOf(focus))) grid_->setFocus(Qt::OtherFocusReason);
+    editor->hide();
+}
+
 void FilesPage::syncEditors() {
     if (view_.cbFtpPfadVisible() && cb_ftp_pfad_->isHidden()) {
         openCombo(cb_ftp_pfad_, FtpPfad, FileTableView::BuildFtpPathList(program_.settings().m_ftp_pfad), true);
     } else if (!view_.cbFtpPfadVisible() && !cb_ftp_pfad_->isHidden()) {
-        cb_ftp_pfad_->hide();
+        hideEditor(cb_ftp_pfad_);
     }
     if (view_.cbTagVisible() && cb_tag_->isHidden()) {
         std::vector<std::string> names;
         for (const TagRow& row : program_.tags().rows()) names.push_back(row.name);
         openCombo(cb_tag_, Quelle, names, false);
     } else if (!view_.cbTagVisible() && !cb_tag_->isHidden()) {
-        cb_tag_->hide();
+        hideEditor(cb_tag_);
     }
     if (view_.eNeusteDateiVisible() && e_neuste_datei_->isHidden()) {
         openNewestEditor();
     } else if (!view_.eNeusteDateiVisible() && !e_neuste_datei_->isHidden()) {
-        e_neuste_datei_->hide();
+        hideEditor(e_neuste_datei_);
     }
 }
 

@@ -78,6 +78,7 @@ private:
     void openNewestEditor();
     void placeEditor(QWidget* editor, int column);
     void restoreCurrentCell();
+    void hideEditor(QWidget* editor);
     void comboEdited(bool ftpPath, const QString& text);
 
     Program& program_;
