@@ -79,6 +79,7 @@ private:
     void placeEditor(QWidget* editor, int column);
     void restoreCurrentCell();
     void hideEditor(QWidget* editor);
+    static bool keepsFocus(QComboBox* combo);
     void comboEdited(bool ftpPath, const QString& text);
 
     Program& program_;

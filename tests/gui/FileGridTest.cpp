@@ -1,5 +1,6 @@
 // The file table in the grid: texts, colours, editing, the double-click actions, the
 // editors over the current cell, dragging rows and column widths.
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -248,18 +249,31 @@ TEST_F(FileGridTest, FtpPathEditorOpensOverTheCellWithTheSortedPresets) {
     EXPECT_FALSE(combo->isVisible());
 }
 
-// The folder goes into the "FTP Pfad" cell and nowhere else: the current cell stays,
-// and the next key reaches the grid, not the neighbouring "FTP Name" cell.
+// Opens the drop-down list of an editor and clicks one of its entries.
+void clickInList(QComboBox* combo, const QString& entry) {
+    combo->showPopup();
+    QAbstractItemView* list = combo->view();
+    ASSERT_TRUE(QTest::qWaitFor([list] { return list->isVisible(); }));
+    // Opening the list takes the focus into it; the editor stays open.
+    ASSERT_TRUE(combo->isVisible());
+    const QRect item = list->visualRect(list->model()->index(combo->findText(entry), 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+}
+
+// The folder goes into the "FTP Pfad" cell and nowhere else: the editor closes, the
+// current cell stays, and the next key reaches the grid, not the "FTP Name" cell.
 TEST_F(FileGridTest, AChosenFolderLeavesTheCurrentCellAndTheNextKeyAlone) {
-    program->settings().m_ftp_pfad = {"/", "/privat", "/wetter"};
+    program->settings().m_ftp_pfad = {"/", "/privat", "/web", "/wetter"};
     struct Case {
         const char* how;
         std::function<void(QComboBox*)> choose;
         const char* folder;
     };
     const Case cases[] = {
-        {"entry from the list", [](QComboBox* c) { c->setCurrentIndex(c->findText("/privat")); }, "/privat"},
+        {"entry set as by the keyboard", [](QComboBox* c) { c->setCurrentIndex(c->findText("/privat")); }, "/privat"},
         {"typed character", [](QComboBox* c) { QTest::keyClick(c->lineEdit(), Qt::Key_Y); }, "/weby"},
+        {"entry clicked in the opened list", [](QComboBox* c) { clickInList(c, "/wetter"); }, "/wetter"},
+        {"the cell's own folder clicked", [](QComboBox* c) { clickInList(c, "/web"); }, "/web"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
