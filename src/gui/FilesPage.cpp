@@ -1,11 +1,11 @@
 #include "gui/FilesPage.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
 #include <QFocusEvent>
 #include <QLineEdit>
-#include <QAbstractItemView>
 #include <QMenu>
 #include <QVBoxLayout>
 
