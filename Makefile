@@ -1,15 +1,18 @@
 # The two commands of the README:
-#   make run   installs what is missing, builds and starts the window program
-#   make test  installs what is missing, builds and runs every test
+#   make run   installs what the program needs, builds and starts the window program
+#   make test  installs what the tests need as well, builds and runs every test
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps test-deps configure build run test bench clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
+
+test-deps:
+	@scripts/install-deps.sh --test
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -19,10 +22,14 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+run: configure
+	cmake --build $(BUILD) -j$(JOBS) --target velora
 	@scripts/run-window.sh $(BUILD)/velora
 
-test: build
+# Configured again so that GoogleTest, installed just now, is found.
+test: test-deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 bench: build

@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the program and the tests need, only those
-# that are missing (with --bench also the benchmarks' reference tools). Through sudo
-# when not root.
+# Installs the Debian packages that are missing, through sudo when not root:
+#   (no option)  what the programs need to build and run (the window without a display
+#                runs on a virtual X server)
+#   --test       that, and what the tests need (GoogleTest, the FTP server they start)
+#   --bench      that, and the benchmarks' reference tools
 set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev
   libsqlite3-dev libjpeg-dev libx11-dev libxxhash-dev
-  libgtest-dev libgmock-dev
-  python3 python3-pyftpdlib
-  tinyproxy
-  xvfb xauth
+  xvfb
 )
 
-# The benchmarks compare against reference tools on a local server.
-if [ "${1:-}" = "--bench" ]; then
-  packages+=(vsftpd curl time)
-fi
+case "${1:-}" in
+  "") ;;
+  --test) packages+=(libgtest-dev libgmock-dev python3 python3-pyftpdlib tinyproxy) ;;
+  # The benchmarks compare against reference tools on a local server.
+  --bench) packages+=(vsftpd curl time) ;;
+  *) echo "usage: $0 [--test|--bench]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -117,7 +117,7 @@ int runRun(Program& program, std::ostream& out, std::ostream& err) {
     return missing.empty() && reached ? kOk : kRunHadErrors;
 }
 
-int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Services& services) {
     if (args.empty()) {
         err << usage();
         return kFailed;
@@ -132,12 +132,17 @@ int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         return kFailed;
     }
 
-    SystemEnvironment env;
-    SystemClock clock;
     CliUiHost ui(err);
-    Program program({env, clock, Locale::system(), ui, Registry::defaultPath(), SystemInfo::fromSystem()});
+    Program program(
+        {services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo});
     program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
     return command == "prepare" ? runPrepare(program, out, err) : runRun(program, out, err);
+}
+
+int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    SystemEnvironment env;
+    SystemClock clock;
+    return run(args, out, err, {env, clock, Locale::system(), Registry::defaultPath(), SystemInfo::fromSystem()});
 }
 
 }  // namespace velora::cli

@@ -5,6 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "platform/Locale.h"
+#include "platform/Registry.h"
+
 namespace velora {
 class Program;
 class FileTable;
@@ -31,7 +36,19 @@ std::vector<std::string> rowsNotExported(const FileTable& files);
 int runPrepare(Program& program, std::ostream& out, std::ostream& err);
 int runRun(Program& program, std::ostream& out, std::ostream& err);
 
-// Parses the arguments, builds the program on the system's services and runs.
+// What the commands run on: the system's own in velora-cli, fixed ones in the tests
+// (so no test changes the process environment or reads the real clock).
+struct Services {
+    const Environment& env;
+    Clock& clock;
+    Locale locale;
+    std::string registryPath;
+    SystemInfo systemInfo;
+};
+
+// Parses the arguments, builds the program on the given services and runs.
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Services& services);
+// The same on the system's services.
 int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace velora::cli

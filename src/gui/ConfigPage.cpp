@@ -170,7 +170,7 @@ QWidget* ConfigPage::buildExtIp() {
 }
 
 void ConfigPage::pickInto(QLineEdit* edit, const char* title, const char* filter) {
-    guarded([&] { pickFileInto(ui_, edit, title, filter); });
+    guarded([&] { pickFileInto(ui_, edit, title, filter, program_.env().homeFolder()); });
 }
 
 void ConfigPage::b_tagClick() { pickInto(findChild<QLineEdit*>("E_tags"), "Tag - Datei", "txt|*.txt"); }

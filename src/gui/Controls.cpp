@@ -5,12 +5,13 @@
 
 namespace velora::gui {
 
-void pickFileInto(UiHost& ui, QLineEdit* edit, const char* title, const char* filter) {
+void pickFileInto(UiHost& ui, QLineEdit* edit, const char* title, const char* filter, const std::string& home) {
     const std::string text = edit->text().toStdString();
+    const std::string path = text.empty() || text.front() == '/' ? text : paths::join(home, text);
     FileDialogRequest request;
     request.title = title;
-    request.initialFolder = paths::folderPartWithSlash(text);
-    request.fileName = text;
+    request.initialFolder = text.empty() ? home : paths::folderPartWithSlash(path);
+    request.fileName = path;
     request.filter = filter;
     request.multiSelect = true;  // the dialog's design option; the first file counts
     const std::vector<std::string> chosen = ui.pickFiles(request);

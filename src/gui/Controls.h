@@ -71,7 +71,8 @@ inline QGroupBox* groupBox(const char* title, const char* name = nullptr) {
 }
 
 // The settings pickers: open OpenDialog1 at the folder of the field's text with the
-// text as preset name; OK puts the first chosen file into the field.
-void pickFileInto(UiHost& ui, QLineEdit* edit, const char* title, const char* filter);
+// text as preset name; OK puts the first chosen file into the field. A relative name
+// lies in the home folder, as the program opens it there.
+void pickFileInto(UiHost& ui, QLineEdit* edit, const char* title, const char* filter, const std::string& home);
 
 }  // namespace velora::gui

@@ -4,9 +4,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QSignalBlocker>
 
 #include "filetable/FileTable.h"
 #include "gui/Controls.h"
+#include "gui/FileGridDelegate.h"
 
 namespace velora::gui {
 
@@ -24,6 +26,7 @@ FileGrid::FileGrid(QWidget* parent) : QTableView(parent) {
     setFont(narrowFont(11, FontWidth::Condensed));
     // The current cell is painted by the table's colour rules, not by a selection.
     setSelectionMode(QAbstractItemView::NoSelection);
+    setItemDelegate(new FileGridDelegate(this));
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
     setCornerButtonEnabled(false);
@@ -88,6 +91,21 @@ void FileGrid::mousePressEvent(QMouseEvent* event) {
         return;
     }
     QTableView::mousePressEvent(event);
+}
+
+void FileGrid::focusInEvent(QFocusEvent* event) {
+    if (currentIndex().isValid() || !selectionModel()) {
+        QTableView::focusInEvent(event);
+        return;
+    }
+    // Qt's view makes its first cell current when it gains the focus without one; the
+    // table's current cell moves only by a click, the keyboard or the table shrinking.
+    {
+        const QSignalBlocker quiet(selectionModel());
+        QTableView::focusInEvent(event);
+        selectionModel()->clearCurrentIndex();
+    }
+    viewport()->update();
 }
 
 void FileGrid::contextMenuEvent(QContextMenuEvent* event) {

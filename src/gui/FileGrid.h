@@ -32,6 +32,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void updateGeometries() override;
     // Typing never jumps to a matching cell; only the "FTP Name" cell takes keys.

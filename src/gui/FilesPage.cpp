@@ -1,5 +1,6 @@
 #include "gui/FilesPage.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
@@ -108,6 +109,10 @@ QComboBox* FilesPage::makeCombo(const char* name, bool ftpPath) {
     combo->hide();
     connect(combo, &QComboBox::editTextChanged, this,
             [this, ftpPath](const QString& text) { comboEdited(ftpPath, text); });
+    // Choosing the entry the cell holds already changes no text, and still is a choice.
+    connect(combo, &QComboBox::textActivated, this, [this, combo, ftpPath](const QString& text) {
+        if (!combo->isHidden()) comboEdited(ftpPath, text);
+    });
     combo->installEventFilter(this);
     combo->lineEdit()->installEventFilter(this);
     return combo;
@@ -134,22 +139,26 @@ void FilesPage::comboEdited(bool ftpPath, const QString& text) {
     syncEditors();
 }
 
+bool FilesPage::keepsFocus(QComboBox* combo) {
+    if (combo->hasFocus()) return true;
+    // Opening the drop-down list moves the focus into the list: that is still editing.
+    QWidget* list = combo->view() ? combo->view()->window() : nullptr;
+    if (!list) return false;
+    QWidget* focus = QApplication::focusWidget();
+    return QApplication::activePopupWidget() == list || (focus && (focus == list || list->isAncestorOf(focus)));
+}
+
 bool FilesPage::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut) {
-        const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        // Opening the drop-down list moves the focus into it; that is still editing.
-        if (reason != Qt::PopupFocusReason) {
-            if (watched == cb_ftp_pfad_ || watched == cb_ftp_pfad_->lineEdit()) {
-                if (!cb_ftp_pfad_->hasFocus() && !cb_ftp_pfad_->isHidden()) {
-                    view_.hideCbFtpPfad();
-                    syncEditors();
-                }
-            } else if (watched == cb_tag_ || watched == cb_tag_->lineEdit()) {
-                if (!cb_tag_->hasFocus() && !cb_tag_->isHidden()) {
-                    view_.hideCbTag();
-                    syncEditors();
-                }
+    if (event->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        for (QComboBox* combo : {cb_ftp_pfad_, cb_tag_}) {
+            if (watched != combo && watched != combo->lineEdit()) continue;
+            if (combo->isHidden() || keepsFocus(combo)) continue;
+            if (combo == cb_ftp_pfad_) {
+                view_.hideCbFtpPfad();
+            } else {
+                view_.hideCbTag();
             }
+            syncEditors();
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -167,7 +176,11 @@ void FilesPage::openCombo(QComboBox* combo, int column, const std::vector<std::s
     filling_ = true;
     combo->clear();
     for (const auto& item : items) combo->addItem(QString::fromStdString(item));
-    combo->setEditText(QString::fromStdString(program_.files().cell(cell.column, cell.row)));
+    const QString text = QString::fromStdString(program_.files().cell(cell.column, cell.row));
+    // The entry that equals the text is the current one (none: -1); otherwise Qt would
+    // take the text for a new choice when the list opens, and the editor would close.
+    combo->setCurrentIndex(combo->findText(text));
+    combo->setEditText(text);
     filling_ = false;
     placeEditor(combo, column);
     combo->show();
@@ -181,10 +194,13 @@ void FilesPage::openNewestEditor() {
     e_neuste_datei_->show();
 }
 
-void FilesPage::closeEditor(QWidget* editor) {
-    // Hiding the focus widget would pass the focus on like a Tab key, and the grid
-    // takes a Tab as a move to the next cell: hand it the focus first.
-    if (editor->isAncestorOf(QApplication::focusWidget()) || editor->hasFocus()) grid_->setFocus(Qt::OtherFocusReason);
+void FilesPage::hideEditor(QWidget* editor) {
+    QWidget* focus = QApplication::focusWidget();
+    // Hiding the widget that holds the focus makes Qt pass it on like a Tab key, and
+    // the grid answers a Tab by moving the current cell one column on: the next key
+    // would then write into the "FTP Name" cell. The grid takes the focus back first,
+    // and the current cell stays where it was.
+    if (focus && (focus == editor || editor->isAncestorOf(focus))) grid_->setFocus(Qt::OtherFocusReason);
     editor->hide();
 }
 
@@ -192,19 +208,19 @@ void FilesPage::syncEditors() {
     if (view_.cbFtpPfadVisible() && cb_ftp_pfad_->isHidden()) {
         openCombo(cb_ftp_pfad_, FtpPfad, FileTableView::BuildFtpPathList(program_.settings().m_ftp_pfad), true);
     } else if (!view_.cbFtpPfadVisible() && !cb_ftp_pfad_->isHidden()) {
-        closeEditor(cb_ftp_pfad_);
+        hideEditor(cb_ftp_pfad_);
     }
     if (view_.cbTagVisible() && cb_tag_->isHidden()) {
         std::vector<std::string> names;
         for (const TagRow& row : program_.tags().rows()) names.push_back(row.name);
         openCombo(cb_tag_, Quelle, names, false);
     } else if (!view_.cbTagVisible() && !cb_tag_->isHidden()) {
-        closeEditor(cb_tag_);
+        hideEditor(cb_tag_);
     }
     if (view_.eNeusteDateiVisible() && e_neuste_datei_->isHidden()) {
         openNewestEditor();
     } else if (!view_.eNeusteDateiVisible() && !e_neuste_datei_->isHidden()) {
-        closeEditor(e_neuste_datei_);
+        hideEditor(e_neuste_datei_);
     }
 }
 

@@ -54,8 +54,9 @@ private:
     void openCombo(QComboBox* combo, int column, const std::vector<std::string>& items, bool focus);
     void openNewestEditor();
     void placeEditor(QWidget* editor, int column);
-    void closeEditor(QWidget* editor);
     void restoreCurrentCell();
+    void hideEditor(QWidget* editor);
+    static bool keepsFocus(QComboBox* combo);
     void comboEdited(bool ftpPath, const QString& text);
 
     Program& program_;

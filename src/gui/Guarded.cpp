@@ -38,12 +38,16 @@ bool guarded(const std::function<void()>& work) {
     return false;
 }
 
-void showProgramMessage(QWidget* parent, const std::string& text, bool isError) {
-    QMessageBox box(parent);
+void prepareProgramMessage(QMessageBox& box, const std::string& text, bool isError) {
     box.setWindowTitle(QStringLiteral("VELORA"));
     box.setIcon(isError ? QMessageBox::Critical : QMessageBox::Information);
     box.setText(QString::fromStdString(text));
     box.setStandardButtons(QMessageBox::Ok);
+}
+
+void showProgramMessage(QWidget* parent, const std::string& text, bool isError) {
+    QMessageBox box(parent);
+    prepareProgramMessage(box, text, isError);
     box.exec();
 }
 

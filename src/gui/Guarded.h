@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+class QMessageBox;
 class QWidget;
 
 namespace velora::gui {
@@ -18,7 +19,8 @@ void setErrorSink(ErrorSink sink);
 // Returns false when the work left with an error.
 bool guarded(const std::function<void()>& work);
 
-// The program's message box (title "VELORA"), shared by guarded() and the UiHost.
+// The program's message box (title "VELORA", one "OK"), shared by guarded() and the UiHost.
+void prepareProgramMessage(QMessageBox& box, const std::string& text, bool isError = false);
 void showProgramMessage(QWidget* parent, const std::string& text, bool isError = false);
 
 }  // namespace velora::gui

@@ -1,13 +1,16 @@
 #include "gui/QtUiHost.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QWidget>
 
+#include "gui/DialogRunner.h"
 #include "gui/Guarded.h"
 
 namespace velora::gui {
@@ -33,17 +36,21 @@ QString qtPattern(QString pattern) {
     return parts.join(QLatin1Char(' '));
 }
 
-// Some commands pass a file's whole path as the starting folder; the dialog then
-// starts in that file's folder instead of wherever it was last.
-QString startFolder(const std::string& initialFolder) {
-    const QFileInfo info(fromStd(initialFolder));
-    if (!info.exists() || info.isDir()) return info.filePath();
-    return info.absolutePath();
+void presetName(QFileDialog* dialog, const QString& preset) {
+    if (preset.isEmpty()) {
+        // Qt ignores an empty name, and the box would offer the last picker's choice.
+        if (auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) box->clear();
+        return;
+    }
+    // A path in a folder that does not exist would move the dialog into that folder
+    // again; its name alone keeps the dialog where it starts.
+    const QFileInfo info(preset);
+    dialog->selectFile(info.isAbsolute() && !info.absoluteDir().exists() ? info.fileName() : preset);
 }
 
 }  // namespace
 
-QtUiHost::QtUiHost() = default;
+QtUiHost::QtUiHost(DialogRunner& dialogs) : dialogs_(dialogs) {}
 QtUiHost::~QtUiHost() { delete dialog_.data(); }
 
 void QtUiHost::attach(QWidget* window, QTabWidget* pages) {
@@ -57,7 +64,11 @@ void QtUiHost::showLogPage() {
     if (pages_) pages_->setCurrentIndex(kLogPage);
 }
 
-void QtUiHost::showMessage(const std::string& text) { showProgramMessage(window_, text); }
+void QtUiHost::showMessage(const std::string& text) {
+    QMessageBox box(window_);
+    prepareProgramMessage(box, text);
+    dialogs_.answer(box);
+}
 
 bool QtUiHost::confirm(const std::string& caption, const std::string& text) {
     QMessageBox box(window_);
@@ -68,8 +79,7 @@ bool QtUiHost::confirm(const std::string& caption, const std::string& text) {
     QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
+    return dialogs_.answer(box) == yes;
 }
 
 QFileDialog* QtUiHost::openDialog() {
@@ -98,16 +108,31 @@ QStringList QtUiHost::nameFilters(const std::string& filter) {
     return out;
 }
 
+QString QtUiHost::startFolder(const std::string& initialFolder) {
+    if (initialFolder.empty()) return {};
+    QFileInfo info(fromStd(initialFolder));
+    if (info.exists() && !info.isDir()) return info.absolutePath();
+    QString folder = info.absoluteFilePath();
+    while (!QFileInfo(folder).isDir()) {
+        const QString parent = QFileInfo(folder).absolutePath();
+        if (parent == folder) break;
+        folder = parent;
+    }
+    return QDir::cleanPath(folder);
+}
+
 std::vector<std::string> QtUiHost::pickFiles(const FileDialogRequest& request) {
     QFileDialog* dialog = openDialog();
     dialog->setWindowTitle(fromStd(request.title));
     dialog->setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog->setNameFilters(nameFilters(request.filter));
-    dialog->setDirectory(startFolder(request.initialFolder));
-    dialog->selectFile(fromStd(request.fileName));
+    // No start folder: the shared dialog stays where it was last (an empty folder
+    // would make Qt list the file system's root).
+    const QString folder = startFolder(request.initialFolder);
+    if (!folder.isEmpty()) dialog->setDirectory(folder);
+    presetName(dialog, fromStd(request.fileName));
     std::vector<std::string> chosen;
-    if (dialog->exec() != QDialog::Accepted) return chosen;
-    for (const QString& f : dialog->selectedFiles()) chosen.push_back(f.toStdString());
+    for (const QString& f : dialogs_.chooseFiles(*dialog)) chosen.push_back(f.toStdString());
     return chosen;
 }
 

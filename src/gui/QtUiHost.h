@@ -1,7 +1,7 @@
 #pragma once
 // The core's window services done with Qt: letting events run, switching to the log
 // page, message and yes/no boxes, the shared file dialog OpenDialog1 and hiding the
-// window to the tray.
+// window to the tray. The dialogs are prepared here and shown by the DialogRunner.
 #include <QPointer>
 #include <QStringList>
 #include <functional>
@@ -15,9 +15,11 @@ class QWidget;
 
 namespace velora::gui {
 
+class DialogRunner;
+
 class QtUiHost final : public UiHost {
 public:
-    QtUiHost();
+    explicit QtUiHost(DialogRunner& dialogs);
     ~QtUiHost() override;
 
     // The window the services act on; set once the main window exists.
@@ -41,7 +43,12 @@ public:
 
     static constexpr int kLogPage = 5;
 
+    // Where a picker starts: the given folder, or when it does not exist the nearest
+    // folder above it that does; a file's path stands for its folder. Empty for none.
+    static QString startFolder(const std::string& initialFolder);
+
 private:
+    DialogRunner& dialogs_;
     QPointer<QWidget> window_;
     QPointer<QTabWidget> pages_;
     // Owned by the window when there is one (Qt deletes it with the window).

@@ -23,6 +23,7 @@ private slots:
     void Button1Click() {}
 
 private:
+    Program& program_;
     UiHost& ui_;
     SettingsBinder binder_;
 };

@@ -1,6 +1,7 @@
 // velora: the window program.
 #include <QApplication>
 
+#include "gui/DialogRunner.h"
 #include "gui/MainWindow.h"
 #include "gui/QtUiHost.h"
 #include "platform/Clock.h"
@@ -15,7 +16,8 @@ int main(int argc, char** argv) {
 
     velora::SystemEnvironment env;
     velora::SystemClock clock;
-    velora::gui::QtUiHost ui;
+    velora::gui::ModalDialogRunner dialogs;
+    velora::gui::QtUiHost ui(dialogs);
     velora::Program program({env, clock, velora::Locale::system(), ui, velora::Registry::defaultPath(),
                              velora::SystemInfo::fromSystem()});
 

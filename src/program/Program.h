@@ -98,6 +98,7 @@ public:
     int currentWeekday() const { return weekday_; }
 
     const Clock& clock() const { return clock_; }
+    const Environment& env() const { return env_; }
 
 private:
     const Environment& env_;

@@ -6,24 +6,24 @@
 #include "filetable/FileTable.h"
 #include "platform/Registry.h"
 #include "settings/SettingsStore.h"
-#include "support/ScopedEnv.h"
+#include "support/SampleSystemInfo.h"
 #include "support/TempDir.h"
 
 using namespace velora;
 
 namespace {
 
-// velora-cli builds the program on the process environment: point it at a fresh home,
-// store and scratch folder for each test.
+// Each command runs on a fresh home, store and scratch folder, a clock that stands
+// still and the German formats; the process environment is never touched.
 struct CliFixture : ::testing::Test {
     test::TempDir home;
-    test::ScopedEnv homeVar{"HOME", home.path().c_str()};
-    test::ScopedEnv tempVar{"TEMP", home.path().c_str()};
-    test::ScopedEnv ownTempVar{"temp", nullptr};
-    test::ScopedEnv registryVar{"VELORA_REGISTRY", home.file("registry.sqlite3").c_str()};
-    test::ScopedEnv computerVar{"COMPUTERNAME", "CLIHOST"};
+    FixedEnvironment env{{{"temp", home.path()}, {"COMPUTERNAME", "CLIHOST"}, {"OS", "Linux"}}, home.path()};
+    ManualClock clock;
     std::ostringstream out, err;
-    int run(std::vector<std::string> args) { return cli::main(args, out, err); }
+    int run(std::vector<std::string> args) {
+        return cli::run(args, out, err,
+                        {env, clock, Locale::german(), home.file("registry.sqlite3"), test::sampleSystemInfo()});
+    }
 
     // Writes a store with the given rows (Aktiv, TAG, Quelle) as a saved configuration.
     void storeRows(const std::vector<std::array<std::string, 3>>& rows) {
@@ -51,7 +51,8 @@ std::vector<std::string> splitLines(const std::string& s) {
 }  // namespace
 
 TEST_F(CliFixture, HelpNamesEveryCommandAndExitsZero) {
-    EXPECT_EQ(run({"--help"}), 0);
+    // The entry on the system's services; help touches none of them.
+    EXPECT_EQ(cli::main({"--help"}, out, err), 0);
     for (const char* word : {"prepare", "run", "help", "Exit-Code"})
         EXPECT_NE(out.str().find(word), std::string::npos) << word;
 }
@@ -85,7 +86,7 @@ TEST_F(CliFixture, PrepareEndedByAnErrorExitsNonZeroWithItsText) {
     home.write("a.txt", "[SYS_DATE]");
     // The scratch folder cannot be made: its parent is a file.
     home.write("notafolder", "x");
-    test::ScopedEnv unusableTemp("TEMP", home.file("notafolder").c_str());
+    env.set("temp", home.file("notafolder"));
     EXPECT_EQ(run({"prepare"}), cli::kFailed);
     EXPECT_FALSE(err.str().empty());
 }

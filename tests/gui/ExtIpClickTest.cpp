@@ -1,32 +1,11 @@
 // "Ext. IP abfragen" and "Proxy" share one click handler: with the online check on,
 // either click says "Ping geht nicht mit Proxy." and switches the check off.
 #include <QCheckBox>
-#include <QMessageBox>
-#include <QTimer>
 
 #include "GuiTestSupport.h"
 
 namespace velora::gui::test {
 namespace {
-
-// Answers every message box that opens while it lives and keeps its text; the timer
-// runs inside the box's own event loop, so a click that opens none waits for nothing.
-class MessageRecorder {
-public:
-    MessageRecorder() {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                texts.push_back(box->text().toStdString());
-                box->accept();
-            }
-        });
-        timer_.start(10);
-    }
-    std::vector<std::string> texts;
-
-private:
-    QTimer timer_;
-};
 
 class ExtIpClickTest : public GuiTest {
 protected:
@@ -56,12 +35,15 @@ TEST_F(ExtIpClickTest, ClickSwitchesTheOnlineCheckOffWithAMessage) {
         auto* box = find<QCheckBox>(c.box);
         box->setChecked(c.boxBefore);
         ping->setChecked(c.pingBefore);
-        MessageRecorder recorder;
+        dialogs.seen.clear();
+        if (c.message) dialogs.nextAnswer(QStringLiteral("OK"));
         box->click();
         const std::string name = std::string(c.box) + (c.pingBefore ? " ping on" : " ping off");
-        EXPECT_EQ(recorder.texts, c.message ? std::vector<std::string>{"Ping geht nicht mit Proxy."}
-                                            : std::vector<std::string>{})
+        std::vector<std::string> shown;
+        for (const auto& seen : dialogs.seen) shown.push_back(seen.text.toStdString());
+        EXPECT_EQ(shown, c.message ? std::vector<std::string>{"Ping geht nicht mit Proxy."} : std::vector<std::string>{})
             << name;
+        EXPECT_EQ(dialogs.unused(), 0u) << name;
         EXPECT_FALSE(ping->isChecked()) << name;
         EXPECT_FALSE(program->settings().cb_ping) << name;
         EXPECT_EQ(box->isChecked(), !c.boxBefore) << name;

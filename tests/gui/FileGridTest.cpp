@@ -1,11 +1,16 @@
 // The file table in the grid: texts, colours, editing, the double-click actions, the
 // editors over the current cell, dragging rows and column widths.
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
+#include <QToolTip>
+#include <functional>
+#include <set>
 
 #include "GuiTestSupport.h"
 #include "gui/FileGrid.h"
@@ -33,7 +38,9 @@ protected:
         window->resize(1000, 600);
         window->show();
         window->pages()->setCurrentIndex(2);
-        QApplication::processEvents();
+        // Editors take the keyboard focus only in the active window.
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
     FileGrid* grid() { return window->filesPage()->grid(); }
     FileTableModel* model() { return window->filesPage()->model(); }
@@ -45,6 +52,27 @@ protected:
         QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, centre(column, coreRow));
     }
     QVariant background(int column, int coreRow) { return model()->data(at(column, coreRow), Qt::BackgroundRole); }
+    // Every pixel on the top, left and bottom edge of a cell as painted (the grid line
+    // excluded), where the text never reaches (a cut text reaches the right edge); one
+    // colour means a flat cell with no frame.
+    std::set<QRgb> edgeColours(int column, int coreRow) {
+        const QImage image = grid()->viewport()->grab().toImage();
+        const QRect r = grid()->visualRect(at(column, coreRow)).adjusted(0, 0, -kFileGridLine, -kFileGridLine);
+        std::set<QRgb> out;
+        for (int x = r.left(); x <= r.right(); ++x) {
+            out.insert(image.pixel(x, r.top()));
+            out.insert(image.pixel(x, r.bottom()));
+        }
+        for (int y = r.top(); y <= r.bottom(); ++y) out.insert(image.pixel(r.left(), y));
+        return out;
+    }
+    // Waits until the keyboard focus is in `widget` or one of its children.
+    bool focusReaches(QWidget* widget) {
+        return QTest::qWaitFor([widget] {
+            QWidget* focus = QApplication::focusWidget();
+            return focus && (focus == widget || widget->isAncestorOf(focus));
+        });
+    }
 };
 
 TEST_F(FileGridTest, ModelAnswersTextsAndCaptions) {
@@ -87,6 +115,60 @@ TEST_F(FileGridTest, BackgroundsFollowTheDrawRules) {
     // A current "Aktiv" cell holding "No" stays yellow.
     program->filesView().sg_filesSelectCell(Aktiv, 2);
     EXPECT_EQ(background(Aktiv, 2).value<QBrush>().color(), yellow);
+}
+
+TEST_F(FileGridTest, CellsArePaintedFlatWithoutAFocusFrame) {
+    const QRgb base = grid()->palette().color(QPalette::Base).rgb();
+    const QRgb lime = qRgb(0, 255, 0), red = qRgb(255, 0, 0), yellow = qRgb(255, 255, 0);
+    struct Case {
+        int column, row;
+        QRgb colour;
+    };
+    // The grid gaining the focus makes no cell current and draws no frame.
+    grid()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(focusReaches(grid()));
+    EXPECT_EQ(program->filesView().currentCell(), (CurrentCell{}));
+    for (const Case& c : {Case{Aktiv, 1, base}, Case{Tag, 1, base}, Case{FtpName, 1, base}, Case{Tag, 2, red},
+                          Case{Aktiv, 2, yellow}})
+        EXPECT_EQ(edgeColours(c.column, c.row), std::set<QRgb>{c.colour}) << c.column << "/" << c.row;
+
+    click(FtpName, 1);
+    click(Aktiv, 2);  // a current "No" stays yellow
+    click(FtpName, 3);
+    for (const Case& c : {Case{FtpName, 3, lime}, Case{FtpName, 1, base}, Case{Aktiv, 2, yellow}, Case{Tag, 2, red}})
+        EXPECT_EQ(edgeColours(c.column, c.row), std::set<QRgb>{c.colour}) << c.column << "/" << c.row;
+}
+
+TEST_F(FileGridTest, ACutTextShowsWholeAsToolTip) {
+    struct Case {
+        int column, row, width;
+        bool tip;
+    };
+    const Case cases[] = {
+        {Msg, 1, 8, true},          // "OK" cut
+        {Msg, 1, 60, false},        // "OK" whole
+        {Quelle, 1, 40, true},      // "/srv/a.html" cut
+        {Quelle, 1, 250, false},
+        {TmpQuelle, 1, 8, false},   // an empty cell has nothing to show
+    };
+    for (const Case& c : cases) {
+        program->files().setColumnWidth(c.column, c.width);
+        window->filesPage()->applyColumnWidths();
+        const QString text = QString::fromStdString(program->files().cell(c.column, c.row));
+        const QPoint p = grid()->visualRect(at(c.column, c.row)).topLeft() + QPoint(3, 3);
+        const QPoint global = grid()->viewport()->mapToGlobal(p);
+        QToolTip::showText(global, QStringLiteral("-"), grid()->viewport());
+        QHelpEvent help(QEvent::ToolTip, p, global);
+        QApplication::sendEvent(grid()->viewport(), &help);
+        if (c.tip) {
+            EXPECT_EQ(QToolTip::text(), text) << c.column << " " << c.width;
+        } else {
+            EXPECT_NE(QToolTip::text(), text) << c.column << " " << c.width;
+        }
+        QToolTip::hideText();
+    }
+    // The widths stay as set.
+    EXPECT_EQ(grid()->columnWidth(Msg), 60 + kFileGridLine);
 }
 
 TEST_F(FileGridTest, OnlyTheFtpNameCellIsEditableInPlace) {
@@ -152,7 +234,7 @@ TEST_F(FileGridTest, FtpPathEditorOpensOverTheCellWithTheSortedPresets) {
     for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
     EXPECT_EQ(items, (QStringList{"/", "/a", "/images", "/wetter"}));
     EXPECT_EQ(combo->currentText(), "/x");
-    EXPECT_TRUE(combo->hasFocus() || combo->lineEdit()->hasFocus());
+    EXPECT_TRUE(focusReaches(combo));
     // Width of column 4 plus 4; unscrolled the editor covers the cell exactly.
     EXPECT_EQ(combo->width(), program->files().columnWidth(FtpPfad) + 4);
     const QRect cell = grid()->visualRect(at(FtpPfad, 3));
@@ -165,6 +247,52 @@ TEST_F(FileGridTest, FtpPathEditorOpensOverTheCellWithTheSortedPresets) {
     QTest::keyClick(combo->lineEdit(), Qt::Key_Y);
     EXPECT_EQ(program->files().cell(FtpPfad, 3), "/xy");
     EXPECT_FALSE(combo->isVisible());
+}
+
+// Opens the drop-down list of an editor and clicks one of its entries.
+void clickInList(QComboBox* combo, const QString& entry) {
+    combo->showPopup();
+    QAbstractItemView* list = combo->view();
+    ASSERT_TRUE(QTest::qWaitFor([list] { return list->isVisible(); }));
+    // Opening the list takes the focus into it; the editor stays open.
+    ASSERT_TRUE(combo->isVisible());
+    const QRect item = list->visualRect(list->model()->index(combo->findText(entry), 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+}
+
+// The folder goes into the "FTP Pfad" cell and nowhere else: the editor closes, the
+// current cell stays, and the next key reaches the grid, not the "FTP Name" cell.
+TEST_F(FileGridTest, AChosenFolderLeavesTheCurrentCellAndTheNextKeyAlone) {
+    program->settings().m_ftp_pfad = {"/", "/privat", "/web", "/wetter"};
+    struct Case {
+        const char* how;
+        std::function<void(QComboBox*)> choose;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"entry set as by the keyboard", [](QComboBox* c) { c->setCurrentIndex(c->findText("/privat")); }, "/privat"},
+        {"typed character", [](QComboBox* c) { QTest::keyClick(c->lineEdit(), Qt::Key_Y); }, "/weby"},
+        {"entry clicked in the opened list", [](QComboBox* c) { clickInList(c, "/wetter"); }, "/wetter"},
+        {"the cell's own folder clicked", [](QComboBox* c) { clickInList(c, "/web"); }, "/web"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        program->files().setCell(FtpPfad, 1, "/web");
+        doubleClick(FtpPfad, 1);
+        auto* combo = grid()->findChild<QComboBox*>("cb_ftp_pfad");
+        ASSERT_TRUE(combo->isVisible());
+        ASSERT_TRUE(focusReaches(combo));
+        c.choose(combo);
+        EXPECT_EQ(program->files().cell(FtpPfad, 1), c.folder);
+        EXPECT_FALSE(combo->isVisible());
+        EXPECT_EQ(program->filesView().currentCell(), (CurrentCell{FtpPfad, 1}));
+        EXPECT_EQ(grid()->currentIndex(), at(FtpPfad, 1));
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(focus, Qt::Key_X);
+        EXPECT_EQ(program->files().cell(FtpName, 1), "a.html");
+        EXPECT_EQ(program->files().cell(FtpPfad, 1), c.folder);
+    }
 }
 
 TEST_F(FileGridTest, FtpPathEditorClosesOnAnotherSelection) {

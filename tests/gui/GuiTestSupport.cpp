@@ -1,6 +1,5 @@
 #include "GuiTestSupport.h"
 
-#include <QElapsedTimer>
 #include <cstdlib>
 
 #include "gui/Guarded.h"
@@ -28,6 +27,7 @@ void GuiTest::SetUp() {
 }
 
 void GuiTest::TearDown() {
+    EXPECT_EQ(dialogs.unused(), 0u) << "a scripted dialog never opened";
     window.reset();
     program.reset();
     setErrorSink(nullptr);
@@ -45,21 +45,6 @@ void GuiTest::makeWindow(const std::string& home) {
         Program::Services{*env, clock, Locale::german(), ui, (dir / "registry.sqlite3").string(), systemInfo});
     window = std::make_unique<MainWindow>(*program, ui);
     window->endProcess = [this] { ++ended; };
-}
-
-void GuiTest::whenModalOpens(std::function<void(QWidget*)> action) {
-    auto* poll = new QTimer;
-    auto* clockStarted = new QElapsedTimer;
-    clockStarted->start();
-    QObject::connect(poll, &QTimer::timeout, [poll, clockStarted, action] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && clockStarted->elapsed() < 5000) return;
-        poll->stop();
-        poll->deleteLater();
-        delete clockStarted;
-        if (modal) action(modal);
-    });
-    poll->start(10);
 }
 
 }  // namespace velora::gui::test

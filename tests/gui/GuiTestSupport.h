@@ -1,19 +1,19 @@
 #pragma once
 // A main window over a Program with a private registry file, a fixed environment in a
 // scratch folder, a hand-moved clock and the German formats, on Qt's offscreen
-// platform. Errors shown by the window are collected instead of blocking in a box.
+// platform. Errors shown by the window are collected instead of blocking in a box, and
+// its dialogs are answered from a script instead of being shown.
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QTimer>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "gui/MainWindow.h"
 #include "gui/QtUiHost.h"
+#include "ScriptedDialogs.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "program/Program.h"
@@ -34,15 +34,14 @@ protected:
     T* find(const char* name) const {
         return window->findChild<T*>(QString::fromLatin1(name));
     }
-    // Runs `action` on the next modal widget that opens (a dialog or message box).
-    void whenModalOpens(std::function<void(QWidget*)> action);
 
     std::filesystem::path dir;
     std::unique_ptr<FixedEnvironment> env;
     // What the registry file answers for the machine keys (empty unless a test fills it).
     SystemInfo systemInfo;
     ManualClock clock;
-    QtUiHost ui;
+    ScriptedDialogs dialogs;
+    QtUiHost ui{dialogs};
     std::unique_ptr<Program> program;
     std::unique_ptr<MainWindow> window;
     std::vector<std::string> errors;

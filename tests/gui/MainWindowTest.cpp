@@ -8,6 +8,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <set>
 
 #include "GuiTestSupport.h"
 #include "gui/FileGrid.h"
@@ -266,10 +269,32 @@ TEST_F(MainWindowTest, HideLeavesAWayBack) {
     EXPECT_FALSE(window->trayIcon()->isVisible());
 }
 
-TEST_F(MainWindowTest, TimerTickShowsTheSecond) {
-    clock.set({2026, 12, 8, 14, 5, 37, 0, 3});
-    window->Timer1Timer();
-    EXPECT_EQ(find<QProgressBar>("ProgressBar1")->value(), 37);
+// What the screen shows of the bar grows with every second of the minute, not in
+// steps of the style's chunks.
+TEST_F(MainWindowTest, ProgressBarOnScreenMovesOnEverySecond) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    auto* progress = find<QProgressBar>("ProgressBar1");
+    const QRect bar(progress->mapTo(window.get(), QPoint(0, 0)), progress->size());
+    const std::set<QRgb> chunk{qRgb(255, 0, 0), qRgb(255, 255, 0), qRgb(0, 255, 0)};
+    int shown = -1;
+    for (int second = 0; second < 60; ++second) {
+        clock.set({2026, 12, 8, 14, 5, second, 0, 3});
+        window->Timer1Timer();
+        EXPECT_EQ(progress->value(), second);
+        QApplication::processEvents();  // the repaint reaches the screen
+        const QImage screen = window->screen()->grabWindow(window->winId()).toImage();
+        int filled = 0;
+        for (int x = bar.left(); x <= bar.right(); ++x)
+            if (chunk.count(screen.pixel(x, bar.center().y()))) ++filled;
+        if (second == 0) {
+            EXPECT_EQ(filled, 0);
+        } else {
+            EXPECT_GT(filled, shown) << "second " << second;
+        }
+        shown = filled;
+    }
+    EXPECT_GE(shown, bar.width() - 4);
 }
 
 TEST_F(MainWindowTest, GeometryIsSavedAndLoadedWithTheSettings) {

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTextBlock>
+#include <filesystem>
 #include <fstream>
 
 #include "GuiTestSupport.h"
@@ -110,67 +111,60 @@ TEST_F(MirrorsTest, FilterTextsBecomeQtNameFilters) {
     for (const Case& c : cases) EXPECT_EQ(QtUiHost::nameFilters(c.filter), c.expected) << c.filter;
 }
 
-TEST_F(MirrorsTest, PickFilesReturnsEveryChosenFile) {
-    for (const char* n : {"p.jpg", "q.jpg", "r.gif"}) std::ofstream(dir / n) << "x";
-    FileDialogRequest req{"alle Dateien - Verzeichnis", dir.string(), "", "Alle|*.*|JPG|*.jpg", true};
-    whenModalOpens([&](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->windowTitle(), "alle Dateien - Verzeichnis");
-        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
-        EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
-        dialog->selectFile("\"p.jpg\" \"r.gif\"");
-        // done() rather than accept(): accept() may stop to warn while the folder is still being read.
-        static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
-    });
-    const auto chosen = ui.pickFiles(req);
-    ASSERT_EQ(chosen.size(), 2u);
-    EXPECT_EQ(chosen[0], (dir / "p.jpg").string());
-    EXPECT_EQ(chosen[1], (dir / "r.gif").string());
+TEST_F(MirrorsTest, PickFilesPreparesTheDialogAndReturnsEveryChosenFile) {
+    std::filesystem::create_directory(dir / "bilder");
+    const std::string folder = (dir / "bilder").string();
+    std::ofstream(dir / "bilder" / "x.jpg") << "x";
+    struct Case {
+        FileDialogRequest request;
+        QFileDialog::FileMode mode;
+        QString folder;
+    };
+    const Case cases[] = {
+        {{"alle Dateien - Verzeichnis", dir.string(), "", "Alle|*.*|JPG|*.jpg", true}, QFileDialog::ExistingFiles,
+         QString::fromStdString(dir.string())},
+        // A file's path as the start folder opens the file's folder.
+        {{"Neuste Datei", folder + "/x.jpg", "x.jpg", "*.*", false}, QFileDialog::ExistingFile,
+         QString::fromStdString(folder)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.request.title);
+        const QStringList chosen{QString::fromStdString(folder + "/p.jpg"), QString::fromStdString(folder + "/r.gif")};
+        dialogs.nextFiles(chosen);
+        const auto files = ui.pickFiles(c.request);
+        EXPECT_EQ(files, (std::vector<std::string>{folder + "/p.jpg", folder + "/r.gif"}));
+        ASSERT_FALSE(dialogs.seen.empty());
+        const ScriptedDialogs::Seen& shown = dialogs.seen.back();
+        EXPECT_EQ(shown.title, QString::fromStdString(c.request.title));
+        EXPECT_EQ(shown.fileMode, c.mode);
+        EXPECT_EQ(shown.folder, c.folder);
+        EXPECT_EQ(shown.nameFilters, QtUiHost::nameFilters(c.request.filter));
+        EXPECT_TRUE(shown.qtDialog);
+    }
+    dialogs.nextFiles({});
+    EXPECT_TRUE(ui.pickFiles({"Neuste Datei", folder, "", "*.*", false}).empty());
 }
 
 TEST_F(MirrorsTest, MessagesCarryTheProgramsTitle) {
-    QString title, text;
-    whenModalOpens([&](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        ASSERT_NE(box, nullptr);
-        title = box->windowTitle();
-        text = box->text();
-        box->accept();
-    });
+    dialogs.nextAnswer("OK");
     ui.showMessage("Ping geht nicht mit Proxy.");
-    EXPECT_EQ(title, "VELORA");
-    EXPECT_EQ(text, "Ping geht nicht mit Proxy.");
-}
-
-TEST_F(MirrorsTest, AFilePathAsStartFolderOpensItsFolder) {
-    std::filesystem::create_directory(dir / "bilder");
-    const auto picture = dir / "bilder" / "x.jpg";
-    std::ofstream(picture) << "x";
-    QString folder;
-    whenModalOpens([&](QWidget* modal) {
-        folder = static_cast<QFileDialog*>(modal)->directory().absolutePath();
-        static_cast<QDialog*>(modal)->reject();
-    });
-    EXPECT_TRUE(ui.pickFiles({"Neuste Datei", picture.string(), "x.jpg", "*.*", false}).empty());
-    EXPECT_EQ(folder, QString::fromStdString((dir / "bilder").string()));
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    EXPECT_EQ(dialogs.seen[0].title, "VELORA");
+    EXPECT_EQ(dialogs.seen[0].text, "Ping geht nicht mit Proxy.");
 }
 
 TEST_F(MirrorsTest, ConfirmIsTrueOnlyForJa) {
-    for (const bool sayYes : {true, false}) {
-        QString text, title;
-        whenModalOpens([&](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            ASSERT_NE(box, nullptr);
-            text = box->text();
-            title = box->windowTitle();
-            for (QAbstractButton* b : box->buttons())
-                if (b->text() == (sayYes ? "&Ja" : "&Nein")) b->click();
-        });
-        const bool answer = ui.confirm("Bestätigung", "Alle 0 Zeilen mit\r\r\"\"\r\rEntfernen");
-        EXPECT_EQ(answer, sayYes);
-        EXPECT_EQ(title, "Bestätigung");
-        EXPECT_EQ(text, "Alle 0 Zeilen mit\n\n\"\"\n\nEntfernen");
+    struct Case {
+        const char* button;
+        bool answer;
+    };
+    for (const Case c : {Case{"&Ja", true}, Case{"&Nein", false}}) {
+        dialogs.nextAnswer(c.button);
+        EXPECT_EQ(ui.confirm("Bestätigung", "Alle 0 Zeilen mit\r\r\"\"\r\rEntfernen"), c.answer) << c.button;
+        ASSERT_FALSE(dialogs.seen.empty());
+        EXPECT_EQ(dialogs.seen.back().title, "Bestätigung");
+        EXPECT_EQ(dialogs.seen.back().text, "Alle 0 Zeilen mit\n\n\"\"\n\nEntfernen");
+        EXPECT_EQ(dialogs.seen.back().buttons, (QStringList{"&Ja", "&Nein"}));
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <filesystem>
 #include <fstream>
 
 #include "GuiTestSupport.h"
@@ -217,37 +218,75 @@ TEST_F(SettingsControlsTest, RestartDelayIsRaisedTo180) {
     EXPECT_EQ(settings().RestartSeconds, 900);
 }
 
-TEST_F(SettingsControlsTest, SuchenPickersUseTheSharedDialog) {
-    const std::string chosen = (dir / "gewaehlt.log").string();
-    std::ofstream(chosen) << "x";
-    std::ofstream(dir / "anders.txt") << "x";
-    find<QLineEdit>("E_logfile")->setText(QString::fromStdString((dir / "alt.log").string()));
-    QString title;
-    QStringList filters;
-    QString folder;
-    whenModalOpens([&](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        ASSERT_NE(dialog, nullptr);
-        title = dialog->windowTitle();
-        filters = dialog->nameFilters();
-        folder = dialog->directory().absolutePath();
-        dialog->selectFile(QString::fromStdString(chosen));
-        // done() rather than accept(): accept() may stop to warn while the folder is still being read.
-        static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
-    });
-    find<QPushButton>("b_log")->click();
-    EXPECT_EQ(title, "Log - Datei");
-    EXPECT_EQ(filters, QStringList{"log (*.log)"});
-    EXPECT_EQ(folder, QString::fromStdString(dir.string()));
-    EXPECT_EQ(settings().E_logfile, chosen);
-    EXPECT_EQ(ui.openDialog()->objectName(), "OpenDialog1");
+TEST_F(SettingsControlsTest, SuchenPickersFillTheirFieldFromTheSharedDialog) {
+    struct Case {
+        const char* button;
+        const char* edit;
+        const char* title;
+        const char* filter;
+    };
+    const Case cases[] = {
+        {"b_tag", "E_tags", "Tag - Datei", "txt (*.txt)"},
+        {"b_log", "E_logfile", "Log - Datei", "log (*.log)"},
+        {"b_Transfer_Log", "e_Transfer_Log", "CSV - Datei", "csv (*.CSV)"},
+        {"b_ss_file", "e_ss_file", "JPG - Datei", "jpg (*.jpg)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        const QString before = find<QLineEdit>(c.edit)->text();
+        // Several files may be chosen; the first one counts.
+        const QString first = QString::fromStdString((dir / "erste").string());
+        dialogs.nextFiles({first, QString::fromStdString((dir / "zweite").string())});
+        find<QPushButton>(c.button)->click();
+        ASSERT_FALSE(dialogs.seen.empty());
+        const ScriptedDialogs::Seen shown = dialogs.seen.back();
+        EXPECT_EQ(shown.title, c.title);
+        EXPECT_EQ(shown.nameFilters, QStringList{c.filter});
+        EXPECT_EQ(shown.fileMode, QFileDialog::ExistingFiles);
+        EXPECT_TRUE(shown.qtDialog);
+        EXPECT_EQ(find<QLineEdit>(c.edit)->text(), first);
+        EXPECT_EQ(settings().E_logfile == first.toStdString(), std::string(c.edit) == "E_logfile");
 
-    // Cancel keeps the text.
-    whenModalOpens([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
-    find<QPushButton>("b_Transfer_Log")->click();
-    EXPECT_EQ(ui.openDialog()->windowTitle(), "CSV - Datei");
-    EXPECT_EQ(ui.openDialog()->nameFilters(), QStringList{"csv (*.CSV)"});
-    EXPECT_EQ(find<QLineEdit>("e_Transfer_Log")->text().toStdString(), settings().e_Transfer_Log);
+        dialogs.nextFiles({});  // cancelled: the field keeps its text
+        find<QLineEdit>(c.edit)->setText(before);
+        find<QPushButton>(c.button)->click();
+        EXPECT_EQ(find<QLineEdit>(c.edit)->text(), before);
+    }
+    EXPECT_EQ(ui.openDialog()->objectName(), "OpenDialog1");
+}
+
+TEST_F(SettingsControlsTest, SuchenPickersStartInTheFolderOfTheFieldsText) {
+    std::filesystem::create_directories(dir / "logs");
+    std::filesystem::create_directories(dir / "daten" / "tief");
+    std::ofstream(dir / "logs" / "da.log") << "x";
+    const std::string home = dir.string();
+    struct Case {
+        std::string text;
+        std::string folder;
+        std::string preset;
+    };
+    const Case cases[] = {
+        {home + "/logs/da.log", home + "/logs", home + "/logs/da.log"},
+        {home + "/logs/neu.log", home + "/logs", home + "/logs/neu.log"},
+        // A relative name lies in the home folder.
+        {"Export_Tags.TXT", home, home + "/Export_Tags.TXT"},
+        {"daten/tief/x.txt", home + "/daten/tief", home + "/daten/tief/x.txt"},
+        // A folder that does not exist: the nearest one above it that does.
+        {home + "/daten/fehlt/noch/x.log", home + "/daten", home + "/daten/x.log"},
+        // A name from another system holds no folder at all.
+        {"c:\\VELORA.Log", home, home + "/c:\\VELORA.Log"},
+        {"", home, home},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        find<QLineEdit>("E_logfile")->setText(QString::fromStdString(c.text));
+        dialogs.nextFiles({});
+        find<QPushButton>("b_log")->click();
+        ASSERT_FALSE(dialogs.seen.empty());
+        EXPECT_EQ(dialogs.seen.back().folder.toStdString(), c.folder);
+        ASSERT_EQ(dialogs.seen.back().preset.size(), 1);
+        EXPECT_EQ(dialogs.seen.back().preset.front().toStdString(), c.preset);
+    }
 }
 
 }  // namespace
