@@ -1,33 +1,11 @@
 #include "ftp/FtpSession.h"
 
-#include <climits>
 
 #include "ftp/FtpClient.h"
 #include "platform/Errors.h"
+#include "platform/WholeNumber.h"
 
 namespace velora {
-namespace {
-
-// The proxy port as the field's text gives it: a decimal integer, nothing else.
-int decimalInteger(const std::string& text) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;
-    const std::size_t firstDigit = i;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c < '0' || c > '9') break;
-        value = value * 10 + (c - '0');
-        if (value > INT_MAX) break;
-    }
-    if (i != text.size() || i == firstDigit) {
-        throw GeneralError("'" + text + "' ist kein gültiger Integerwert");
-    }
-    return static_cast<int>(negative ? -value : value);
-}
-
-}  // namespace
 
 FtpSession::FtpSession(const ClientIdentity& identity, EventLog& log, UiHost& ui, FtpTimeouts timeouts)
     : identity_(identity), log_(log), ui_(ui), transferTimeoutMs_(timeouts.transferMs) {
@@ -57,7 +35,7 @@ void FtpSession::B_connectClick(const FtpSessionSettings& settings) {
             login.proxyHost = settings.proxyHost;
             login.proxyUser = settings.proxyUser;
             login.proxyPassword = settings.proxyPassword;
-            login.proxyPort = decimalInteger(settings.proxyPort);
+            login.proxyPort = parseWholeNumber(settings.proxyPort);
             log_.write("Use Proxy " + settings.proxyHost);
             log_.write("Proxy User " + settings.proxyUser);
             log_.write("Proxy Port " + settings.proxyPort);

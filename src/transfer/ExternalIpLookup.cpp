@@ -1,31 +1,11 @@
 #include "transfer/ExternalIpLookup.h"
 
 #include <algorithm>
-#include <climits>
 
 #include "platform/Errors.h"
+#include "platform/WholeNumber.h"
 
 namespace velora {
-namespace {
-
-// The proxy port field read as a whole number: an optional sign and decimal digits,
-// nothing else.
-int wholeNumber(const std::string& text) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    const std::size_t firstDigit = i;
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && value <= INT_MAX; ++i) {
-        value = value * 10 + (text[i] - '0');
-    }
-    if (i != text.size() || i == firstDigit || value > INT_MAX) {
-        throw GeneralError("'" + text + "' ist kein gültiger Integerwert");
-    }
-    return static_cast<int>(negative ? -value : value);
-}
-
-}  // namespace
 
 ExternalIpLookup::ExternalIpLookup(const Settings& settings, EventLog& log, NameResolver& resolver,
                                    const Clock& clock, HttpLimits limits)
@@ -78,7 +58,7 @@ HttpProxy ExternalIpLookup::proxyFromSettings() const {
     proxy.host = settings_.E_Host;
     proxy.user = settings_.E_User_name;
     proxy.password = settings_.ME_Pasword;
-    proxy.port = wholeNumber(settings_.e_http_port);
+    proxy.port = parseWholeNumber(settings_.e_http_port);
     return proxy;
 }
 

@@ -7,12 +7,27 @@
 #include <ctime>
 #include <string>
 
+#include "platform/Clock.h"
+
 namespace velora::test {
 
 // Seconds since the epoch plus nanoseconds; a link itself, not its target.
 inline void setFileTime(const std::string& path, time_t seconds, long nanoseconds = 0) {
     const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+// Seconds since the epoch of a local calendar time (the process's time zone decides).
+inline time_t epochOfLocal(const DateTime& t) {
+    tm parts{};
+    parts.tm_year = t.year - 1900;
+    parts.tm_mon = t.month - 1;
+    parts.tm_mday = t.day;
+    parts.tm_hour = t.hour;
+    parts.tm_min = t.minute;
+    parts.tm_sec = t.second;
+    parts.tm_isdst = -1;
+    return mktime(&parts);
 }
 
 }  // namespace velora::test

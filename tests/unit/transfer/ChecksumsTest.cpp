@@ -18,15 +18,7 @@ using test::TempDir;
 using testing::setLocalMtime;
 
 fileio::FileStatus status(std::int64_t size, const DateTime& local, std::int32_t ns = 0, std::uint64_t inode = 7) {
-    tm parts{};
-    parts.tm_year = local.year - 1900;
-    parts.tm_mon = local.month - 1;
-    parts.tm_mday = local.day;
-    parts.tm_hour = local.hour;
-    parts.tm_min = local.minute;
-    parts.tm_sec = local.second;
-    parts.tm_isdst = -1;
-    return {size, static_cast<std::int64_t>(mktime(&parts)), ns, 2049, inode};
+    return {size, static_cast<std::int64_t>(test::epochOfLocal(local)), ns, 2049, inode};
 }
 
 // Pairs that are different files to the user (a rewrite, a replacement) and that the

@@ -34,15 +34,7 @@ namespace velora::testing {
 
 // Sets the last-write time to a local calendar time (plus nanoseconds).
 inline void setLocalMtime(const std::string& path, const DateTime& t, long nanoseconds = 0) {
-    tm parts{};
-    parts.tm_year = t.year - 1900;
-    parts.tm_mon = t.month - 1;
-    parts.tm_mday = t.day;
-    parts.tm_hour = t.hour;
-    parts.tm_min = t.minute;
-    parts.tm_sec = t.second;
-    parts.tm_isdst = -1;
-    test::setFileTime(path, mktime(&parts), nanoseconds);
+    test::setFileTime(path, test::epochOfLocal(t), nanoseconds);
 }
 
 // Stands in for the page lookup: answers what the test sets and counts the calls.
