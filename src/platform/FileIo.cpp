@@ -222,11 +222,14 @@ bool createFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) 
 
 PrivateFolder ensurePrivateFolder(const std::string& path, unsigned uid) {
     if (path.empty()) return {PrivateFolder::Refused, "kein Ordner angegeben"};
-    // Missing parents (~/.cache on a new account) are made as private as the folder.
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-        ::mkdir(path.substr(0, slash).c_str(), 0700);
     bool created = false;
     if (::mkdir(path.c_str(), 0700) == 0) {
+        created = true;
+    } else if (errno == ENOENT) {
+        // Missing parents (~/.cache on a new account) are made as private as the folder.
+        for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+            ::mkdir(path.substr(0, slash).c_str(), 0700);
+        if (::mkdir(path.c_str(), 0700) != 0) return {PrivateFolder::Refused, IoError::textFor(errno)};
         created = true;
     } else if (errno != EEXIST) {
         return {PrivateFolder::Refused, IoError::textFor(errno)};
