@@ -26,7 +26,7 @@
 namespace velora::gui::test {
 namespace {
 
-using velora::testing::PyFtpServer;
+using velora::test::PyFtpServer;
 
 const QColor kLime(0, 255, 0);
 

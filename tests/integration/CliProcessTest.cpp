@@ -25,9 +25,9 @@ namespace velora {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::CliOutcome;
-using testing::CliProcess;
-using testing::PyFtpServer;
+using test::CliOutcome;
+using test::CliProcess;
+using test::PyFtpServer;
 
 struct Row {
     std::string aktiv, tag, quelle, name;

@@ -21,7 +21,7 @@ namespace {
 
 using test::HttpTestAnswer;
 using test::HttpTestServer;
-using testing::TinyProxy;
+using test::TinyProxy;
 
 const std::string kAddressPage = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 12\r\n\r\n203.0.113.7\n";
 
@@ -90,18 +90,18 @@ TEST(ExternalIpThroughTinyproxy, BasicAuthenticationWithConfiguredWrongAndEmptyU
 // uploaded copy of a tag file. The FTP login goes through the same proxy fields (the
 // FTP server plays the proxy that takes the proxy login and refuses OPEN).
 TEST(ExternalIpThroughTinyproxy, TagFileUploadsWithTheAddressThePageGave) {
-    TinyProxy proxy(testing::PyFtpServer::kWriteUser, testing::PyFtpServer::kPassword);
+    TinyProxy proxy(test::PyFtpServer::kWriteUser, test::PyFtpServer::kPassword);
     HttpTestServer page({HttpTestAnswer::send(kAddressPage)});
-    testing::PyFtpServer ftp;
-    testing::RunWorld w;
+    test::PyFtpServer ftp;
+    test::RunWorld w;
     w.settings.cb_proxy = true;
     w.settings.E_Host = "127.0.0.1";
-    w.settings.E_User_name = testing::PyFtpServer::kWriteUser;
-    w.settings.ME_Pasword = testing::PyFtpServer::kPassword;
+    w.settings.E_User_name = test::PyFtpServer::kWriteUser;
+    w.settings.ME_Pasword = test::PyFtpServer::kPassword;
     w.settings.e_http_port = std::to_string(proxy.port());
     w.settings.E_ftp_Port = std::to_string(ftp.port());
-    w.settings.e_user_ziel = testing::PyFtpServer::kWriteUser;
-    w.settings.ME_pwd_ziel = testing::PyFtpServer::kPassword;
+    w.settings.e_user_ziel = test::PyFtpServer::kWriteUser;
+    w.settings.ME_pwd_ziel = test::PyFtpServer::kPassword;
     w.settings.cb_get_ext_ip = true;
     w.settings.e_www_ext_ip = page.url();
     const int r = w.addRow(w.dir.write("ip.htm", "Adresse: [SYS_EXT_IP]\nEnde"), "/", "ip.htm");

@@ -10,7 +10,7 @@
 #include "support/ErrorOf.h"
 #include "unit/ftp/SessionHarness.h"
 
-namespace velora::testing {
+namespace velora::test {
 namespace {
 
 using test::errorOf;
@@ -138,4 +138,4 @@ TEST_F(FtpSessionTest, RelativeFoldersLandBelowTheLoginFolderWhateverWentBefore)
 }
 
 }  // namespace
-}  // namespace velora::testing
+}  // namespace velora::test

@@ -17,8 +17,8 @@
 namespace velora {
 namespace {
 
-using testing::PyFtpServer;
-using testing::RunWorld;
+using test::PyFtpServer;
+using test::RunWorld;
 
 const std::string kTransferEnde = std::string(58, '-') + " Transfer Ende";
 

@@ -18,8 +18,8 @@ namespace velora {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::PyFtpServer;
-using testing::RunWorld;
+using test::PyFtpServer;
+using test::RunWorld;
 
 class ScratchRunsTest : public ::testing::Test {
 protected:

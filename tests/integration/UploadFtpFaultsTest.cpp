@@ -12,7 +12,7 @@
 #include "unit/ftp/SessionHarness.h"
 #include "unit/schedule/RunWorld.h"
 
-namespace velora::testing {
+namespace velora::test {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -211,4 +211,4 @@ TEST(UploadFtpFaults, LineBreaksInNamesAndRepliesKeepTheSessionInStep) {
 }
 
 }  // namespace
-}  // namespace velora::testing
+}  // namespace velora::test

@@ -11,7 +11,7 @@
 
 #include "support/TempDir.h"
 
-namespace velora::testing {
+namespace velora::test {
 namespace {
 
 constexpr auto kLongestRun = std::chrono::seconds(60);
@@ -68,4 +68,4 @@ CliOutcome CliProcess::wait() {
     return outcome;
 }
 
-}  // namespace velora::testing
+}  // namespace velora::test

@@ -11,7 +11,7 @@
 
 #include "support/TempDir.h"
 
-namespace velora::testing {
+namespace velora::test {
 
 struct CliOutcome {
     int exitCode = -1;
@@ -43,4 +43,4 @@ private:
     pid_t pid_ = -1;
 };
 
-}  // namespace velora::testing
+}  // namespace velora::test

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-namespace velora::testing {
+namespace velora::test {
 namespace {
 
 // Only a bound for a server that never comes up: on a machine busy with builds the
@@ -80,4 +80,4 @@ std::unique_ptr<PyFtpServer> PyFtpServer::onPort21OrFree() {
 
 std::string PyFtpServer::pathOf(const std::string& relative) const { return home_.file(relative); }
 
-}  // namespace velora::testing
+}  // namespace velora::test

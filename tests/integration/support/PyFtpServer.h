@@ -9,7 +9,7 @@
 
 #include "support/TempDir.h"
 
-namespace velora::testing {
+namespace velora::test {
 
 class PyFtpServer {
 public:
@@ -43,4 +43,4 @@ private:
     int port_ = 0;
 };
 
-}  // namespace velora::testing
+}  // namespace velora::test

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
-namespace velora::testing {
+namespace velora::test {
 namespace {
 
 constexpr const char* kProgram = "/usr/bin/tinyproxy";
@@ -95,4 +95,4 @@ void TinyProxy::stop() {
     pid_ = -1;
 }
 
-}  // namespace velora::testing
+}  // namespace velora::test

@@ -9,7 +9,7 @@
 
 #include "support/TempDir.h"
 
-namespace velora::testing {
+namespace velora::test {
 
 class TinyProxy {
 public:
@@ -32,4 +32,4 @@ private:
     int port_ = 0;
 };
 
-}  // namespace velora::testing
+}  // namespace velora::test

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <cstdio>
 
-namespace velora::testing {
+namespace velora::test {
 namespace {
 
 // How long the server waits for the client before it gives up on a test. Only a
@@ -268,4 +268,4 @@ void FakeFtpServer::readDataUntilClosed(TcpSocket& data, std::size_t limit) {
     }
 }
 
-}  // namespace velora::testing
+}  // namespace velora::test

@@ -15,7 +15,7 @@
 
 #include "platform/TcpSocket.h"
 
-namespace velora::testing {
+namespace velora::test {
 
 class FakeFtpServer;
 using FakeAction = std::function<void(FakeFtpServer&)>;
@@ -127,4 +127,4 @@ inline std::vector<FakeStep> withLogin(std::vector<FakeStep> after, const std::s
     return script;
 }
 
-}  // namespace velora::testing
+}  // namespace velora::test

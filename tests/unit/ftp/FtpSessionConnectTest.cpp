@@ -7,7 +7,7 @@
 #include "SessionHarness.h"
 #include "support/LoopbackPort.h"
 
-namespace velora::testing {
+namespace velora::test {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -382,4 +382,4 @@ TEST(FtpSessionConnect, LabelClearedFlagIsSetAgainOnlyByTheNextConnect) {
 }
 
 }  // namespace
-}  // namespace velora::testing
+}  // namespace velora::test

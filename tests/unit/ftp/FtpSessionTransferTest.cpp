@@ -11,7 +11,7 @@
 #include "platform/Errors.h"
 #include "support/ErrorOf.h"
 
-namespace velora::testing {
+namespace velora::test {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -288,4 +288,4 @@ TEST(FtpSessionPut, DisconnectFromAProgressTickEndsTheStoreWithoutHarm) {
 }
 
 }  // namespace
-}  // namespace velora::testing
+}  // namespace velora::test

@@ -8,7 +8,7 @@
 #include "ftp/FtpSession.h"
 #include "support/LogHarness.h"
 
-namespace velora::testing {
+namespace velora::test {
 
 struct SessionHarness : test::LogHarness {
     FtpSessionSettings settings;
@@ -49,4 +49,4 @@ inline std::string patterned(std::size_t size) {
     return s;
 }
 
-}  // namespace velora::testing
+}  // namespace velora::test

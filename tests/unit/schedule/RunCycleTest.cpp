@@ -14,7 +14,7 @@
 namespace velora {
 namespace {
 
-using testing::RunWorld;
+using test::RunWorld;
 
 const std::string kStart = std::string(58, '-') + " Transfer Start";
 const std::string kStars(58, '*');

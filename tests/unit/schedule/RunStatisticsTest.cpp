@@ -14,7 +14,7 @@
 namespace velora {
 namespace {
 
-using testing::RunWorld;
+using test::RunWorld;
 
 class RunStatisticsTest : public ::testing::Test {
 protected:

@@ -33,7 +33,7 @@
 #include "transfer/TagTable.h"
 #include "transfer/UploadPass.h"
 
-namespace velora::testing {
+namespace velora::test {
 
 struct RunWorld {
     // The FTP time-outs are the program's unless a test shortens them.
@@ -120,4 +120,4 @@ struct RunWorld {
     std::vector<std::string> lines;
 };
 
-}  // namespace velora::testing
+}  // namespace velora::test

@@ -25,7 +25,7 @@
 #include "support/LogHarness.h"
 #include "support/TempDir.h"
 
-namespace velora::testing {
+namespace velora::test {
 
 class TrayCountingUi : public QuietUiHost {
 public:
@@ -172,4 +172,4 @@ private:
     std::optional<Registry::Key> batch_;
 };
 
-}  // namespace velora::testing
+}  // namespace velora::test

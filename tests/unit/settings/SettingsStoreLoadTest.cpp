@@ -7,7 +7,7 @@
 #include "support/ErrorOf.h"
 #include "platform/Errors.h"
 
-namespace velora::testing {
+namespace velora::test {
 namespace {
 
 // The text of the RegistryError a load raises.
@@ -373,4 +373,4 @@ TEST_F(SettingsStoreTest, LoadDropsScratchNamesThatCannotBeRight) {
 }
 
 }  // namespace
-}  // namespace velora::testing
+}  // namespace velora::test

@@ -4,7 +4,7 @@
 
 #include "SettingsStoreFixture.h"
 
-namespace velora::testing {
+namespace velora::test {
 namespace {
 
 using Expected = std::vector<std::pair<std::string, StoredValue>>;
@@ -222,4 +222,4 @@ TEST(SettingsDefaults, FileNamesLieInTheHomeFolder) {
 }
 
 }  // namespace
-}  // namespace velora::testing
+}  // namespace velora::test

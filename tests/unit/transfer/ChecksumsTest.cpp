@@ -13,9 +13,9 @@
 namespace velora {
 namespace {
 
-using testing::PassRig;
+using test::PassRig;
 using test::TempDir;
-using testing::setLocalMtime;
+using test::setLocalMtime;
 
 fileio::FileStatus status(std::int64_t size, const DateTime& local, std::int32_t ns = 0, std::uint64_t inode = 7) {
     return {size, static_cast<std::int64_t>(test::epochOfLocal(local)), ns, 2049, inode};

@@ -19,8 +19,8 @@
 namespace velora {
 namespace {
 
-using testing::PassRig;
-using testing::setLocalMtime;
+using test::PassRig;
+using test::setLocalMtime;
 using test::writeFileBytes;
 
 std::vector<std::string> viewLines(const TextView& view) { return {view.lines().begin(), view.lines().end()}; }

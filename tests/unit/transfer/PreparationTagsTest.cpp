@@ -14,7 +14,7 @@
 namespace velora {
 namespace {
 
-using testing::PassRig;
+using test::PassRig;
 using test::writeFileBytes;
 
 TEST(ReplaceTagInView, LeftToRightContinuingBehindTheValue) {

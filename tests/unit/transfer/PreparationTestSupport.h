@@ -30,7 +30,7 @@
 #include "transfer/TagBuilder.h"
 #include "transfer/TagTable.h"
 
-namespace velora::testing {
+namespace velora::test {
 
 // Sets the last-write time to a local calendar time (plus nanoseconds).
 inline void setLocalMtime(const std::string& path, const DateTime& t, long nanoseconds = 0) {
@@ -92,4 +92,4 @@ struct PassRig : test::LogHarness {
     int tagRefreshes = 0;
 };
 
-}  // namespace velora::testing
+}  // namespace velora::test

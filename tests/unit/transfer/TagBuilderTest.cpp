@@ -12,7 +12,7 @@
 namespace velora {
 namespace {
 
-using testing::PassRig;
+using test::PassRig;
 using test::writeFileBytes;
 
 using Rows = std::vector<std::pair<std::string, std::string>>;
