@@ -7,11 +7,14 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev
-  libsqlite3-dev libjpeg-dev libx11-dev libxxhash-dev
+  libsqlite3-dev libjpeg-dev libx11-dev libxinerama-dev libxxhash-dev
   libgtest-dev libgmock-dev
   python3 python3-pyftpdlib
   tinyproxy
   xvfb xauth
+  # The screen-shot and tray tests: xsetroot paints Xvfb's root window, trayer is a
+  # real tray host.
+  x11-xserver-utils trayer
 )
 
 # The benchmarks compare against reference tools on a local server.
