@@ -115,10 +115,7 @@ void MainWindow::buildMenus() {
 
     QMenu* hilfe = menuBar()->addMenu(QStringLiteral("Hilfe"));
     hilfe->setObjectName(QStringLiteral("Hilfe1"));
-    const QString site = QString::fromUtf8(kMakerDomain) + QStringLiteral("  Webseite");
-    QAction* web = hilfe->addAction(site);
-    web->setObjectName(QStringLiteral("TrevlodeWebseite1"));
-    connect(web, &QAction::triggered, this, &MainWindow::TrevlodeWebseite1Click);
+    addItem(hilfe, "TrevlodeWebseite1", HelpMenu::webSiteCaption().c_str(), &MainWindow::TrevlodeWebseite1Click);
     addItem(hilfe, "VeloraWebHilfe1", "VELORA Web Hilfe", &MainWindow::VeloraWebHilfe1Click);
     addItem(hilfe, "Feedback1", "Feedback", &MainWindow::Feedback1Click);
 }
@@ -281,6 +278,10 @@ void MainWindow::SaveConfig1Click() {
 void MainWindow::Reset_psClick() {
     guarded([this] { program_.Reset_psClick(); });
 }
+
+void MainWindow::TrevlodeWebseite1Click() { program_.helpMenu().TrevlodeWebseite1Click(); }
+void MainWindow::VeloraWebHilfe1Click() { program_.helpMenu().VeloraWebHilfe1Click(); }
+void MainWindow::Feedback1Click() { program_.helpMenu().Feedback1Click(); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The close box ends the process without saving or logging anything.

@@ -64,10 +64,9 @@ public slots:
     void LoadConfig1Click();
     void SaveConfig1Click();
     void Reset_psClick();
-    // The help menu's addresses arrive with the help tools.
-    void TrevlodeWebseite1Click() {}
-    void VeloraWebHilfe1Click() {}
-    void Feedback1Click() {}
+    void TrevlodeWebseite1Click();
+    void VeloraWebHilfe1Click();
+    void Feedback1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

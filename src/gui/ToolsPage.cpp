@@ -10,7 +10,7 @@
 namespace velora::gui {
 
 ToolsPage::ToolsPage(Program& program, UiHost& ui, QWidget* parent)
-    : QWidget(parent), ui_(ui), binder_(program.settings()) {
+    : QWidget(parent), program_(program), ui_(ui), binder_(program.settings()) {
     auto* box = groupBox(" Screenshot ", "gb_screenshot");
     auto* cb_ss_aktiv = checkBox("cb_ss_aktiv", "Aktiv");
     auto* e_ss_file = lineEdit("e_ss_file");
@@ -44,6 +44,8 @@ ToolsPage::ToolsPage(Program& program, UiHost& ui, QWidget* parent)
     page->addStretch(1);
     binder_.refresh();
 }
+
+void ToolsPage::Button1Click() { program_.Button1Click(); }
 
 void ToolsPage::b_ss_fileClick() {
     guarded([this] { pickFileInto(ui_, findChild<QLineEdit*>("e_ss_file"), "JPG - Datei", "jpg|*.jpg"); });

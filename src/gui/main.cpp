@@ -7,6 +7,8 @@
 #include "platform/Environment.h"
 #include "platform/Locale.h"
 #include "platform/Registry.h"
+#include "platform/X11Screen.h"
+#include "platform/XdgOpenShell.h"
 #include "program/Program.h"
 
 int main(int argc, char** argv) {
@@ -16,8 +18,10 @@ int main(int argc, char** argv) {
     velora::SystemEnvironment env;
     velora::SystemClock clock;
     velora::gui::QtUiHost ui;
+    velora::X11Screen screen(env.get("DISPLAY"));
+    velora::XdgOpenShell shell;
     velora::Program program({env, clock, velora::Locale::system(), ui, velora::Registry::defaultPath(),
-                             velora::SystemInfo::fromSystem()});
+                             velora::SystemInfo::fromSystem(), screen, shell});
 
     velora::gui::MainWindow window(program, ui);
     window.startUp();
