@@ -28,7 +28,8 @@ Program::Program(Services s)
       temp_(env_, log_),
       runLock_(temp_, log_),
       store_(registry_, settings_, files_, counters_, temp_, log_, ui_),
-      helpMenu_(s.shell) {
+      helpMenu_(s.shell),
+      minimisedStart_(ui_) {
     files_.setScratchFolder(temp_.path());
     ftp_ = std::make_unique<FtpSession>(identity_, log_, ui_);
     externalIp_ = std::make_unique<ExternalIpLookup>(settings_, log_, resolver_, clock_);

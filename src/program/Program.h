@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/ClientIdentity.h"
+#include "app/MinimisedStart.h"
 #include "app/EventLog.h"
 #include "app/RunLock.h"
 #include "app/TempFolder.h"
@@ -88,6 +89,8 @@ public:
     void Button1Click();
     // Menu "Hilfe".
     HelpMenu& helpMenu() { return helpMenu_; }
+    // The first step of every scheduler tick: minimisedStart().onTick(settings().cb_mini_start).
+    MinimisedStart& minimisedStart() { return minimisedStart_; }
 
     // What the parts hold, for the front ends to show and edit.
     Settings& settings() { return settings_; }
@@ -146,6 +149,7 @@ private:
     std::unique_ptr<ScreenShot> screenShot_;
     std::unique_ptr<RunCycle> runCycle_;
     HelpMenu helpMenu_;
+    MinimisedStart minimisedStart_;
     int weekday_ = 1;
     bool timerOn_ = false;
 };
