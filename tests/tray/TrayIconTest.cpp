@@ -189,16 +189,5 @@ TEST_F(TrayIconTest, ATrayHostThatGoesAwayLeavesAWayBackAndOneThatComesBackShows
     EXPECT_FALSE(window->isMinimized());
 }
 
-TEST_F(TrayIconTest, WithoutATrayHostHideOnlyMinimises) {
-    window->startUp();
-    showWindow();
-    ASSERT_TRUE(test::TrayHost::instance().stop());
-    ASSERT_TRUE(eventually([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }));
-    window->B_hideClick();
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(window->isMinimized());
-    EXPECT_FALSE(window->trayIcon()->isVisible());
-}
-
 }  // namespace
 }  // namespace velora::gui
