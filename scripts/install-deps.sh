@@ -9,13 +9,15 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev
-  libsqlite3-dev libjpeg-dev libx11-dev libxxhash-dev
+  libsqlite3-dev libjpeg-dev libx11-dev libxinerama-dev libxxhash-dev
   xvfb
 )
 
 case "${1:-}" in
   "") ;;
-  --test) packages+=(libgtest-dev libgmock-dev python3 python3-pyftpdlib tinyproxy) ;;
+  # The screen-shot and tray tests: xsetroot paints Xvfb's root window, trayer is a
+  # real tray host.
+  --test) packages+=(libgtest-dev libgmock-dev python3 python3-pyftpdlib tinyproxy x11-xserver-utils trayer) ;;
   # The benchmarks compare against reference tools on a local server.
   --bench) packages+=(vsftpd curl time) ;;
   *) echo "usage: $0 [--test|--bench]" >&2; exit 2 ;;

@@ -4,6 +4,8 @@
 
 #include "cli/CliUiHost.h"
 #include "platform/Errors.h"
+#include "platform/X11Screen.h"
+#include "platform/XdgOpenShell.h"
 #include "program/Program.h"
 #include "schedule/RunCycle.h"
 
@@ -34,6 +36,9 @@ std::string usage() {
            "            erreichbar war; 3, wenn gerade ein anderer Lauf mit demselben\n"
            "            Temp-Ordner arbeitete (der Lauf wurde übersprungen). Der Grund\n"
            "            steht auf stderr (für cron und systemd).\n"
+           "            Ist auf der Seite Tools der Screenshot \"Aktiv\", beginnt der Lauf\n"
+           "            mit dem Screenshot; dafür muss DISPLAY einen Bildschirm nennen,\n"
+           "            sonst endet der Lauf mit dem Fehlertext auf stderr (Exit-Code 2).\n"
            "  help      Diese Hilfe (auch -h, --help).\n";
 }
 
@@ -133,8 +138,12 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
 
     CliUiHost ui(err);
-    Program program(
-        {services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo});
+    // The screen shot before a run needs a screen; without DISPLAY it ends the run
+    // with an error that says so.
+    X11Screen screen(services.env.get("DISPLAY"));
+    XdgOpenShell shell;
+    Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
+                     screen, shell});
     program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
     return command == "prepare" ? runPrepare(program, out, err) : runRun(program, out, err);
 }

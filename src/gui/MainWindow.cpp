@@ -25,6 +25,7 @@
 #include "gui/TagsPage.h"
 #include "gui/TempPage.h"
 #include "gui/ToolsPage.h"
+#include "gui/TrayIcon.h"
 #include "program/Program.h"
 
 namespace velora::gui {
@@ -115,10 +116,7 @@ void MainWindow::buildMenus() {
 
     QMenu* hilfe = menuBar()->addMenu(QStringLiteral("Hilfe"));
     hilfe->setObjectName(QStringLiteral("Hilfe1"));
-    const QString site = QString::fromUtf8(kMakerDomain) + QStringLiteral("  Webseite");
-    QAction* web = hilfe->addAction(site);
-    web->setObjectName(QStringLiteral("TrevlodeWebseite1"));
-    connect(web, &QAction::triggered, this, &MainWindow::TrevlodeWebseite1Click);
+    addItem(hilfe, "TrevlodeWebseite1", HelpMenu::webSiteCaption().c_str(), &MainWindow::TrevlodeWebseite1Click);
     addItem(hilfe, "VeloraWebHilfe1", "VELORA Web Hilfe", &MainWindow::VeloraWebHilfe1Click);
     addItem(hilfe, "Feedback1", "Feedback", &MainWindow::Feedback1Click);
 }
@@ -149,14 +147,10 @@ void MainWindow::buildTray() {
     trayMenu_->addSeparator();
     addItem(trayMenu_, "Beenden1", "Beenden", &MainWindow::Beenden1Click);
 
-    tray_ = new QSystemTrayIcon(windowIcon(), this);
-    tray_->setObjectName(QStringLiteral("TrayIcon1"));
-    tray_->setToolTip(QStringLiteral("VELORA by ") + QString::fromUtf8(kMakerDomain));
-    tray_->setContextMenu(trayMenu_);
-    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::DoubleClick) FormView1Click();
-    });
+    tray_ = new TrayIcon(this, trayMenu_, windowIcon(), QStringLiteral("VELORA by ") + QString::fromUtf8(kMakerDomain));
 }
+
+QSystemTrayIcon* MainWindow::trayIcon() const { return tray_->icon(); }
 
 void MainWindow::connectButtons() {
     const auto bind = [this](const char* name, auto handler) {
@@ -198,7 +192,10 @@ void MainWindow::storeWindowGeometry() {
 void MainWindow::startUp() {
     pages_->setCurrentIndex(0);
     storeWindowGeometry();
+    tray_->setStartingUp(true);
     const bool complete = guarded([this] { program_.FormCreate(); });
+    // Set up even after an error: a later "Hide" must always find its way back.
+    tray_->setStartingUp(false);
     // A load that stopped half-way has still changed some settings.
     refreshFromSettings();
     files_->applyColumnWidths();
@@ -233,33 +230,21 @@ void MainWindow::repaintStatus() {
 }
 
 void MainWindow::Timer1Timer() {
+    program_.minimisedStart().onTick(program_.settings().cb_mini_start);
     const int second = program_.clock().now().second;
     program_.status().progressPosition = second;
     statusBar_->setProgressPosition(second);
     guarded([this] { program_.UpdateStatusDisplay(); });
 }
 
-void MainWindow::B_hideClick() {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        tray_->show();
-        hide();
-    } else {
-        // Without a tray there would be no way back to a hidden window.
-        showMinimized();
-    }
-}
+void MainWindow::B_hideClick() { tray_->hideWindow(); }
 
-void MainWindow::FormView1Click() {
-    tray_->hide();
-    showNormal();
-    raise();
-    activateWindow();
-}
+void MainWindow::FormView1Click() { tray_->showWindow(); }
 
 void MainWindow::Beenden1Click() {
     // The user asked to end: an error while logging the end is shown, then we end.
     guarded([this] { program_.Beenden1Click(); });
-    tray_->hide();
+    tray_->remove();
     if (endProcess) endProcess();
 }
 
@@ -281,6 +266,10 @@ void MainWindow::SaveConfig1Click() {
 void MainWindow::Reset_psClick() {
     guarded([this] { program_.Reset_psClick(); });
 }
+
+void MainWindow::TrevlodeWebseite1Click() { program_.helpMenu().TrevlodeWebseite1Click(); }
+void MainWindow::VeloraWebHilfe1Click() { program_.helpMenu().VeloraWebHilfe1Click(); }
+void MainWindow::Feedback1Click() { program_.helpMenu().Feedback1Click(); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The close box ends the process without saving or logging anything.

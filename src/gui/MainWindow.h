@@ -25,6 +25,7 @@ class StatusBar;
 class TagsPage;
 class TempPage;
 class ToolsPage;
+class TrayIcon;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -50,7 +51,8 @@ public:
     StatusBar* statusBar1() const { return statusBar_; }
     ButtonPanel* panel1() const { return panel_; }
     QTimer* timer1() const { return timer_; }
-    QSystemTrayIcon* trayIcon() const { return tray_; }
+    QSystemTrayIcon* trayIcon() const;
+    TrayIcon* tray() const { return tray_; }
 
     // How the process ends ("Ende", "Beenden", the close box): at once, with nothing
     // else run. Tests replace it.
@@ -64,10 +66,9 @@ public slots:
     void LoadConfig1Click();
     void SaveConfig1Click();
     void Reset_psClick();
-    // The help menu's addresses arrive with the help tools.
-    void TrevlodeWebseite1Click() {}
-    void VeloraWebHilfe1Click() {}
-    void Feedback1Click() {}
+    void TrevlodeWebseite1Click();
+    void VeloraWebHilfe1Click();
+    void Feedback1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -95,7 +96,7 @@ private:
     ButtonPanel* panel_ = nullptr;
     StatusBar* statusBar_ = nullptr;
     QTimer* timer_ = nullptr;
-    QSystemTrayIcon* tray_ = nullptr;
+    TrayIcon* tray_ = nullptr;
     QMenu* trayMenu_ = nullptr;
 };
 

@@ -45,6 +45,8 @@ ToolsPage::ToolsPage(Program& program, UiHost& ui, QWidget* parent)
     binder_.refresh();
 }
 
+void ToolsPage::Button1Click() { program_.Button1Click(); }
+
 void ToolsPage::b_ss_fileClick() {
     guarded([this] {
         pickFileInto(ui_, findChild<QLineEdit*>("e_ss_file"), "JPG - Datei", "jpg|*.jpg", program_.env().homeFolder());

@@ -19,8 +19,8 @@ public:
 
 private slots:
     void b_ss_fileClick();
-    // The test shot arrives with the screen-shot tool.
-    void Button1Click() {}
+    // "Speichern Test": a screen shot at once, whatever "Aktiv" says.
+    void Button1Click();
 
 private:
     Program& program_;

@@ -8,6 +8,8 @@
 #include "platform/Environment.h"
 #include "platform/Locale.h"
 #include "platform/Registry.h"
+#include "platform/X11Screen.h"
+#include "platform/XdgOpenShell.h"
 #include "program/Program.h"
 
 int main(int argc, char** argv) {
@@ -18,8 +20,10 @@ int main(int argc, char** argv) {
     velora::SystemClock clock;
     velora::gui::ModalDialogRunner dialogs;
     velora::gui::QtUiHost ui(dialogs);
+    velora::X11Screen screen(env.get("DISPLAY"));
+    velora::XdgOpenShell shell;
     velora::Program program({env, clock, velora::Locale::system(), ui, velora::Registry::defaultPath(),
-                             velora::SystemInfo::fromSystem()});
+                             velora::SystemInfo::fromSystem(), screen, shell});
 
     velora::gui::MainWindow window(program, ui);
     window.startUp();

@@ -33,6 +33,22 @@ std::string IoError::textFor(int systemCode) {
     }
 }
 
+FileCreateError::FileCreateError(const std::string& path, int systemCode)
+    : IoError("Datei \"" + path + "\" kann nicht erstellt werden. " + reasonFor(systemCode), systemCode) {}
+
+std::string FileCreateError::reasonFor(int systemCode) {
+    switch (systemCode) {
+    case ENOENT:
+    case ENOTDIR:
+        // Creating a file only fails this way when a folder on its path is missing.
+        return "Das System kann den angegebenen Pfad nicht finden";
+    case EISDIR:
+        return "Dateizugriff verweigert";
+    default:
+        return textFor(systemCode);
+    }
+}
+
 RegistryError RegistryError::writeFailed(const std::string& valueName) {
     return RegistryError(quoted("Fehler beim Setzen der Daten für '%s'", valueName));
 }

@@ -19,8 +19,19 @@ public:
     int code() const { return code_; }
     static std::string textFor(int systemCode);
 
+protected:
+    IoError(const std::string& text, int systemCode) : Error(text), code_(systemCode) {}
+
 private:
     int code_;
+};
+
+// A file that cannot be created or overwritten: "Datei "<name>" kann nicht erstellt
+// werden. " followed by the system's reason.
+class FileCreateError : public IoError {
+public:
+    FileCreateError(const std::string& path, int systemCode);
+    static std::string reasonFor(int systemCode);
 };
 
 // The settings store refused a read or a write: "Fehler beim Setzen der Daten für '%s'",

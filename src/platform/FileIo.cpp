@@ -142,11 +142,11 @@ namespace {
 
 // A new, exclusively created file beside `path`, so a rename can put it in place.
 // Returns the descriptor and sets `name`, or -1 with errno.
-int createBeside(const std::string& path, std::string& name) {
+int createBeside(const std::string& path, std::string& name, mode_t mode = 0600) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = path + ".~" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
-        const int fd = openRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+        const int fd = openRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
@@ -170,6 +170,25 @@ void replaceFile(const std::string& path, std::string_view bytes) {
     if (!fd.valid()) throw IoError(errno);
     const int failure = finishBeside(fd, name, path, writeFully(fd.get(), bytes));
     if (failure != 0) throw IoError(failure);
+}
+
+void saveFile(const std::string& path, std::string_view bytes) {
+    std::string name;
+    Fd fd(createBeside(path, name, 0644));
+    if (!fd.valid()) throw FileCreateError(path, errno);
+    const int writeFailure = writeFully(fd.get(), bytes);
+    const int closeFailure = fd.close();
+    const int failure = writeFailure != 0 ? writeFailure : closeFailure;
+    if (failure != 0) {
+        ::unlink(name.c_str());
+        throw IoError(failure);
+    }
+    if (::rename(name.c_str(), path.c_str()) != 0) {
+        // A folder of that name, or a target we may not replace.
+        const int renameFailure = errno;
+        ::unlink(name.c_str());
+        throw FileCreateError(path, renameFailure);
+    }
 }
 
 int copyReplacing(const std::string& src, const std::string& dst) {

@@ -25,7 +25,13 @@ void writeAll(const std::string& path, std::string_view bytes);
 // written next to it and renamed into place. A failure raises IoError and leaves
 // neither a partial file nor a changed old one.
 void replaceFile(const std::string& path, std::string_view bytes);
-// Copies src to dst in the same way; returns 0 or the system's error number (nothing
+// Saves a document (the screen shot) as a file of mode 0644 less umask: created or
+// overwritten, but through a new file renamed into place, so nobody (the next run's
+// preparation pass, a web server) ever reads half a picture and a full disk keeps the
+// old one. A file that cannot be created raises FileCreateError naming `path`; a
+// failed write raises IoError.
+void saveFile(const std::string& path, std::string_view bytes);
+// Copies src to dst in the same way as replaceFile; returns 0 or the system's error number (nothing
 // is raised). Copying a file onto itself changes nothing and succeeds.
 int copyReplacing(const std::string& src, const std::string& dst);
 // Removes a file (never a folder); true when it is gone afterwards.

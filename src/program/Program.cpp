@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "schedule/RunCycle.h"
 #include "schedule/RunStatistics.h"
+#include "tools/ScreenShot.h"
 #include "transfer/Checksums.h"
 #include "transfer/ExternalIpLookup.h"
 #include "transfer/PreparationPass.h"
@@ -26,7 +27,9 @@ Program::Program(Services s)
                              [this] { return settings_.se_max_log_zeilen.text; }}),
       temp_(env_, log_),
       runLock_(temp_, log_),
-      store_(registry_, settings_, files_, counters_, temp_, log_, ui_) {
+      store_(registry_, settings_, files_, counters_, temp_, log_, ui_),
+      helpMenu_(s.shell),
+      minimisedStart_(ui_) {
     files_.setScratchFolder(temp_.path());
     ftp_ = std::make_unique<FtpSession>(identity_, log_, ui_);
     externalIp_ = std::make_unique<ExternalIpLookup>(settings_, log_, resolver_, clock_);
@@ -36,8 +39,9 @@ Program::Program(Services s)
     statistics_ =
         std::make_unique<RunStatistics>(counters_, status_, settings_, env_, clock_, locale_, ui_, store_);
     upload_ = std::make_unique<UploadPass>(files_, *ftp_, *statistics_, temp_, sources_, log_, clock_, locale_);
+    screenShot_ = std::make_unique<ScreenShot>(settings_, env_, s.screen, log_);
     runCycle_ = std::make_unique<RunCycle>(settings_, *preparation_, files_, *ftp_, *upload_, *statistics_, runLock_,
-                                           log_, ui_);
+                                           log_, ui_, *screenShot_);
     statistics_->inWork = [this] { return runCycle_->inWork(); };
     statistics_->ftpOpen = [this] { return ftp_->ftpOpen(); };
 }
@@ -112,5 +116,6 @@ void Program::Label12Click() { runCycle_->Label12Click(); }
 void Program::cb_activClick() { runCycle_->cb_activClick(); }
 void Program::b_dauer_max_clrClick() { statistics_->b_dauer_max_clrClick(); }
 void Program::UpdateStatusDisplay() { statistics_->UpdateStatusDisplay(); }
+void Program::Button1Click() { screenShot_->take(); }
 
 }  // namespace velora

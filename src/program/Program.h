@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/ClientIdentity.h"
+#include "app/MinimisedStart.h"
 #include "app/EventLog.h"
 #include "app/RunLock.h"
 #include "app/TempFolder.h"
@@ -20,12 +21,15 @@
 #include "platform/Locale.h"
 #include "platform/NameResolver.h"
 #include "platform/Registry.h"
+#include "platform/Screen.h"
+#include "platform/Shell.h"
 #include "schedule/StatusDisplay.h"
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "transfer/ResolvedSources.h"
 #include "transfer/TagTable.h"
+#include "tools/HelpMenu.h"
 
 namespace velora {
 
@@ -36,6 +40,7 @@ class PreparationPass;
 class UploadPass;
 class RunStatistics;
 class RunCycle;
+class ScreenShot;
 
 class Program {
 public:
@@ -46,6 +51,8 @@ public:
         UiHost& ui;
         std::string registryPath;   // Registry::defaultPath() in the programs
         SystemInfo systemInfo;      // SystemInfo::fromSystem() in the programs
+        Screen& screen;             // X11Screen on $DISPLAY in the programs
+        Shell& shell;               // XdgOpenShell in the programs
     };
 
     explicit Program(Services services);
@@ -77,6 +84,13 @@ public:
     void cb_activClick();
     void b_dauer_max_clrClick();
     void UpdateStatusDisplay();
+    // Button "Speichern Test" on the page "Tools": a screen shot at once, whatever
+    // "Aktiv" says.
+    void Button1Click();
+    // Menu "Hilfe".
+    HelpMenu& helpMenu() { return helpMenu_; }
+    // The first step of every scheduler tick: minimisedStart().onTick(settings().cb_mini_start).
+    MinimisedStart& minimisedStart() { return minimisedStart_; }
 
     // What the parts hold, for the front ends to show and edit.
     Settings& settings() { return settings_; }
@@ -128,7 +142,10 @@ private:
     std::unique_ptr<PreparationPass> preparation_;
     std::unique_ptr<RunStatistics> statistics_;
     std::unique_ptr<UploadPass> upload_;
+    std::unique_ptr<ScreenShot> screenShot_;
     std::unique_ptr<RunCycle> runCycle_;
+    HelpMenu helpMenu_;
+    MinimisedStart minimisedStart_;
     int weekday_ = 1;
     bool timerOn_ = false;
 };

@@ -25,9 +25,10 @@ FtpSessionSettings ftpSessionSettings(const Settings& settings) {
 }
 
 RunCycle::RunCycle(Settings& settings, PreparationPass& preparation, FileTable& files, FtpSession& ftp,
-                   UploadPass& upload, RunStatistics& stats, RunLock& lock, EventLog& log, UiHost& ui)
+                   UploadPass& upload, RunStatistics& stats, RunLock& lock, EventLog& log, UiHost& ui,
+                   ScreenShotStep& screenShot)
     : settings_(settings), preparation_(preparation), files_(files), ftp_(ftp), upload_(upload), stats_(stats),
-      lock_(lock), log_(log), ui_(ui) {}
+      lock_(lock), log_(log), ui_(ui), screenShot_(screenShot) {}
 
 void RunCycle::B_StartClick() {
     const RunLock::Hold hold = lock_.enter("Lauf");
@@ -78,7 +79,7 @@ void RunCycle::logRunEnd() {
 
 void RunCycle::RunTransfer() {
     transferRan_ = true;
-    if (settings_.cb_ss_aktiv && takeScreenShot) takeScreenShot();
+    if (settings_.cb_ss_aktiv) screenShot_.takeScreenShot();
     preparation_.run();
     if (!AnyRowChanged(files_)) {
         log_.write(" - - - Nichts geändert. - - -");

@@ -11,6 +11,7 @@
 #include "filetable/FileTable.h"
 #include "ftp/FtpSession.h"
 #include "schedule/RunStatistics.h"
+#include "schedule/ScreenShotStep.h"
 #include "settings/Settings.h"
 #include "transfer/UploadPass.h"
 
@@ -33,7 +34,7 @@ enum class RunOutcome {
 class RunCycle {
 public:
     RunCycle(Settings& settings, PreparationPass& preparation, FileTable& files, FtpSession& ftp, UploadPass& upload,
-             RunStatistics& stats, RunLock& lock, EventLog& log, UiHost& ui);
+             RunStatistics& stats, RunLock& lock, EventLog& log, UiHost& ui, ScreenShotStep& screenShot);
 
     // Button "Start" and the scheduler. The whole run holds the scratch folder's lock;
     // when another process holds it the run is skipped with one log line.
@@ -54,8 +55,6 @@ public:
     // The online check: true when the echo went out (the reply handler then runs
     // RunTransfer before returning). Unset counts as a failed check.
     std::function<bool(const std::string& host, int sequence)> PingHost;
-    // Takes the screen shot when "Aktiv" on the Tools page is checked; unset: nothing.
-    std::function<void()> takeScreenShot;
     // Told the new state of "Onlinstatus Prüfen" after the proxy switched it off, so
     // the window can show it.
     std::function<void(bool)> proxyExcludesPing;
@@ -73,6 +72,7 @@ private:
     RunLock& lock_;
     EventLog& log_;
     UiHost& ui_;
+    ScreenShotStep& screenShot_;
     bool inWork_ = false;
     bool transferRan_ = false;
     RunOutcome outcome_ = RunOutcome::Done;

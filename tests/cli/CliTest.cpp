@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "cli/CliCommands.h"
@@ -95,6 +96,23 @@ TEST_F(CliFixture, StartUpErrorIsReportedOnStandardError) {
     home.write("registry.sqlite3", "garbage, not a store");
     EXPECT_EQ(run({"prepare"}), cli::kFailed);
     EXPECT_NE(err.str().find(home.file("registry.sqlite3")), std::string::npos) << err.str();
+}
+
+TEST_F(CliFixture, RunWithTheScreenShotButNoDisplayEndsBeforePreparingWithTheReason) {
+    storeRows({{"Ja", "No", home.write("a.txt", "hello")}});
+    {
+        Registry reg(home.file("registry.sqlite3"));
+        auto key = reg.openKey(kSettingsKey);
+        key.writeBool("T_SS_Activ", true);
+        key.writeString("T_SS_FileName", home.file("shot.jpg"));
+    }
+    EXPECT_EQ(run({"run"}), cli::kRunHadErrors);
+    EXPECT_NE(err.str().find("Screenshot nicht möglich: kein Bildschirm (DISPLAY ist nicht gesetzt)\n"),
+              std::string::npos)
+        << err.str();
+    EXPECT_NE(out.str().find(" Speichere Screenshot -> " + home.file("shot.jpg") + "\n"), std::string::npos);
+    EXPECT_EQ(out.str().find(" Einlesen\n"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(home.file("shot.jpg")));
 }
 
 TEST(CliRowsTest, RowsNotExportedAreActiveRowsWithFailureMarks) {

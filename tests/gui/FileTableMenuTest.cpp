@@ -22,7 +22,8 @@ protected:
             std::map<std::string, std::string>{{"temp", dir.string()}, {"COMPUTERNAME", "testpc"}, {"OS", "Linux"}},
             dir.string());
         program = std::make_unique<Program>(Program::Services{*env, clock, Locale::german(), scripted,
-                                                              (dir / "registry.sqlite3").string(), systemInfo});
+                                                              (dir / "registry.sqlite3").string(), systemInfo,
+                                                              screen, shell});
         window = std::make_unique<MainWindow>(*program, ui);
         window->endProcess = [this] { ++ended; };
         FileTable& t = program->files();

@@ -42,7 +42,8 @@ void GuiTest::makeWindow(const std::string& home) {
         std::map<std::string, std::string>{{"temp", dir.string()}, {"COMPUTERNAME", "testpc"}, {"OS", "Linux"}},
         home.empty() ? dir.string() : home);
     program = std::make_unique<Program>(
-        Program::Services{*env, clock, Locale::german(), ui, (dir / "registry.sqlite3").string(), systemInfo});
+        Program::Services{*env, clock, Locale::german(), ui, (dir / "registry.sqlite3").string(), systemInfo, screen,
+                          shell});
     window = std::make_unique<MainWindow>(*program, ui);
     window->endProcess = [this] { ++ended; };
 }

@@ -17,6 +17,8 @@
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "program/Program.h"
+#include "support/FakeScreen.h"
+#include "support/RecordingShell.h"
 
 namespace velora::gui::test {
 
@@ -42,6 +44,8 @@ protected:
     ManualClock clock;
     ScriptedDialogs dialogs;
     QtUiHost ui{dialogs};
+    velora::test::FakeScreen screen;
+    velora::test::RecordingShell shell;
     std::unique_ptr<Program> program;
     std::unique_ptr<MainWindow> window;
     std::vector<std::string> errors;

@@ -4,7 +4,9 @@
 #include "platform/Errors.h"
 #include "program/Program.h"
 #include "support/ErrorOf.h"
+#include "support/FakeScreen.h"
 #include "support/LogHarness.h"
+#include "support/RecordingShell.h"
 #include "support/TempDir.h"
 
 using namespace velora;
@@ -18,10 +20,13 @@ struct StartupFixture : ::testing::Test {
     FixedEnvironment env{{{"temp", home.path()}, {"COMPUTERNAME", "WETTER PC"}, {"OS", "Linux"}}, home.path()};
     ManualClock clock{DateTime{2026, 12, 8, 14, 5, 9, 0, 3}};
     QuietUiHost ui;
+    test::FakeScreen screen;
+    test::RecordingShell shell;
     std::string registryFile = home.file("registry.sqlite3");
 
     std::unique_ptr<Program> makeProgram() {
-        return std::make_unique<Program>(Program::Services{env, clock, Locale::german(), ui, registryFile, {}});
+        return std::make_unique<Program>(
+            Program::Services{env, clock, Locale::german(), ui, registryFile, {}, screen, shell});
     }
 };
 

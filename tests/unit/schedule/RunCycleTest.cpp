@@ -148,17 +148,41 @@ TEST_F(RunCycleTest, ProxySwitchesTheOnlineCheckOffBeforeTheRun) {
     }
 }
 
-TEST_F(RunCycleTest, ScreenShotIsTheFirstStepOnlyWhenItsAktivIsChecked) {
-    std::vector<std::string> order;
-    w.cycle.takeScreenShot = [&] { order.push_back("shot, log lines so far " + std::to_string(w.lines.size())); };
-    w.cycle.RunTransfer();
-    EXPECT_TRUE(order.empty());
-
-    w.settings.cb_ss_aktiv = true;
-    w.lines.clear();
-    w.cycle.RunTransfer();
-    EXPECT_EQ(order, std::vector<std::string>{"shot, log lines so far 0"});
-    EXPECT_TRUE(w.logged(" - - - Nichts geändert. - - -"));
+TEST_F(RunCycleTest, ScreenShotIsTheFirstStepWhenItsAktivIsCheckedAndItsErrorEndsTheRun) {
+    struct Case {
+        bool aktiv;
+        std::string failure;
+        int taken;
+        bool prepared;   // "Einlesen" logged
+        bool inWorkAfter;
+    };
+    const Case cases[] = {
+        {false, "", 0, true, false},
+        {true, "", 1, true, false},
+        // Like every error a step does not catch: nothing prepared, nothing sent, and
+        // in_work waits for the restart countdown.
+        {true, "Screenshot nicht möglich: kein Bildschirm", 1, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.aktiv ? (c.failure.empty() ? "aktiv" : "aktiv, failing") : "off");
+        RunWorld world;
+        world.settings.cb_ss_aktiv = c.aktiv;
+        world.screenShot.failure = c.failure;
+        std::string raised;
+        try {
+            world.cycle.B_StartClick();
+        } catch (const Error& e) {
+            raised = e.what();
+        }
+        EXPECT_EQ(raised, c.failure);
+        EXPECT_EQ(world.screenShot.taken, c.taken);
+        if (c.taken) {
+            EXPECT_EQ(world.screenShot.linesBefore, 2u);   // after "Transfer Start" and "--> Stop"
+        }
+        EXPECT_EQ(world.logged("Einlesen"), c.prepared);
+        EXPECT_EQ(world.logged("Timer (Procedure Start) --> Start"), c.failure.empty());
+        EXPECT_EQ(world.cycle.inWork(), c.inWorkAfter);
+    }
 }
 
 TEST_F(RunCycleTest, Label12ClickClearsBothFlagsAndSaysSo) {

@@ -14,6 +14,7 @@
 #include "ftp/FtpSession.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
+#include "platform/Errors.h"
 #include "platform/FileIo.h"
 #include "platform/Locale.h"
 #include "platform/Registry.h"
@@ -35,6 +36,19 @@
 
 namespace velora::test {
 
+// The run's first step as a run sees it: counted, and failing when told to.
+struct ScreenShotSpy final : ScreenShotStep {
+    int taken = 0;
+    std::size_t linesBefore = 0;        // log lines written before the last shot
+    const std::vector<std::string>* lines = nullptr;
+    std::string failure;                // not empty: the shot raises an error with it
+    void takeScreenShot() override {
+        ++taken;
+        if (lines) linesBefore = lines->size();
+        if (!failure.empty()) throw Error(failure);
+    }
+};
+
 struct RunWorld {
     // The FTP time-outs are the program's unless a test shortens them.
     explicit RunWorld(FtpTimeouts timeouts = {})
@@ -51,7 +65,8 @@ struct RunWorld {
           preparation(files, tags, builder, mTemp, temp, sources, log, ui),
           stats(counters, status, settings, env, clock, locale, ui, store),
           upload(files, ftp, stats, temp, sources, log, clock, locale),
-          cycle(settings, preparation, files, ftp, upload, stats, lock, log, ui) {
+          cycle(settings, preparation, files, ftp, upload, stats, lock, log, ui, screenShot) {
+        screenShot.lines = &lines;
         log.setEcho([this](const std::string& line) { lines.push_back(test::withoutStamp(line)); });
         files.setScratchFolder(temp.path());
         temp.ensure();
@@ -116,6 +131,7 @@ struct RunWorld {
     PreparationPass preparation;
     RunStatistics stats;
     UploadPass upload;
+    ScreenShotSpy screenShot;
     RunCycle cycle;
     std::vector<std::string> lines;
 };

@@ -1,0 +1,135 @@
+#include "support/XvfbServer.h"
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace velora::test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point after(double seconds) {
+    return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+// Waits for the child to end until the deadline; its exit code, or -1.
+int waitUntil(pid_t pid, Clock::time_point deadline) {
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (done < 0 && errno != EINTR) return -1;
+        if (Clock::now() >= deadline) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+}  // namespace
+
+XvfbServer::XvfbServer(std::vector<Screen> screens, bool xinerama) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    std::vector<std::string> argv{"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset"};
+    for (std::size_t i = 0; i < screens.size(); ++i) {
+        const Screen& s = screens[i];
+        argv.insert(argv.end(), {"-screen", std::to_string(i),
+                                 std::to_string(s.width) + "x" + std::to_string(s.height) + "x" + std::to_string(s.depth)});
+    }
+    if (xinerama) argv.push_back("+xinerama");
+    pid_ = spawn(argv, fds[1]);
+    ::close(fds[1]);
+
+    std::string number;
+    const auto deadline = after(30);
+    while (number.find('\n') == std::string::npos && Clock::now() < deadline) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        char buffer[32];
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n <= 0) break;   // Xvfb ended before it was ready
+        number.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    if (number.find('\n') == std::string::npos) {
+        stop(pid_);
+        pid_ = -1;
+        throw std::runtime_error("Xvfb did not start; see " + dir_.file("Xvfb.log"));
+    }
+    display_ = ":" + number.substr(0, number.find('\n'));
+}
+
+XvfbServer::~XvfbServer() {
+    if (pid_ > 0) stop(pid_);
+}
+
+pid_t XvfbServer::spawn(const std::vector<std::string>& argv, int displayFd) const {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.emplace_back(*e);
+    if (!display_.empty()) env.push_back("DISPLAY=" + display_);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp;
+    for (auto& a : args) argp.push_back(a.data());
+    argp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    const std::string log = dir_.file(displayFd >= 0 ? "Xvfb.log" : "clients.log");
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (displayFd >= 0) posix_spawn_file_actions_adddup2(&actions, displayFd, 3);
+    pid_t pid = -1;
+    const int failed = ::posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(failed));
+    return pid;
+}
+
+int XvfbServer::run(const std::vector<std::string>& argv) const {
+    const pid_t pid = spawn(argv, -1);
+    const int code = waitUntil(pid, after(30));
+    if (code == -1) stop(pid);
+    return code;
+}
+
+pid_t XvfbServer::start(const std::vector<std::string>& argv) const { return spawn(argv, -1); }
+
+void XvfbServer::stop(pid_t pid) {
+    ::kill(pid, SIGTERM);
+    if (waitUntil(pid, after(10)) == -1) {
+        ::kill(pid, SIGKILL);
+        waitUntil(pid, after(10));
+    }
+}
+
+bool XvfbServer::waitForSelection(const std::string& selection, bool owned, double seconds) const {
+    Display* d = XOpenDisplay(display_.c_str());
+    if (!d) return false;
+    const Atom atom = XInternAtom(d, selection.c_str(), False);
+    const auto deadline = after(seconds);
+    bool reached = false;
+    while (!(reached = (XGetSelectionOwner(d, atom) != None) == owned) && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    XCloseDisplay(d);
+    return reached;
+}
+
+}  // namespace velora::test
