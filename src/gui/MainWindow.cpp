@@ -75,10 +75,14 @@ MainWindow::MainWindow(Program& program, QtUiHost& ui, QWidget* parent)
     timer_ = new QTimer(this);
     timer_->setObjectName(QStringLiteral("Timer1"));
     timer_->setInterval(1000);
-    connect(timer_, &QTimer::timeout, this, &MainWindow::Timer1Timer);
+    // Queued, not called from the timer's event: Qt does not fire a timer again while its
+    // own event is being handled, and a run started by a tick lets pending events run,
+    // where the next ticks must arrive to count down to the restart.
+    connect(timer_, &QTimer::timeout, this, &MainWindow::Timer1Timer, Qt::QueuedConnection);
 
     ui_.attach(this, pages_);
     ui_.setHideHandler([this] { B_hideClick(); });
+    ui_.setSettingsHandler([this] { refreshFromSettings(); });
     installStoreHooks();
     program_.status().listener = [this] { repaintStatus(); };
     applyWindowGeometry();
@@ -92,6 +96,7 @@ MainWindow::~MainWindow() {
     program_.tags().setListener(nullptr);
     program_.files().setListener(nullptr);
     ui_.setHideHandler(nullptr);
+    ui_.setSettingsHandler(nullptr);
     ui_.attach(nullptr, nullptr);
 }
 
@@ -233,10 +238,12 @@ void MainWindow::repaintStatus() {
 }
 
 void MainWindow::Timer1Timer() {
-    const int second = program_.clock().now().second;
-    program_.status().progressPosition = second;
-    statusBar_->setProgressPosition(second);
-    guarded([this] { program_.UpdateStatusDisplay(); });
+    guarded([this] { program_.Timer1Timer(*this); });
+}
+
+void MainWindow::minimisedStartTick() {
+    if (startupTicks_ <= 10) ++startupTicks_;
+    if (startupTicks_ == 1 && program_.settings().cb_mini_start) B_hideClick();
 }
 
 void MainWindow::B_hideClick() {

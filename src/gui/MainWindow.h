@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <functional>
 
+#include "schedule/StartupTicks.h"
+
 class QMenu;
 class QSystemTrayIcon;
 class QTabWidget;
@@ -26,7 +28,9 @@ class TagsPage;
 class TempPage;
 class ToolsPage;
 
-class MainWindow : public QMainWindow {
+// The window is the scheduler's minimised-start step: the first tick hides it to the
+// tray when "Minimiert" is set.
+class MainWindow : public QMainWindow, public StartupTicks {
     Q_OBJECT
 public:
     MainWindow(Program& program, QtUiHost& ui, QWidget* parent = nullptr);
@@ -55,6 +59,10 @@ public:
     // How the process ends ("Ende", "Beenden", the close box): at once, with nothing
     // else run. Tests replace it.
     std::function<void()> endProcess;
+
+    // The first step of every tick: counts the first ticks and hides on the first one
+    // when "Minimiert" is set.
+    void minimisedStartTick() override;
 
 public slots:
     void Timer1Timer();
@@ -97,6 +105,7 @@ private:
     QTimer* timer_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* trayMenu_ = nullptr;
+    int startupTicks_ = 0;   // the start-up tick counter; it stops at 11
 };
 
 }  // namespace velora::gui
