@@ -1,8 +1,11 @@
 #include "cli/CliCommands.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <ostream>
 
 #include "cli/CliUiHost.h"
+#include "cli/Daemon.h"
 #include "platform/Errors.h"
 #include "program/Program.h"
 #include "schedule/RunCycle.h"
@@ -34,6 +37,12 @@ std::string usage() {
            "            erreichbar war; 3, wenn gerade ein anderer Lauf mit demselben\n"
            "            Temp-Ordner arbeitete (der Lauf wurde übersprungen). Der Grund\n"
            "            steht auf stderr (für cron und systemd).\n"
+           "  daemon    Läuft ohne Ende wie das Fenster mit \"Aktiv\": jede Sekunde ein\n"
+           "            Timer-Schritt, Läufe im Intervall oder zu den festen Zeiten des\n"
+           "            Wochenkalenders. SIGTERM oder SIGINT beenden wie \"Beenden\"\n"
+           "            (Statistik wird gespeichert, Exit-Code 0); SIGHUP lädt Einstellungen\n"
+           "            und Kalender neu (wie \"Load Config\"). Meldungen gehen ins Log und\n"
+           "            auf stderr. Exit-Code 1, wenn der Programmstart scheiterte.\n"
            "  help      Diese Hilfe (auch -h, --help).\n";
 }
 
@@ -117,6 +126,36 @@ int runRun(Program& program, std::ostream& out, std::ostream& err) {
     return missing.empty() && reached ? kOk : kRunHadErrors;
 }
 
+namespace {
+
+// Ends the process from inside a run, as "Beenden" does: no further step runs. Files
+// and registry keys are closed after every operation, so nothing is lost.
+class ImmediateEnd final : public ProcessEnd {
+public:
+    void endNow(int exitCode) override {
+        std::fflush(nullptr);
+        std::_Exit(exitCode);
+    }
+};
+
+}  // namespace
+
+int runDaemon(std::ostream& out, std::ostream& err) {
+    // The signals become events before anything else exists.
+    SystemSignals signals;
+    SystemEnvironment env;
+    SystemClock clock;
+    DaemonUiHost ui(err);
+    Program program({env, clock, Locale::system(), ui, Registry::defaultPath(), SystemInfo::fromSystem()});
+    program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
+    ImmediateEnd end;
+    Daemon daemon(program, signals, clock, end, err);
+    ui.attach(&daemon);
+    const int code = daemon.run();
+    ui.attach(nullptr);
+    return code;
+}
+
 int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         err << usage();
@@ -127,10 +166,11 @@ int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         out << usage();
         return kOk;
     }
-    if (args.size() > 1 || (command != "prepare" && command != "run")) {
+    if (args.size() > 1 || (command != "prepare" && command != "run" && command != "daemon")) {
         err << "Unbekannter Befehl: " << command << "\n\n" << usage();
         return kFailed;
     }
+    if (command == "daemon") return runDaemon(out, err);
 
     SystemEnvironment env;
     SystemClock clock;

@@ -30,6 +30,8 @@ std::vector<std::string> rowsNotExported(const FileTable& files);
 
 int runPrepare(Program& program, std::ostream& out, std::ostream& err);
 int runRun(Program& program, std::ostream& out, std::ostream& err);
+// velora-cli daemon on the system's services; returns when SIGTERM or SIGINT came.
+int runDaemon(std::ostream& out, std::ostream& err);
 
 // Parses the arguments, builds the program on the system's services and runs.
 int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
