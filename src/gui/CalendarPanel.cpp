@@ -24,8 +24,9 @@ const QColor kFixedCell(212, 208, 200);
 // The sums beside `sg_std`: planned minutes, files, kilobytes.
 constexpr int kSumGap = 8;
 constexpr std::array<int, 3> kSumWidths{40, 56, 96};
-constexpr int kHeadHeight = 16;
-constexpr int kLabelHeight = 14;
+constexpr int kHeadHeight = 18;
+// Tall enough for umlauts; one line per 19-pixel row of `sg_std`.
+constexpr int kLabelHeight = 17;
 // Label names of the sums by weekday (index 1..7) and the totals (index 8).
 constexpr std::array<std::array<const char*, 3>, 9> kSumNames{{
     {nullptr, nullptr, nullptr},
@@ -184,8 +185,9 @@ QWidget* CalendarPanel::buildArea() {
     int x = sg_std_->width() + kSumGap;
     const int sumsLeft = x;
     placedLabel(area, "l_soll_head", kCalendarSollHead, x, 0, kSumWidths[0]);
-    placedLabel(area, "l_ist_head", kCalendarIstHead, x + kSumWidths[0], 0, kSumWidths[1] + kSumWidths[2],
-                Qt::AlignCenter);
+    const int istHeadWidth = kSumWidths[1] + kSumWidths[2] + 40;
+    placedLabel(area, "l_ist_head", kCalendarIstHead, x + kSumWidths[0] + 8, 0, istHeadWidth,
+                Qt::AlignLeft | Qt::AlignVCenter);
     placedLabel(area, "l_caption", kCalendarCaption, x, tops.caption, kSumWidths[0] + kSumWidths[1] + kSumWidths[2],
                 Qt::AlignLeft | Qt::AlignVCenter);
     for (int line = 1; line <= 8; ++line) {
@@ -197,7 +199,8 @@ QWidget* CalendarPanel::buildArea() {
             x += kSumWidths[c];
         }
     }
-    placedLabel(area, "l_ges", kCalendarTotalsRow, 0, tops.totals, G::kHourCellWidth, Qt::AlignLeft | Qt::AlignVCenter);
+    placedLabel(area, "l_ges", kCalendarTotalsRow, 0, tops.totals, 2 * G::kHourCellWidth,
+                Qt::AlignLeft | Qt::AlignVCenter);
 
     const int minuteTop = tops.totals + kLabelHeight + kHeadHeight + 4;
     sg_min_->setParent(area);
@@ -208,7 +211,8 @@ QWidget* CalendarPanel::buildArea() {
     l_sel_tag_ = placedLabel(area, "l_sel_tag", "", 0, selTop, 60, Qt::AlignLeft | Qt::AlignVCenter);
     l_sel_std_ = placedLabel(area, "l_sel_std", "", 64, selTop, 80, Qt::AlignLeft | Qt::AlignVCenter);
     l_sel_zeit_ = placedLabel(area, "l_sel_zeit", "", 148, selTop, 260, Qt::AlignLeft | Qt::AlignVCenter);
-    area->setFixedSize(std::max(x, sg_min_->width()) + 2, selTop + kLabelHeight + 2);
+    const int right = std::max(x, sumsLeft + kSumWidths[0] + 8 + istHeadWidth);
+    area->setFixedSize(std::max(right, sg_min_->width()) + 2, selTop + kLabelHeight + 2);
     return area;
 }
 
