@@ -132,19 +132,6 @@ TEST_F(SchedulerTest, FixedTimeStartsExactlyOneRunInAMarkedMinute) {
     EXPECT_EQ(count("Modus -> feste Zeiten"), 2);
 }
 
-TEST_F(SchedulerTest, StartTextNamesTheDayAndTheTimeWithoutLeadingZeros) {
-    struct Case {
-        DateTime at;
-        const char* text;
-    };
-    for (const Case c : {Case{{2026, 12, 7, 9, 5, 0, 0, 2}, "Montag den 07.12.2026 um 9:5"},
-                         Case{{2026, 12, 9, 0, 0, 0, 0, 4}, "Mitwoch den 09.12.2026 um 0:0"},
-                         Case{{2026, 12, 13, 23, 59, 0, 0, 1}, "Sonntag den 13.12.2026 um 23:59"},
-                         Case{{2026, 12, 12, 12, 30, 0, 0, 7}, "Samstag den 12.12.2026 um 12:30"}}) {
-        EXPECT_EQ(w.scheduler.startText(c.at), c.text);
-    }
-}
-
 TEST_F(SchedulerTest, FirstCheckOfANewDayResetsOnlyThatDay) {
     useFixedTimes();
     for (int d : {3, 4}) {
@@ -210,19 +197,6 @@ TEST_F(SchedulerTest, DelayLoweredBelowTheCountReachedRestartsAtTheNextTick) {
     EXPECT_FALSE(w.state.in_work);
     EXPECT_EQ(panel6(), "Restart in 0 sec.");
     EXPECT_TRUE(w.logged("*** Timer Restart ***"));
-}
-
-TEST_F(SchedulerTest, RestartDelayBelow180IsRaisedWhenEntered) {
-    struct Case {
-        const char* entered;
-        int shown;
-    };
-    for (const Case c : {Case{"100", 180}, Case{"179", 180}, Case{"180", 180}, Case{"900", 900}, Case{"", 180}}) {
-        w.settings.se_restart.text = c.entered;
-        w.scheduler.se_restartChange();
-        EXPECT_EQ(w.settings.se_restart.value(), c.shown) << c.entered;
-        EXPECT_EQ(w.settings.RestartSeconds, c.shown) << c.entered;
-    }
 }
 
 }  // namespace

@@ -106,18 +106,6 @@ TEST_F(WeekCalendarTest, MenuCommandsChangeOnlyTheMinuteStatesTheyName) {
     }
 }
 
-TEST_F(WeekCalendarTest, MenuHasItsSevenItemsWithSeparatorsAfterTheThirdAndSixth) {
-    std::vector<std::string> shown;
-    for (const auto& item : CalendarView::pm_kalender()) {
-        shown.push_back(item.caption);
-        if (item.separatorAfter) shown.push_back("-");
-    }
-    EXPECT_EQ(shown, (std::vector<std::string>{"Woche löschen", "Tag löschen", "Stunde Löschen", "-",
-                                               "Copy auf Rest vom Tag", "Copy diesen Tag auf vorigen Tage der Woche",
-                                               "Copy diesen Tag auf folgenden Tage der Woche", "-",
-                                               "Tag auf geplant Setzen"}));
-}
-
 TEST_F(WeekCalendarTest, DoubleClickFreesAnyMarkedMinuteAndPlansAFreeOne) {
     view.sg_stdSelectCell(10, 2);   // Monday, hour 9
     view.sg_minSelectCell(5);
@@ -205,13 +193,6 @@ TEST_F(WeekCalendarTest, MinuteGridFillsTheSelectedDigitsAquaAndMarkedMinutesRed
                          Case{12, 0, std::nullopt}, Case{12, 2, CalendarColour::Red}, Case{13, 2, std::nullopt}}) {
         EXPECT_EQ(view.sg_minDrawCell(c.column, c.row), c.fill) << c.column << "," << c.row;
     }
-}
-
-TEST_F(WeekCalendarTest, SumLabelsLineUpWithTheRowsOfTheHourGrid) {
-    const CalendarLabelTops tops = calendarLabelTops(100, 18);
-    EXPECT_EQ(tops.caption, 103);
-    for (int k = 1; k <= 7; ++k) EXPECT_EQ(tops.days[static_cast<std::size_t>(k)], 100 + k * 19 + 3) << k;
-    EXPECT_EQ(tops.totals, 100 + 8 * 19 + 8);
 }
 
 }  // namespace
