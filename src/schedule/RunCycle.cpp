@@ -77,6 +77,11 @@ void RunCycle::B_StartClick() {
 void RunCycle::IdIcmpClient1Reply(const EchoReply& reply) {
     log_.write("PING (Procedure Ping Replay) --> " + formatEchoReply(reply));
     if (reply.ttl == 0 || !state_.in_work) return;
+    // The run that waited for this answer works in the scratch folder like any run:
+    // inside "Start" it shares that run's hold; after "Test Onlinestatus" it waits its
+    // turn (refused, the attempt stays for the restart countdown to end).
+    const RunLock::Hold hold = lock_.enter("Lauf");
+    if (!hold) return;
     log_.write("PING (Procedure Ping Replay) --> Test Online = OK");
     RunTransfer();
     state_.in_work = false;
@@ -96,9 +101,9 @@ void RunCycle::uncheckPing() {
 }
 
 void RunCycle::cb_pingClick() {
-    if (!settings_.cb_proxy) return;
-    if (settings_.cb_ping) ui_.showMessage("Ping geht nicht mit Proxy.");
-    if (settings_.cb_ping) uncheckPing();
+    if (!settings_.cb_proxy || !settings_.cb_ping) return;
+    ui_.showMessage("Ping geht nicht mit Proxy.");
+    uncheckPing();
 }
 
 void RunCycle::cb_proxyClick() {

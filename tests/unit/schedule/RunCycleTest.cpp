@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/FileIo.h"
+#include "platform/FileLock.h"
 #include "support/LoopbackPort.h"
 #include "transfer/Checksums.h"
 #include "unit/schedule/RunWorld.h"
@@ -106,6 +107,7 @@ TEST_F(RunCycleTest, ReplyRecordDecidesWhetherTheWaitingRunHappens) {
         bool pending;           // in_work already set before "Test Onlinestatus"
         EchoReply reply;
         bool ran, inWorkAfter;
+        bool otherRunWorks = false;   // another process holds the scratch folder
     };
     const std::vector<Case> cases{
         {"start, answer", true, false, ScriptedEcho::answer(), true, false},
@@ -113,6 +115,7 @@ TEST_F(RunCycleTest, ReplyRecordDecidesWhetherTheWaitingRunHappens) {
         {"test button, nothing waits", false, false, ScriptedEcho::answer(), false, false},
         {"test button, an attempt waits", false, true, ScriptedEcho::answer(), true, false},
         {"test button, time-out while waiting", false, true, echoTimeoutRecord(1, 5000), false, true},
+        {"test button, an attempt waits, another run works", false, true, ScriptedEcho::answer(), false, true, true},
     };
     addUnchangedRow();
     for (const auto& c : cases) {
@@ -124,6 +127,11 @@ TEST_F(RunCycleTest, ReplyRecordDecidesWhetherTheWaitingRunHappens) {
         w.files.setCell(Msg, 1, "");
         bool workDuringEcho = false;
         w.echo.onPing = [&] { workDuringEcho = w.state.in_work; };
+        FileLock other;
+        std::string why;
+        if (c.otherRunWorks) {
+            ASSERT_EQ(other.tryLock(w.temp.lockPath(), why), FileLock::Result::Acquired) << why;
+        }
 
         if (c.viaStart)
             w.cycle.B_StartClick();
@@ -144,6 +152,9 @@ TEST_F(RunCycleTest, ReplyRecordDecidesWhetherTheWaitingRunHappens) {
             EXPECT_EQ(std::vector<std::string>(w.lines.end() - 3, w.lines.end()),
                       std::vector<std::string>(ranTail.begin() + 1, ranTail.end()));
         } else {
+            if (c.otherRunWorks) {
+                expected.push_back("Lauf übersprungen: ein anderer Lauf arbeitet gerade mit " + w.temp.path());
+            }
             EXPECT_EQ(w.lines, expected);
         }
         EXPECT_EQ(workDuringEcho, c.viaStart || c.pending);
