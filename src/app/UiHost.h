@@ -30,6 +30,9 @@ public:
     virtual std::vector<std::string> pickFiles(const FileDialogRequest& request) = 0;
     // Hide the main window to the tray (no-op without a window).
     virtual void hideToTray() = 0;
+    // The program changed a setting on its own (the proxy rule switched the online
+    // check off): whatever shows the settings shows them again.
+    virtual void settingsChanged() = 0;
     // Show the first page ("Config"); only a window has pages.
     virtual void showFirstPage() {}
 };
@@ -40,6 +43,7 @@ class QuietUiHost : public UiHost {
 public:
     std::function<void()> onPump;
     std::vector<std::string> messages;
+    int settingsShown = 0;
 
     void pumpEvents() override {
         if (onPump) onPump();
@@ -49,6 +53,7 @@ public:
     bool confirm(const std::string&, const std::string&) override { return false; }
     std::vector<std::string> pickFiles(const FileDialogRequest&) override { return {}; }
     void hideToTray() override {}
+    void settingsChanged() override { ++settingsShown; }
 };
 
 }  // namespace velora

@@ -1,8 +1,11 @@
 #include "cli/CliCommands.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <ostream>
 
 #include "cli/CliUiHost.h"
+#include "cli/Daemon.h"
 #include "platform/Errors.h"
 #include "platform/X11Screen.h"
 #include "platform/XdgOpenShell.h"
@@ -39,6 +42,12 @@ std::string usage() {
            "            Ist auf der Seite Tools der Screenshot \"Aktiv\", beginnt der Lauf\n"
            "            mit dem Screenshot; dafür muss DISPLAY einen Bildschirm nennen,\n"
            "            sonst endet der Lauf mit dem Fehlertext auf stderr (Exit-Code 2).\n"
+           "  daemon    Läuft ohne Ende wie das Fenster mit \"Aktiv\": jede Sekunde ein\n"
+           "            Timer-Schritt, Läufe im Intervall oder zu den festen Zeiten des\n"
+           "            Wochenkalenders. SIGTERM oder SIGINT beenden wie \"Beenden\"\n"
+           "            (Statistik wird gespeichert, Exit-Code 0); SIGHUP lädt Einstellungen\n"
+           "            und Kalender neu (wie \"Load Config\"). Meldungen gehen ins Log und\n"
+           "            auf stderr. Exit-Code 1, wenn der Programmstart scheiterte.\n"
            "  help      Diese Hilfe (auch -h, --help).\n";
 }
 
@@ -122,6 +131,37 @@ int runRun(Program& program, std::ostream& out, std::ostream& err) {
     return missing.empty() && reached ? kOk : kRunHadErrors;
 }
 
+namespace {
+
+// Ends the process from inside a run, as "Beenden" does: no further step runs. Files
+// and registry keys are closed after every operation, so nothing is lost.
+class ImmediateEnd final : public ProcessEnd {
+public:
+    void endNow(int exitCode) override {
+        std::fflush(nullptr);
+        std::_Exit(exitCode);
+    }
+};
+
+}  // namespace
+
+int runDaemon(const Services& services, std::ostream& out, std::ostream& err) {
+    // The signals become events before anything else exists.
+    SystemSignals signals;
+    DaemonUiHost ui(err);
+    X11Screen screen(services.env.get("DISPLAY"));
+    XdgOpenShell shell;
+    Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
+                     screen, shell});
+    program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
+    ImmediateEnd end;
+    Daemon daemon(program, signals, services.clock, end, err);
+    ui.attach(&daemon);
+    const int code = daemon.run();
+    ui.attach(nullptr);
+    return code;
+}
+
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Services& services) {
     if (args.empty()) {
         err << usage();
@@ -132,10 +172,11 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << usage();
         return kOk;
     }
-    if (args.size() > 1 || (command != "prepare" && command != "run")) {
+    if (args.size() > 1 || (command != "prepare" && command != "run" && command != "daemon")) {
         err << "Unbekannter Befehl: " << command << "\n\n" << usage();
         return kFailed;
     }
+    if (command == "daemon") return runDaemon(services, out, err);
 
     CliUiHost ui(err);
     // The screen shot before a run needs a screen; without DISPLAY it ends the run

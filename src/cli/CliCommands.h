@@ -35,7 +35,6 @@ std::vector<std::string> rowsNotExported(const FileTable& files);
 
 int runPrepare(Program& program, std::ostream& out, std::ostream& err);
 int runRun(Program& program, std::ostream& out, std::ostream& err);
-
 // What the commands run on: the system's own in velora-cli, fixed ones in the tests
 // (so no test changes the process environment or reads the real clock).
 struct Services {
@@ -45,6 +44,9 @@ struct Services {
     std::string registryPath;
     SystemInfo systemInfo;
 };
+
+// velora-cli daemon: ticks on the given services until SIGTERM or SIGINT came.
+int runDaemon(const Services& services, std::ostream& out, std::ostream& err);
 
 // Parses the arguments, builds the program on the given services and runs.
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Services& services);

@@ -16,6 +16,8 @@ public:
     bool confirm(const std::string& caption, const std::string& text) override;
     std::vector<std::string> pickFiles(const FileDialogRequest&) override { return {}; }
     void hideToTray() override {}
+    // No controls show the settings here.
+    void settingsChanged() override {}
 
 private:
     std::ostream& err_;

@@ -92,6 +92,7 @@ QWidget* ConfigPage::buildLogin() {
     binder_.bind(ME_pwd_ziel, &Settings::ME_pwd_ziel);
     binder_.bind(cb_passiv, &Settings::cb_passiv);
     binder_.bind(cb_ping, &Settings::cb_ping);
+    connect(cb_ping, &QCheckBox::clicked, this, &ConfigPage::cb_pingClick);
     connect(Button2, &QPushButton::clicked, this, &ConfigPage::Button2Click);
 
     auto* g = new QGridLayout(box);
@@ -185,18 +186,19 @@ void ConfigPage::cb_activClick() {
     guarded([this] { program_.cb_activClick(); });
 }
 
-// "Proxy" and "Ext. IP abfragen" share this handler: the echo of the online check
-// cannot pass the proxy, so a click on either switches the check off, with a word.
-void ConfigPage::cb_proxyClick() {
-    guarded([this] {
-        if (!program_.settings().cb_ping) return;
-        ui_.showMessage("Ping geht nicht mit Proxy.");
-        // Writes through to the settings like a click on the box.
-        findChild<QCheckBox*>("cb_ping")->setChecked(false);
-    });
+// The echo cannot pass the proxy: the core switches the check off with a word and
+// has the window show the box again.
+void ConfigPage::cb_pingClick() {
+    guarded([this] { program_.cb_pingClick(); });
 }
 
-// The echo test comes with the online check; the button is in place already.
-void ConfigPage::Button2Click() {}
+// "Proxy" and "Ext. IP abfragen" share this handler.
+void ConfigPage::cb_proxyClick() {
+    guarded([this] { program_.cb_proxyClick(); });
+}
+
+void ConfigPage::Button2Click() {
+    guarded([this] { program_.Button2Click(); });
+}
 
 }  // namespace velora::gui

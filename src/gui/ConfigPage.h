@@ -26,6 +26,7 @@ private slots:
     void b_logClick();
     void b_Transfer_LogClick();
     void cb_activClick();
+    void cb_pingClick();
     void cb_proxyClick();
     void Button2Click();
 

@@ -76,10 +76,14 @@ MainWindow::MainWindow(Program& program, QtUiHost& ui, QWidget* parent)
     timer_ = new QTimer(this);
     timer_->setObjectName(QStringLiteral("Timer1"));
     timer_->setInterval(1000);
-    connect(timer_, &QTimer::timeout, this, &MainWindow::Timer1Timer);
+    // Queued, not called from the timer's event: Qt does not fire a timer again while its
+    // own event is being handled, and a run started by a tick lets pending events run,
+    // where the next ticks must arrive to count down to the restart.
+    connect(timer_, &QTimer::timeout, this, &MainWindow::Timer1Timer, Qt::QueuedConnection);
 
     ui_.attach(this, pages_);
     ui_.setHideHandler([this] { B_hideClick(); });
+    ui_.setSettingsHandler([this] { refreshFromSettings(); });
     installStoreHooks();
     program_.status().listener = [this] { repaintStatus(); };
     applyWindowGeometry();
@@ -93,6 +97,7 @@ MainWindow::~MainWindow() {
     program_.tags().setListener(nullptr);
     program_.files().setListener(nullptr);
     ui_.setHideHandler(nullptr);
+    ui_.setSettingsHandler(nullptr);
     ui_.attach(nullptr, nullptr);
 }
 
@@ -230,12 +235,11 @@ void MainWindow::repaintStatus() {
 }
 
 void MainWindow::Timer1Timer() {
-    program_.minimisedStart().onTick(program_.settings().cb_mini_start);
-    const int second = program_.clock().now().second;
-    program_.status().progressPosition = second;
-    statusBar_->setProgressPosition(second);
-    guarded([this] { program_.UpdateStatusDisplay(); });
+    guarded([this] { program_.Timer1Timer(*this); });
 }
+
+// The first step of every tick: the start-up tick counter of the minimised start.
+void MainWindow::minimisedStartTick() { program_.minimisedStart().onTick(program_.settings().cb_mini_start); }
 
 void MainWindow::B_hideClick() { tray_->hideWindow(); }
 

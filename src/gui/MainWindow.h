@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <functional>
 
+#include "schedule/StartupTicks.h"
+
 class QMenu;
 class QSystemTrayIcon;
 class QTabWidget;
@@ -27,7 +29,9 @@ class TempPage;
 class ToolsPage;
 class TrayIcon;
 
-class MainWindow : public QMainWindow {
+// The window is the scheduler's minimised-start step: the first tick hides it to the
+// tray when "Minimiert" is set.
+class MainWindow : public QMainWindow, public StartupTicks {
     Q_OBJECT
 public:
     MainWindow(Program& program, QtUiHost& ui, QWidget* parent = nullptr);
@@ -57,6 +61,10 @@ public:
     // How the process ends ("Ende", "Beenden", the close box): at once, with nothing
     // else run. Tests replace it.
     std::function<void()> endProcess;
+
+    // The first step of every tick: counts the first ticks and hides on the first one
+    // when "Minimiert" is set.
+    void minimisedStartTick() override;
 
 public slots:
     void Timer1Timer();

@@ -26,6 +26,8 @@ public:
     void attach(QWidget* window, QTabWidget* pages);
     // What "hide to tray" does; the main window installs its tray behaviour here.
     void setHideHandler(std::function<void()> handler) { hideHandler_ = std::move(handler); }
+    // What showing the settings again does; the main window refreshes its controls.
+    void setSettingsHandler(std::function<void()> handler) { settingsHandler_ = std::move(handler); }
 
     void pumpEvents() override;
     void showLogPage() override;
@@ -33,6 +35,9 @@ public:
     bool confirm(const std::string& caption, const std::string& text) override;
     std::vector<std::string> pickFiles(const FileDialogRequest& request) override;
     void hideToTray() override;
+    void settingsChanged() override {
+        if (settingsHandler_) settingsHandler_();
+    }
 
     // The one dialog every picker shares, so it keeps its last folder and filter.
     QFileDialog* openDialog();
@@ -54,6 +59,7 @@ private:
     // Owned by the window when there is one (Qt deletes it with the window).
     QPointer<QFileDialog> dialog_;
     std::function<void()> hideHandler_;
+    std::function<void()> settingsHandler_;
 };
 
 }  // namespace velora::gui

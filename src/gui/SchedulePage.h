@@ -7,7 +7,6 @@
 
 class QLabel;
 class QSpinBox;
-class QTableWidget;
 
 namespace velora {
 class Program;
@@ -25,22 +24,18 @@ public:
     // The two labels the status refresh fills.
     void showStatus(const StatusDisplay& status);
 
-    // A restart delay below this is raised to it as soon as it is entered.
-    static constexpr int kMinRestartSeconds = 180;
+protected:
+    // TabSheet7Show: the calendar is redrawn whenever the page is shown.
+    void showEvent(QShowEvent* event) override;
 
 private slots:
-    void se_restartChange(int value);
+    void se_restartChange();
     void Label12Click();
     void b_dauer_max_clrClick();
-    void B_Save_KalenderClick();
-    void B_load_KalenderClick();
 
 private:
     QWidget* buildMode();
     QWidget* buildInterval();
-    QWidget* buildCalendar();
-    QTableWidget* buildHourGrid();
-    QTableWidget* buildMinuteGrid();
 
     Program& program_;
     SettingsBinder binder_;

@@ -2,9 +2,14 @@
 
 #include "ftp/FtpSession.h"
 #include "platform/Paths.h"
+#include "schedule/CalendarStore.h"
+#include "schedule/CalendarView.h"
+#include "schedule/OnlineCheck.h"
 #include "schedule/RunCycle.h"
 #include "schedule/RunStatistics.h"
 #include "tools/ScreenShot.h"
+#include "schedule/Scheduler.h"
+#include "schedule/StatusSources.h"
 #include "transfer/Checksums.h"
 #include "transfer/ExternalIpLookup.h"
 #include "transfer/PreparationPass.h"
@@ -36,20 +41,28 @@ Program::Program(Services s)
     tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_, *externalIp_);
     preparation_ =
         std::make_unique<PreparationPass>(files_, tags_, *tagBuilder_, mTemp_, temp_, sources_, log_, ui_);
-    statistics_ =
-        std::make_unique<RunStatistics>(counters_, status_, settings_, env_, clock_, locale_, ui_, store_);
+    statusSources_ = std::make_unique<RunStateSources>(state_, *ftp_);
+    statistics_ = std::make_unique<RunStatistics>(counters_, status_, *statusSources_, settings_, env_, clock_, locale_,
+                                                  ui_, store_);
     upload_ = std::make_unique<UploadPass>(files_, *ftp_, *statistics_, temp_, sources_, log_, clock_, locale_);
     screenShot_ = std::make_unique<ScreenShot>(settings_, env_, s.screen, log_);
-    runCycle_ = std::make_unique<RunCycle>(settings_, *preparation_, files_, *ftp_, *upload_, *statistics_, runLock_,
-                                           log_, ui_, *screenShot_);
-    statistics_->inWork = [this] { return runCycle_->inWork(); };
-    statistics_->ftpOpen = [this] { return ftp_->ftpOpen(); };
+    onlineCheck_ = std::make_unique<OnlineCheck>(resolver_, icmpSockets_, clock_, log_, currentProcessId());
+    runCycle_ = std::make_unique<RunCycle>(settings_, state_, *preparation_, files_, *ftp_, *upload_, *statistics_,
+                                           *onlineCheck_, runLock_, log_, ui_, *screenShot_);
+    calendarView_ = std::make_unique<CalendarView>(calendar_, state_, *statistics_, locale_);
+    calendarStore_ = std::make_unique<CalendarStore>(registry_, calendar_, log_);
+    scheduler_ = std::make_unique<Scheduler>(SchedulerParts{settings_, state_, *runCycle_, *ftp_, calendar_,
+                                                            *calendarView_, *statistics_, status_, log_, clock_,
+                                                            locale_});
 }
 
 Program::~Program() = default;
 
 FtpSession& Program::ftp() { return *ftp_; }
 RunCycle& Program::runCycle() { return *runCycle_; }
+CalendarView& Program::calendarView() { return *calendarView_; }
+CalendarStore& Program::calendarStore() { return *calendarStore_; }
+Scheduler& Program::scheduler() { return *scheduler_; }
 
 void Program::FormCreate() {
     // 1. The settings are not loaded yet: this line goes to the built-in log file.
@@ -63,9 +76,13 @@ void Program::FormCreate() {
     // 6. The calendar grids are labelled by the window.
     // 7. Today's weekday serves the calendar and the scheduler.
     weekday_ = clock_.now().weekday;
+    state_.LastWeekday = weekday_;
     // 8. Settings and file table (saves the defaults first on the very first start).
     store_.LoadConfig();
-    // 9.-11. Weekly calendar: load, reset the rest of today, redraw (calendar hook).
+    // 9.-11. Weekly calendar: load, plan the rest of today afresh, redraw.
+    calendarStore_->LoadCalendar();
+    calendar_.resetRestOfToday(clock_.now());
+    calendarView_->RedrawCalendar();
     // 12. The progress bar is placed by the window.
     // 13. Scratch folder.
     temp_.ensure();
@@ -86,14 +103,17 @@ void Program::Beenden1Click() {
     statistics_->SaveRunCounters();
 }
 
+void Program::Timer1Timer(StartupTicks& minimisedStart) { scheduler_->Timer1Timer(minimisedStart); }
+
 void Program::SaveConfig1Click() {
     store_.SaveConfig();
-    // The weekly calendar is saved here too once it exists.
+    calendarStore_->SaveCalendar();
 }
 
 void Program::LoadConfig1Click() {
     store_.LoadConfig();
-    // The weekly calendar is loaded here too once it exists.
+    calendarStore_->LoadCalendar();
+    calendarView_->RedrawCalendar();
 }
 
 void Program::Reset_psClick() { velora::Reset_psClick(files_, log_); }
@@ -117,5 +137,17 @@ void Program::cb_activClick() { runCycle_->cb_activClick(); }
 void Program::b_dauer_max_clrClick() { statistics_->b_dauer_max_clrClick(); }
 void Program::UpdateStatusDisplay() { statistics_->UpdateStatusDisplay(); }
 void Program::Button1Click() { screenShot_->take(); }
+void Program::Button2Click() { runCycle_->Button2Click(); }
+void Program::cb_pingClick() { runCycle_->cb_pingClick(); }
+void Program::cb_proxyClick() { runCycle_->cb_proxyClick(); }
+void Program::se_restartChange() { scheduler_->se_restartChange(); }
+void Program::B_Save_KalenderClick() { calendarStore_->SaveCalendar(); }
+
+void Program::B_load_KalenderClick() {
+    calendarStore_->LoadCalendar();
+    calendarView_->RedrawCalendar();
+}
+
+void Program::TabSheet7Show() { calendarView_->RedrawCalendar(); }
 
 }  // namespace velora

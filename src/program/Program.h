@@ -19,11 +19,15 @@
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "platform/Locale.h"
+#include "platform/IcmpSocket.h"
 #include "platform/NameResolver.h"
 #include "platform/Registry.h"
 #include "platform/Screen.h"
 #include "platform/Shell.h"
+#include "schedule/RunState.h"
+#include "schedule/StartupTicks.h"
 #include "schedule/StatusDisplay.h"
+#include "schedule/WeekCalendar.h"
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
@@ -41,6 +45,11 @@ class UploadPass;
 class RunStatistics;
 class RunCycle;
 class ScreenShot;
+class RunStateSources;
+class OnlineCheck;
+class CalendarView;
+class CalendarStore;
+class Scheduler;
 
 class Program {
 public:
@@ -67,7 +76,11 @@ public:
     // removes the tray icon and ends the process.
     void Beenden1Click();
 
-    // Menu "Config"
+    // The one-second tick (Timer1 in the window, the daemon's loop). The front end's
+    // minimised-start step runs first.
+    void Timer1Timer(StartupTicks& minimisedStart);
+
+    // Menu "Config": the settings and then the weekly calendar.
     void SaveConfig1Click();
     void LoadConfig1Click();
     void Reset_psClick();
@@ -91,6 +104,16 @@ public:
     HelpMenu& helpMenu() { return helpMenu_; }
     // The first step of every scheduler tick: minimisedStart().onTick(settings().cb_mini_start).
     MinimisedStart& minimisedStart() { return minimisedStart_; }
+    // Online check: button "Test Onlinestatus", "Onlinstatus Prüfen", and "Proxy" /
+    // "Ext. IP abfragen".
+    void Button2Click();
+    void cb_pingClick();
+    void cb_proxyClick();
+    // Page "Zeitsteuerung": the restart delay, the calendar's buttons, the page shown.
+    void se_restartChange();
+    void B_Save_KalenderClick();
+    void B_load_KalenderClick();
+    void TabSheet7Show();
 
     // What the parts hold, for the front ends to show and edit.
     Settings& settings() { return settings_; }
@@ -109,6 +132,11 @@ public:
     const ClientIdentity& identity() const { return identity_; }
     FtpSession& ftp();
     RunCycle& runCycle();
+    RunState& runState() { return state_; }
+    WeekCalendar& calendar() { return calendar_; }
+    CalendarView& calendarView();
+    CalendarStore& calendarStore();
+    Scheduler& scheduler();
     int currentWeekday() const { return weekday_; }
 
     const Clock& clock() const { return clock_; }
@@ -129,6 +157,8 @@ private:
     TagTable tags_;
     StatusDisplay status_;
     RunCounters counters_;
+    RunState state_;
+    WeekCalendar calendar_{counters_};
     EventLog log_;
     TempFolder temp_;
     RunLock runLock_;
@@ -137,6 +167,9 @@ private:
     SettingsStore store_;
     std::unique_ptr<FtpSession> ftp_;
     SystemNameResolver resolver_;
+    SystemIcmpSockets icmpSockets_;
+    std::unique_ptr<RunStateSources> statusSources_;
+    std::unique_ptr<OnlineCheck> onlineCheck_;
     std::unique_ptr<ExternalIpLookup> externalIp_;
     std::unique_ptr<TagBuilder> tagBuilder_;
     std::unique_ptr<PreparationPass> preparation_;
@@ -146,6 +179,9 @@ private:
     std::unique_ptr<RunCycle> runCycle_;
     HelpMenu helpMenu_;
     MinimisedStart minimisedStart_;
+    std::unique_ptr<CalendarView> calendarView_;
+    std::unique_ptr<CalendarStore> calendarStore_;
+    std::unique_ptr<Scheduler> scheduler_;
     int weekday_ = 1;
     bool timerOn_ = false;
 };

@@ -24,11 +24,21 @@ FtpSessionSettings ftpSessionSettings(const Settings& settings) {
     return s;
 }
 
-RunCycle::RunCycle(Settings& settings, PreparationPass& preparation, FileTable& files, FtpSession& ftp,
-                   UploadPass& upload, RunStatistics& stats, RunLock& lock, EventLog& log, UiHost& ui,
-                   ScreenShotStep& screenShot)
-    : settings_(settings), preparation_(preparation), files_(files), ftp_(ftp), upload_(upload), stats_(stats),
-      lock_(lock), log_(log), ui_(ui), screenShot_(screenShot) {}
+RunCycle::RunCycle(Settings& settings, RunState& state, PreparationPass& preparation, FileTable& files,
+                   FtpSession& ftp, UploadPass& upload, RunStatistics& stats, EchoCheck& echo, RunLock& lock,
+                   EventLog& log, UiHost& ui, ScreenShotStep& screenShot)
+    : settings_(settings),
+      state_(state),
+      preparation_(preparation),
+      files_(files),
+      ftp_(ftp),
+      upload_(upload),
+      stats_(stats),
+      echo_(echo),
+      lock_(lock),
+      log_(log),
+      ui_(ui),
+      screenShot_(screenShot) {}
 
 void RunCycle::B_StartClick() {
     const RunLock::Hold hold = lock_.enter("Lauf");
@@ -38,38 +48,69 @@ void RunCycle::B_StartClick() {
     }
     outcome_ = RunOutcome::Done;
     transferRan_ = false;
-    inWork_ = true;
-    RestartCounter = 0;
+    state_.in_work = true;
+    state_.RestartCounter = 0;
     log_.write(kDashes + " Transfer Start");
     log_.write("Timer (Procedure Start) --> Stop");
     ui_.showLogPage();
-    applyProxyExcludesPing();
+    cb_pingClick();
     if (settings_.cb_ping) {
         log_.write("PING (Procedure Start) --> Test Onlinestatus");
-        const bool sent = PingHost && PingHost(settings_.e_host_ziel, 1);
-        if (!sent) {
+        const std::optional<EchoReply> reply = echo_.PingHost(settings_.e_host_ziel, 1);
+        if (reply) {
+            // An answer runs the transfer in here; a time-out leaves the attempt to the
+            // restart countdown.
+            IdIcmpClient1Reply(*reply);
+        } else {
             log_.write("PING (Procedure Start) --> Konnte Host nicht finden.");
             log_.write("Timer (Procedure Start) --> Start");
             log_.write(kStars);
-            inWork_ = false;
+            state_.in_work = false;
         }
-        // Otherwise the echo-reply handler has run the transfer (or the echo timed
-        // out and the restart countdown ends the attempt).
         if (!transferRan_) outcome_ = RunOutcome::ServerUnreachable;
         return;
     }
     RunTransfer();
-    inWork_ = false;
+    state_.in_work = false;
     logRunEnd();
 }
 
-void RunCycle::applyProxyExcludesPing() {
-    if (!settings_.cb_proxy) return;
-    if (settings_.cb_ping) {
-        ui_.showMessage("Ping geht nicht mit Proxy.");
-        settings_.cb_ping = false;
-        if (proxyExcludesPing) proxyExcludesPing(false);
-    }
+void RunCycle::IdIcmpClient1Reply(const EchoReply& reply) {
+    log_.write("PING (Procedure Ping Replay) --> " + formatEchoReply(reply));
+    if (reply.ttl == 0 || !state_.in_work) return;
+    // The run that waited for this answer works in the scratch folder like any run:
+    // inside "Start" it shares that run's hold; after "Test Onlinestatus" it waits its
+    // turn (refused, the attempt stays for the restart countdown to end).
+    const RunLock::Hold hold = lock_.enter("Lauf");
+    if (!hold) return;
+    log_.write("PING (Procedure Ping Replay) --> Test Online = OK");
+    RunTransfer();
+    state_.in_work = false;
+    log_.write("Timer (Procedure Ping Replay) -> Start");
+    log_.write(kStars);
+}
+
+void RunCycle::Button2Click() {
+    ui_.showLogPage();
+    const std::optional<EchoReply> reply = echo_.PingHost(settings_.e_host_ziel, 1);
+    if (reply) IdIcmpClient1Reply(*reply);
+}
+
+void RunCycle::uncheckPing() {
+    settings_.cb_ping = false;
+    ui_.settingsChanged();
+}
+
+void RunCycle::cb_pingClick() {
+    if (!settings_.cb_proxy || !settings_.cb_ping) return;
+    ui_.showMessage("Ping geht nicht mit Proxy.");
+    uncheckPing();
+}
+
+void RunCycle::cb_proxyClick() {
+    if (!settings_.cb_ping) return;
+    ui_.showMessage("Ping geht nicht mit Proxy.");
+    uncheckPing();
 }
 
 void RunCycle::logRunEnd() {
@@ -100,7 +141,7 @@ void RunCycle::RunTransfer() {
 }
 
 void RunCycle::Label12Click() {
-    inWork_ = false;
+    state_.in_work = false;
     ftp_.clearFtpOpen();
     log_.write("Label12Click --> in_work=false _ftpopen=false");
 }

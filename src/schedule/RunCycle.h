@@ -1,7 +1,8 @@
 #pragma once
 // One run: prepare every active file, and only when something changed connect,
-// upload, disconnect and save the counters. Owns the flag `in_work` and the order of
-// the steps; the online check and the screen shot plug in through the seams below.
+// upload, disconnect and save the counters. Keeps the flag `in_work` and the order of
+// the steps. The online check's echo comes from the EchoCheck it is given; its reply
+// handler and the rule that the check and the proxy exclude each other are here.
 #include <functional>
 #include <string>
 
@@ -10,6 +11,8 @@
 #include "app/UiHost.h"
 #include "filetable/FileTable.h"
 #include "ftp/FtpSession.h"
+#include "schedule/EchoCheck.h"
+#include "schedule/RunState.h"
 #include "schedule/RunStatistics.h"
 #include "schedule/ScreenShotStep.h"
 #include "settings/Settings.h"
@@ -33,8 +36,9 @@ enum class RunOutcome {
 
 class RunCycle {
 public:
-    RunCycle(Settings& settings, PreparationPass& preparation, FileTable& files, FtpSession& ftp, UploadPass& upload,
-             RunStatistics& stats, RunLock& lock, EventLog& log, UiHost& ui, ScreenShotStep& screenShot);
+    RunCycle(Settings& settings, RunState& state, PreparationPass& preparation, FileTable& files, FtpSession& ftp,
+             UploadPass& upload, RunStatistics& stats, EchoCheck& echo, RunLock& lock, EventLog& log, UiHost& ui,
+             ScreenShotStep& screenShot);
 
     // Button "Start" and the scheduler. The whole run holds the scratch folder's lock;
     // when another process holds it the run is skipped with one log line.
@@ -47,33 +51,35 @@ public:
     // Check box "Aktiv".
     void cb_activClick();
 
-    bool inWork() const { return inWork_; }
-    void setInWork(bool on) { inWork_ = on; }
+    // The online check: the echo's reply handler (an answer while a run attempt waits
+    // starts that run), button "Test Onlinestatus", and the click handlers of
+    // "Onlinstatus Prüfen" and of "Proxy" / "Ext. IP abfragen": the echo cannot pass a
+    // proxy, so the proxy switches the check off.
+    void IdIcmpClient1Reply(const EchoReply& reply);
+    void Button2Click();
+    void cb_pingClick();
+    void cb_proxyClick();
 
-    // The scheduler's restart countdown; every start begins it again.
-    int RestartCounter = 0;
-    // The online check: true when the echo went out (the reply handler then runs
-    // RunTransfer before returning). Unset counts as a failed check.
-    std::function<bool(const std::string& host, int sequence)> PingHost;
-    // Told the new state of "Onlinstatus Prüfen" after the proxy switched it off, so
-    // the window can show it.
-    std::function<void(bool)> proxyExcludesPing;
+    bool inWork() const { return state_.in_work; }
+    void setInWork(bool on) { state_.in_work = on; }
+
 
 private:
-    void applyProxyExcludesPing();
     void logRunEnd();
+    void uncheckPing();
 
     Settings& settings_;
+    RunState& state_;
     PreparationPass& preparation_;
     FileTable& files_;
     FtpSession& ftp_;
     UploadPass& upload_;
     RunStatistics& stats_;
+    EchoCheck& echo_;
     RunLock& lock_;
     EventLog& log_;
     UiHost& ui_;
     ScreenShotStep& screenShot_;
-    bool inWork_ = false;
     bool transferRan_ = false;
     RunOutcome outcome_ = RunOutcome::Done;
 };

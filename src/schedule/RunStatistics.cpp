@@ -16,10 +16,17 @@ std::uint32_t asUnsigned(std::int32_t v) { return static_cast<std::uint32_t>(v);
 
 }  // namespace
 
-RunStatistics::RunStatistics(RunCounters& counters, StatusDisplay& status, const Settings& settings,
-                             const Environment& env, const Clock& clock, const Locale& locale, UiHost& ui,
-                             SettingsStore& store)
-    : counters_(counters), status_(status), settings_(settings), env_(env), clock_(clock), locale_(locale), ui_(ui),
+RunStatistics::RunStatistics(RunCounters& counters, StatusDisplay& status, const StatusSources& sources,
+                             const Settings& settings, const Environment& env, const Clock& clock, const Locale& locale,
+                             UiHost& ui, SettingsStore& store)
+    : counters_(counters),
+      status_(status),
+      sources_(sources),
+      settings_(settings),
+      env_(env),
+      clock_(clock),
+      locale_(locale),
+      ui_(ui),
       store_(store) {}
 
 void RunStatistics::countFile(std::int64_t size) {
@@ -51,8 +58,8 @@ void RunStatistics::AppendTransferLog(std::int32_t files, std::int64_t bytes, st
 }
 
 void RunStatistics::UpdateStatusDisplay() {
-    const bool working = inWork && inWork();
-    const bool online = ftpOpen && ftpOpen();
+    const bool working = sources_.inWork();
+    const bool online = sources_.ftpOpen();
     auto& p = status_.panels;
     p[0] = settings_.cb_activ ? "Timer ON" : "Timer OFF";
     p[1] = working ? "Work" : "";
@@ -60,7 +67,7 @@ void RunStatistics::UpdateStatusDisplay() {
     status_.buttonPanel = online ? PanelColour::Lime : PanelColour::ButtonFace;
     if (settings_.rb_intervall) {
         p[3] = "Soll : " + std::to_string(settings_.se_interval.value());
-        p[4] = "Ist : " + std::to_string(intervalCounter ? intervalCounter() : 0);
+        p[4] = "Ist : " + std::to_string(sources_.intervalCounter());
     } else {
         p[3].clear();
         p[4].clear();
@@ -70,7 +77,7 @@ void RunStatistics::UpdateStatusDisplay() {
     status_.progress = working ? ProgressColour::Yellow
                        : settings_.cb_activ ? ProgressColour::Lime
                                             : ProgressColour::Red;
-    status_.l_zeit_start_alt = lastFixedStart ? lastFixedStart() : std::string("noch nie");
+    status_.l_zeit_start_alt = sources_.lastFixedStart();
     status_.l_dauer_max = Locale::durationAsTime(maxUploadDuration_);
     status_.changed();
     ui_.pumpEvents();

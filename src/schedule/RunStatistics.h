@@ -3,13 +3,13 @@
 // the status display built from them and from the run flags, and the transfer log,
 // a CSV file with one line per upload pass.
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "app/UiHost.h"
 #include "platform/Clock.h"
 #include "platform/Locale.h"
 #include "schedule/StatusDisplay.h"
+#include "schedule/StatusSources.h"
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
@@ -21,15 +21,8 @@ inline constexpr const char* kTransferLogHeader = "Datum;Zeit;Dauer;Anzahl;Bytes
 
 class RunStatistics : public UploadStatistics {
 public:
-    RunStatistics(RunCounters& counters, StatusDisplay& status, const Settings& settings, const Environment& env,
-                  const Clock& clock, const Locale& locale, UiHost& ui, SettingsStore& store);
-
-    // Readers of the state shown; unset ones read as false, 0 and "noch nie", as they
-    // do before the run cycle and the scheduler exist.
-    std::function<bool()> inWork;
-    std::function<bool()> ftpOpen;
-    std::function<int()> intervalCounter;
-    std::function<std::string()> lastFixedStart;
+    RunStatistics(RunCounters& counters, StatusDisplay& status, const StatusSources& sources, const Settings& settings,
+                  const Environment& env, const Clock& clock, const Locale& locale, UiHost& ui, SettingsStore& store);
 
     // The stored totals keep their 32-bit format: a file adds its size's low 32 bits.
     void countFile(std::int64_t bytes) override;
@@ -51,6 +44,7 @@ public:
 private:
     RunCounters& counters_;
     StatusDisplay& status_;
+    const StatusSources& sources_;
     const Settings& settings_;
     const Environment& env_;
     const Clock& clock_;

@@ -40,6 +40,8 @@ TEST_F(StartupFixture, FirstStartLogsItsStepsInOrderAndSwitchesTheTimerOn) {
                                      "Programm -> RUN",
                                      "Save Config ",
                                      "Load Config",
+                                     "Save Kalender",
+                                     "Load Kalender",
                                      "Nx_Temp -> " + home.path() + "/velora-" + std::to_string(::geteuid()) +
                                          " = neu Erstellt",
                                      "ClientName -> WETTER",

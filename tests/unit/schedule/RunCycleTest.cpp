@@ -1,12 +1,14 @@
 // The order of a run with the real passes: nothing changed, a connect that fails, the
-// online check and the proxy rule, and the manual reset. No server is contacted: the
-// FTP host is 127.0.0.1 on a port nobody listens on.
+// online check with its reply handler and the proxy rule, and the manual reset. No
+// server is contacted: the FTP host is 127.0.0.1 on a port nobody listens on, and the
+// echo answers from a script.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/FileIo.h"
+#include "platform/FileLock.h"
 #include "support/LoopbackPort.h"
 #include "transfer/Checksums.h"
 #include "unit/schedule/RunWorld.h"
@@ -15,6 +17,7 @@ namespace velora {
 namespace {
 
 using test::RunWorld;
+using test::ScriptedEcho;
 
 const std::string kStart = std::string(58, '-') + " Transfer Start";
 const std::string kStars(58, '*');
@@ -36,7 +39,7 @@ protected:
 
 TEST_F(RunCycleTest, NothingChangedEndsBeforeConnectingAndSavesNothing) {
     addUnchangedRow();
-    w.cycle.RestartCounter = 77;
+    w.state.RestartCounter = 77;
 
     w.cycle.B_StartClick();
 
@@ -45,7 +48,7 @@ TEST_F(RunCycleTest, NothingChangedEndsBeforeConnectingAndSavesNothing) {
     EXPECT_EQ(w.lines[1], "Timer (Procedure Start) --> Stop");
     const std::vector<std::string> tail(w.lines.end() - 3, w.lines.end());
     EXPECT_EQ(tail, (std::vector<std::string>{" - - - Nichts geändert. - - -", "Timer (Procedure Start) --> Start", kStars}));
-    EXPECT_EQ(w.cycle.RestartCounter, 0);
+    EXPECT_EQ(w.state.RestartCounter, 0);
     EXPECT_FALSE(w.loggedStartingWith("Procedure --> Connect"));
     EXPECT_FALSE(fileio::exists(w.settings.e_Transfer_Log));
     EXPECT_FALSE(w.countersSaved());
@@ -73,77 +76,133 @@ TEST_F(RunCycleTest, FailedConnectEndsTheRunWithoutUploadTransferLogOrSaving) {
     EXPECT_EQ(workSeen, (std::vector<bool>{true, true}));
 }
 
-TEST_F(RunCycleTest, FailedOnlineCheckEndsTheAttemptBeforeAnyPreparation) {
+TEST_F(RunCycleTest, EchoThatCannotBeMadeEndsTheAttemptBeforeAnyPreparation) {
+    w.settings.cb_ping = true;
+    addUnchangedRow();
+
+    w.cycle.B_StartClick();
+
+    EXPECT_EQ(w.lines, (std::vector<std::string>{kStart, "Timer (Procedure Start) --> Stop",
+                                                 "PING (Procedure Start) --> Test Onlinestatus",
+                                                 "PING (Procedure Start) --> Konnte Host nicht finden.",
+                                                 "Timer (Procedure Start) --> Start", kStars}));
+    EXPECT_EQ(w.echo.pings, (std::vector<std::pair<std::string, int>>{{"127.0.0.1", 1}}));
+    EXPECT_FALSE(w.cycle.inWork());
+    EXPECT_EQ(w.cycle.lastOutcome(), RunOutcome::ServerUnreachable);
+}
+
+// The reply handler: an answer (time to live above 0) while the attempt waits runs the
+// transfer inside the echo; a time-out record leaves the attempt to the restart
+// countdown; "Test Onlinestatus" with nothing waiting only logs the reply.
+TEST_F(RunCycleTest, ReplyRecordDecidesWhetherTheWaitingRunHappens) {
+    const std::string okLine = "PING (Procedure Ping Replay) --> 70 bytes from 127.0.0.1: icmp_seq=1 ttl=64 time=0 ms";
+    const std::string timeoutLine =
+        "PING (Procedure Ping Replay) --> 0 bytes from 0.0.0.0: icmp_seq=1 ttl=0 time=5000 ms";
+    const std::vector<std::string> ranTail{"PING (Procedure Ping Replay) --> Test Online = OK",
+                                           " - - - Nichts geändert. - - -", "Timer (Procedure Ping Replay) -> Start",
+                                           kStars};
     struct Case {
         const char* name;
-        bool seamSet;
+        bool viaStart;          // "Start" (else "Test Onlinestatus")
+        bool pending;           // in_work already set before "Test Onlinestatus"
+        EchoReply reply;
+        bool ran, inWorkAfter;
+        bool otherRunWorks = false;   // another process holds the scratch folder
     };
-    for (const Case c : {Case{"seam answers false", true}, Case{"no seam", false}}) {
+    const std::vector<Case> cases{
+        {"start, answer", true, false, ScriptedEcho::answer(), true, false},
+        {"start, time-out", true, false, echoTimeoutRecord(1, 5000), false, true},
+        {"test button, nothing waits", false, false, ScriptedEcho::answer(), false, false},
+        {"test button, an attempt waits", false, true, ScriptedEcho::answer(), true, false},
+        {"test button, time-out while waiting", false, true, echoTimeoutRecord(1, 5000), false, true},
+        {"test button, an attempt waits, another run works", false, true, ScriptedEcho::answer(), false, true, true},
+    };
+    addUnchangedRow();
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         w.lines.clear();
         w.settings.cb_ping = true;
-        std::vector<std::pair<std::string, int>> pings;
-        w.cycle.PingHost = nullptr;
-        if (c.seamSet)
-            w.cycle.PingHost = [&](const std::string& host, int seq) {
-                pings.emplace_back(host, seq);
-                return false;
-            };
-        addUnchangedRow();
+        w.state.in_work = c.pending;
+        w.echo.replies = {c.reply};
+        w.files.setCell(Msg, 1, "");
+        bool workDuringEcho = false;
+        w.echo.onPing = [&] { workDuringEcho = w.state.in_work; };
+        FileLock other;
+        std::string why;
+        if (c.otherRunWorks) {
+            ASSERT_EQ(other.tryLock(w.temp.lockPath(), why), FileLock::Result::Acquired) << why;
+        }
 
-        w.cycle.B_StartClick();
+        if (c.viaStart)
+            w.cycle.B_StartClick();
+        else
+            w.cycle.Button2Click();
 
-        EXPECT_EQ(w.lines, (std::vector<std::string>{kStart, "Timer (Procedure Start) --> Stop",
-                                                     "PING (Procedure Start) --> Test Onlinestatus",
-                                                     "PING (Procedure Start) --> Konnte Host nicht finden.",
-                                                     "Timer (Procedure Start) --> Start", kStars}));
-        EXPECT_FALSE(w.cycle.inWork());
-        if (c.seamSet) {
-            EXPECT_EQ(pings, (std::vector<std::pair<std::string, int>>{{"127.0.0.1", 1}}));
+        const std::string replyLine = c.reply.ttl ? okLine : timeoutLine;
+        std::vector<std::string> expected;
+        if (c.viaStart)
+            expected = {kStart, "Timer (Procedure Start) --> Stop", "PING (Procedure Start) --> Test Onlinestatus"};
+        expected.push_back(replyLine);
+        if (c.ran) {
+            // The reply line, then the run between "Test Online = OK" and its end lines.
+            expected.push_back(ranTail.front());
+            ASSERT_GT(w.lines.size(), expected.size() + 2);
+            EXPECT_EQ(std::vector<std::string>(w.lines.begin(), w.lines.begin() + static_cast<long>(expected.size())),
+                      expected);
+            EXPECT_EQ(std::vector<std::string>(w.lines.end() - 3, w.lines.end()),
+                      std::vector<std::string>(ranTail.begin() + 1, ranTail.end()));
+        } else {
+            if (c.otherRunWorks) {
+                expected.push_back("Lauf übersprungen: ein anderer Lauf arbeitet gerade mit " + w.temp.path());
+            }
+            EXPECT_EQ(w.lines, expected);
+        }
+        EXPECT_EQ(workDuringEcho, c.viaStart || c.pending);
+        EXPECT_EQ(w.cycle.inWork(), c.inWorkAfter);
+        EXPECT_EQ(w.files.cell(Msg, 1), c.ran ? "OK" : "");
+        if (c.viaStart) {
+            EXPECT_EQ(w.cycle.lastOutcome(), c.ran ? RunOutcome::Done : RunOutcome::ServerUnreachable);
         }
     }
 }
 
-TEST_F(RunCycleTest, EchoSentLeavesTheRunToTheReplyHandler) {
-    w.settings.cb_ping = true;
-    w.cycle.PingHost = [](const std::string&, int) { return true; };
-
-    w.cycle.B_StartClick();
-
-    EXPECT_TRUE(w.cycle.inWork());
-    EXPECT_EQ(w.lines.back(), "PING (Procedure Start) --> Test Onlinestatus");
-}
-
-TEST_F(RunCycleTest, ProxySwitchesTheOnlineCheckOffBeforeTheRun) {
+// "Onlinstatus Prüfen" and "Proxy" exclude each other: with the proxy on, the check is
+// switched off with a message whenever it was on, before a run and on either click.
+TEST_F(RunCycleTest, ProxySwitchesTheOnlineCheckOff) {
+    enum Trigger { Start, PingClick, ProxyClick };
     struct Case {
+        Trigger trigger;
         bool proxy, ping;
         bool message, pinged;
     };
     const std::vector<Case> cases{
-        {true, true, true, false},
-        {true, false, false, false},
-        {false, true, false, true},
+        {Start, true, true, true, false},       {Start, true, false, false, false},
+        {Start, false, true, false, true},      {PingClick, true, true, true, false},
+        {PingClick, true, false, false, false}, {PingClick, false, true, false, false},
+        {PingClick, false, false, false, false},
+        // Any click of "Proxy" or "Ext. IP abfragen", checking or unchecking the proxy.
+        {ProxyClick, true, true, true, false},  {ProxyClick, false, true, true, false},
+        {ProxyClick, false, false, false, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string("proxy ") + (c.proxy ? "on" : "off") + ", ping " + (c.ping ? "on" : "off"));
+        SCOPED_TRACE("trigger " + std::to_string(c.trigger) + ", proxy " + (c.proxy ? "on" : "off") + ", ping " +
+                     (c.ping ? "on" : "off"));
         w.ui.messages.clear();
+        w.ui.settingsShown = 0;
+        w.echo.pings.clear();
         w.settings.cb_proxy = c.proxy;
         w.settings.cb_ping = c.ping;
-        int pings = 0;
-        std::vector<bool> told;
-        w.cycle.PingHost = [&](const std::string&, int) {
-            ++pings;
-            return false;
-        };
-        w.cycle.proxyExcludesPing = [&](bool on) { told.push_back(on); };
 
-        w.cycle.B_StartClick();
+        if (c.trigger == Start) w.cycle.B_StartClick();
+        if (c.trigger == PingClick) w.cycle.cb_pingClick();
+        if (c.trigger == ProxyClick) w.cycle.cb_proxyClick();
 
         EXPECT_EQ(w.ui.messages, c.message ? std::vector<std::string>{"Ping geht nicht mit Proxy."}
                                            : std::vector<std::string>{});
-        EXPECT_EQ(pings, c.pinged ? 1 : 0);
-        EXPECT_EQ(w.settings.cb_ping, c.ping && !c.proxy);
-        EXPECT_EQ(told, c.message ? std::vector<bool>{false} : std::vector<bool>{});
+        EXPECT_EQ(w.echo.pings.size(), c.pinged ? 1u : 0u);
+        EXPECT_EQ(w.settings.cb_ping, c.ping && !c.message);
+        // The window is told to show the box unchecked exactly when the rule changed it.
+        EXPECT_EQ(w.ui.settingsShown, c.message ? 1 : 0);
         EXPECT_FALSE(w.cycle.inWork());
     }
 }

@@ -16,16 +16,23 @@ namespace {
 
 using test::RunWorld;
 
+// The run flags and the scheduler's values as a test sets them.
+struct SetSources final : StatusSources {
+    bool working = false, online = false;
+    int counter = 0;
+    std::string lastStart = kNeverStarted;
+    bool inWork() const override { return working; }
+    bool ftpOpen() const override { return online; }
+    int intervalCounter() const override { return counter; }
+    std::string lastFixedStart() const override { return lastStart; }
+};
+
 class RunStatisticsTest : public ::testing::Test {
 protected:
     RunWorld w;
-    bool inWork = false;
-    bool ftpOpen = false;
+    SetSources sources;
+    RunStatistics stats{w.counters, w.status, sources, w.settings, w.env, w.clock, w.locale, w.ui, w.store};
 
-    void SetUp() override {
-        w.stats.inWork = [this] { return inWork; };
-        w.stats.ftpOpen = [this] { return ftpOpen; };
-    }
     const std::array<std::string, 9>& panels() const { return w.status.panels; }
 };
 
@@ -49,17 +56,17 @@ TEST_F(RunStatisticsTest, PanelsColoursAndButtonBarFollowTheState) {
          ProgressColour::Yellow},
         {true, false, true, false, "Timer ON", "", "Online", "", "", PanelColour::Lime, ProgressColour::Lime},
     };
-    w.stats.intervalCounter = [] { return 17; };
+    sources.counter = 17;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.p0) + "/" + c.p1 + "/" + c.p2 + "/" + c.p3);
         w.settings.cb_activ = c.activ;
         w.settings.rb_intervall = c.interval;
         w.settings.rb_feste_zeiten = !c.interval;
-        inWork = c.working;
-        ftpOpen = c.online;
+        sources.working = c.working;
+        sources.online = c.online;
         w.status.panels[3] = w.status.panels[4] = "stale";
 
-        w.stats.UpdateStatusDisplay();
+        stats.UpdateStatusDisplay();
 
         EXPECT_EQ(panels()[0], c.p0);
         EXPECT_EQ(panels()[1], c.p1);
@@ -87,46 +94,46 @@ TEST_F(RunStatisticsTest, TotalsAreShownUnsignedAndInWholeKilobytesWithThousands
         SCOPED_TRACE(c.p8);
         w.counters.Send_Files_ges = c.files;
         w.counters.Send_Bytes_ges = c.bytes;
-        w.stats.UpdateStatusDisplay();
+        stats.UpdateStatusDisplay();
         EXPECT_EQ(panels()[7], c.p7);
         EXPECT_EQ(panels()[8], c.p8);
     }
 }
 
 TEST_F(RunStatisticsTest, LabelsShowLastFixedStartAndLongestPass) {
-    w.stats.UpdateStatusDisplay();
+    stats.UpdateStatusDisplay();
     EXPECT_EQ(w.status.l_zeit_start_alt, "noch nie");
     EXPECT_EQ(w.status.l_dauer_max, "00:00:00");
 
-    w.stats.lastFixedStart = [] { return std::string("Montag den 07.12.2026 um 9:5"); };
-    w.stats.noteUploadDuration(7000);
-    w.stats.noteUploadDuration(3000);   // a shorter pass does not lower the record
-    w.stats.UpdateStatusDisplay();
+    sources.lastStart = "Montag den 07.12.2026 um 9:5";
+    stats.noteUploadDuration(7000);
+    stats.noteUploadDuration(3000);   // a shorter pass does not lower the record
+    stats.UpdateStatusDisplay();
     EXPECT_EQ(w.status.l_zeit_start_alt, "Montag den 07.12.2026 um 9:5");
     EXPECT_EQ(w.status.l_dauer_max, "00:00:07");
-    EXPECT_EQ(w.stats.MaxUploadDuration(), 7000);
+    EXPECT_EQ(stats.MaxUploadDuration(), 7000);
 }
 
 TEST_F(RunStatisticsTest, LoescheClearsTheLongestPassAndRefreshesAtOnce) {
     std::vector<std::string> events;
     w.status.listener = [&] { events.push_back("paint " + w.status.l_dauer_max); };
     w.ui.onPump = [&] { events.push_back("pump"); };
-    w.stats.noteUploadDuration(3723000);
-    w.stats.UpdateStatusDisplay();
+    stats.noteUploadDuration(3723000);
+    stats.UpdateStatusDisplay();
 
-    w.stats.b_dauer_max_clrClick();
+    stats.b_dauer_max_clrClick();
 
-    EXPECT_EQ(w.stats.MaxUploadDuration(), 0);
+    EXPECT_EQ(stats.MaxUploadDuration(), 0);
     EXPECT_EQ(events, (std::vector<std::string>{"paint 01:02:03", "pump", "paint 00:00:00", "pump"}));
 }
 
 // --- counters ------------------------------------------------------------------------------
 
 TEST_F(RunStatisticsTest, CountFileRaisesTotalsAndTheWeekdayOfTheMomentOfCounting) {
-    w.stats.countFile(100);           // Tuesday = 3
+    stats.countFile(100);           // Tuesday = 3
     w.clock.advanceMs(10LL * 3600 * 1000);   // Wednesday 00:05:09
-    w.stats.countFile(50);
-    w.stats.countFile(1);
+    stats.countFile(50);
+    stats.countFile(1);
 
     EXPECT_EQ(w.counters.Send_Files_ges, 3);
     EXPECT_EQ(w.counters.Send_Bytes_ges, 151);
@@ -139,9 +146,9 @@ TEST_F(RunStatisticsTest, CountFileRaisesTotalsAndTheWeekdayOfTheMomentOfCountin
 
 TEST_F(RunStatisticsTest, ByteTotalsWrapLikeThirtyTwoBitCountersAndStayShownUnsigned) {
     w.counters.Send_Bytes_ges = INT32_MAX;
-    w.stats.countFile(1024);
+    stats.countFile(1024);
     EXPECT_EQ(w.counters.Send_Bytes_ges, INT32_MIN + 1023);
-    w.stats.UpdateStatusDisplay();
+    stats.UpdateStatusDisplay();
     EXPECT_EQ(panels()[8], "ges. =  2.097.152 KB");
 }
 
@@ -152,7 +159,7 @@ TEST_F(RunStatisticsTest, SaveRunCountersWritesTotalsAndEveryWeekday) {
         w.counters.filesPerWeekday[static_cast<std::size_t>(d)] = d;
         w.counters.bytesPerWeekday[static_cast<std::size_t>(d)] = 1000 * d;
     }
-    w.stats.SaveRunCounters();
+    stats.SaveRunCounters();
 
     auto key = w.registry.openKeyReadOnly(kSettingsKey);
     EXPECT_EQ(key.readInteger("Send_Files_ges"), 42);
@@ -167,11 +174,11 @@ TEST_F(RunStatisticsTest, SaveRunCountersWritesTotalsAndEveryWeekday) {
 
 TEST_F(RunStatisticsTest, TransferLogIsCreatedWithItsHeaderOnceAndThenOnlyGrows) {
     const std::string path = w.settings.e_Transfer_Log;
-    w.stats.AppendTransferLog(3, 1234, 7000);
+    stats.AppendTransferLog(3, 1234, 7000);
     EXPECT_EQ(fileio::readAll(path), "Datum;Zeit;Dauer;Anzahl;Bytes\r\n08.12.2026;14:05:09;00:00:07;3;1234;\r\n");
 
     w.clock.advanceMs(61000);
-    w.stats.AppendTransferLog(0, 0, 0);
+    stats.AppendTransferLog(0, 0, 0);
     EXPECT_EQ(fileio::readAll(path),
               "Datum;Zeit;Dauer;Anzahl;Bytes\r\n08.12.2026;14:05:09;00:00:07;3;1234;\r\n"
               "08.12.2026;14:06:10;00:00:00;0;0;\r\n");
@@ -180,13 +187,13 @@ TEST_F(RunStatisticsTest, TransferLogIsCreatedWithItsHeaderOnceAndThenOnlyGrows)
 TEST_F(RunStatisticsTest, ExistingTransferLogGetsNoHeaderAndKeepsItsContent) {
     const std::string path = w.settings.e_Transfer_Log;
     fileio::writeAll(path, "eigene Zeile ohne Umbruch");
-    w.stats.AppendTransferLog(1, -7, 3723000);
+    stats.AppendTransferLog(1, -7, 3723000);
     EXPECT_EQ(fileio::readAll(path), "eigene Zeile ohne Umbruch08.12.2026;14:05:09;01:02:03;1;-7;\r\n");
 }
 
 TEST_F(RunStatisticsTest, TransferLogThatCannotBeOpenedRaisesTheIoError) {
     w.settings.e_Transfer_Log = w.dir.file("no-such-folder/Transfer_Log.csv");
-    EXPECT_EQ(test::errorOf<IoError>([&] { w.stats.AppendTransferLog(1, 1, 1); }), "Datei nicht gefunden");
+    EXPECT_EQ(test::errorOf<IoError>([&] { stats.AppendTransferLog(1, 1, 1); }), "Datei nicht gefunden");
     EXPECT_FALSE(fileio::exists(w.dir.file("no-such-folder")));
 }
 

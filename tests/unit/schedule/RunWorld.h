@@ -1,8 +1,11 @@
 #pragma once
-// The real objects of one run wired together as the program wires them, on a scratch
-// folder: registry file, log files, transfer log and the "temp" variable all point
-// into it. The FTP host is 127.0.0.1; tests choose the port.
+// The real objects of one run and of the scheduler wired together as the program wires
+// them, on a scratch folder: registry file, log files, transfer log and the "temp"
+// variable all point into it. The FTP host is 127.0.0.1; tests choose the port.
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ClientIdentity.h"
@@ -18,8 +21,16 @@
 #include "platform/FileIo.h"
 #include "platform/Locale.h"
 #include "platform/Registry.h"
+#include "schedule/CalendarStore.h"
+#include "schedule/CalendarView.h"
+#include "schedule/EchoCheck.h"
 #include "schedule/RunCycle.h"
+#include "schedule/RunState.h"
 #include "schedule/RunStatistics.h"
+#include "schedule/Scheduler.h"
+#include "schedule/StartupTicks.h"
+#include "schedule/StatusSources.h"
+#include "schedule/WeekCalendar.h"
 #include "schedule/StatusDisplay.h"
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
@@ -49,6 +60,26 @@ struct ScreenShotSpy final : ScreenShotStep {
     }
 };
 
+// An echo that answers from a script: each PingHost call records its host and sequence
+// and gives the next scripted reply (nullopt: the echo could not be made). Runs
+// `onPing` first, so a test can look at the state while the echo is out.
+struct ScriptedEcho final : EchoCheck {
+    std::vector<std::optional<EchoReply>> replies;
+    std::vector<std::pair<std::string, int>> pings;
+    std::function<void()> onPing;
+
+    std::optional<EchoReply> PingHost(const std::string& host, int sequence) override {
+        pings.emplace_back(host, sequence);
+        if (onPing) onPing();
+        if (replies.empty()) return std::nullopt;
+        std::optional<EchoReply> r = replies.front();
+        replies.erase(replies.begin());
+        return r;
+    }
+    // A full answer of the loopback host.
+    static EchoReply answer(int ttl = 64) { return {70, "127.0.0.1", 1, ttl, 0}; }
+};
+
 struct RunWorld {
     // The FTP time-outs are the program's unless a test shortens them.
     explicit RunWorld(FtpTimeouts timeouts = {})
@@ -63,9 +94,14 @@ struct RunWorld {
           externalIp(settings, log, resolver, clock),
           builder(tags, settings, registry, env, clock, locale, log, externalIp),
           preparation(files, tags, builder, mTemp, temp, sources, log, ui),
-          stats(counters, status, settings, env, clock, locale, ui, store),
+          statusSources(state, ftp),
+          stats(counters, status, statusSources, settings, env, clock, locale, ui, store),
           upload(files, ftp, stats, temp, sources, log, clock, locale),
-          cycle(settings, preparation, files, ftp, upload, stats, lock, log, ui, screenShot) {
+          cycle(settings, state, preparation, files, ftp, upload, stats, echo, lock, log, ui, screenShot),
+          calendar(counters),
+          calendarView(calendar, state, stats, locale),
+          calendarStore(registry, calendar, log),
+          scheduler({settings, state, cycle, ftp, calendar, calendarView, stats, status, log, clock, locale}) {
         screenShot.lines = &lines;
         log.setEcho([this](const std::string& line) { lines.push_back(test::withoutStamp(line)); });
         files.setScratchFolder(temp.path());
@@ -73,8 +109,6 @@ struct RunWorld {
         identity.setClientName("KESTA-PC");
         identity.setClientVersion("VELORA 1.3.7.34");
         identity.setPlatformDescription("Linux");
-        stats.inWork = [this] { return cycle.inWork(); };
-        stats.ftpOpen = [this] { return ftp.ftpOpen(); };
         lines.clear();   // the scratch folder's creation is not part of any run
     }
 
@@ -129,10 +163,18 @@ struct RunWorld {
     ExternalIpLookup externalIp;
     TagBuilder builder;
     PreparationPass preparation;
+    RunState state;
+    ScriptedEcho echo;
+    RunStateSources statusSources;
     RunStatistics stats;
     UploadPass upload;
     ScreenShotSpy screenShot;
     RunCycle cycle;
+    WeekCalendar calendar;
+    CalendarView calendarView;
+    CalendarStore calendarStore;
+    Scheduler scheduler;
+    NoStartupTicks noWindow;
     std::vector<std::string> lines;
 };
 

@@ -1,0 +1,56 @@
+#pragma once
+// Group " feste Zeiten " of the page "Zeitsteuerung": the grids `sg_std` and `sg_min`,
+// the sums beside `sg_std` (one line per weekday row, placed as start-up places them),
+// the selection labels, the legend, the context menu `pm_kalender` and the two
+// buttons. Everything it shows comes from the core's CalendarView.
+#include <QGroupBox>
+#include <array>
+
+class QLabel;
+class QMenu;
+class QTableWidget;
+
+namespace velora {
+class Program;
+}
+
+namespace velora::gui {
+
+class CalendarPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit CalendarPanel(Program& program, QWidget* parent = nullptr);
+    ~CalendarPanel() override;
+
+    // Labels and both grids from the core's display (RedrawCalendar's listener).
+    void showDisplay();
+    QMenu* pm_kalender() const { return menu_; }
+
+private slots:
+    void sg_stdSelectCell(int row, int column);
+    void sg_minSelectCell(int row, int column);
+    void sg_minDblClick();
+    void B_Save_KalenderClick();
+    void B_load_KalenderClick();
+
+private:
+    QWidget* buildArea();
+    QTableWidget* buildHourGrid();
+    QTableWidget* buildMinuteGrid();
+    void buildMenu();
+    QLabel* placedLabel(QWidget* area, const char* name, const char* text, int x, int y, int width,
+                        Qt::Alignment align = Qt::AlignRight | Qt::AlignVCenter);
+
+    Program& program_;
+    QTableWidget* sg_std_ = nullptr;
+    QTableWidget* sg_min_ = nullptr;
+    QMenu* menu_ = nullptr;
+    QLabel* l_sel_min_ = nullptr;
+    QLabel* l_sel_tag_ = nullptr;
+    QLabel* l_sel_std_ = nullptr;
+    QLabel* l_sel_zeit_ = nullptr;
+    std::array<std::array<QLabel*, 3>, 9> sums_{};   // rows 1..7 the days, 8 the totals
+    int minuteGridLeft_ = 0;
+};
+
+}  // namespace velora::gui

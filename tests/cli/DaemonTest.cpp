@@ -1,0 +1,207 @@
+// velora-cli daemon with a hand-moved clock and scripted signals: a tick at every whole
+// second, interval runs, SIGHUP reloading the settings, SIGTERM ending as "Beenden",
+// signals that arrive in the middle of a run, and messages that become log lines.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "cli/CliCommands.h"
+#include "cli/Daemon.h"
+#include "platform/Errors.h"
+#include "platform/Registry.h"
+#include "program/Program.h"
+#include "schedule/RunState.h"
+#include "settings/SettingsStore.h"
+#include "support/FakeScreen.h"
+#include "support/LogHarness.h"
+#include "support/RecordingShell.h"
+#include "support/TempDir.h"
+
+using namespace velora;
+
+namespace {
+
+// Each wait asks the script; without a signal the clock moves by the whole wait. The
+// daemon waits between ticks (numbered 1, 2, ...) and looks without waiting at every
+// pumped point (number 0).
+struct ScriptedSignals final : SignalSource {
+    ManualClock& clock;
+    // (number of this wait or 0 for a look, its time-out) -> a signal, or nullopt.
+    std::function<std::optional<ProcessSignal>(int, int)> script;
+    int waits = 0;
+    explicit ScriptedSignals(ManualClock& c) : clock(c) {}
+    std::optional<ProcessSignal> wait(int timeoutMs) override {
+        const int n = timeoutMs > 0 ? ++waits : 0;
+        if (script)
+            if (auto s = script(n, timeoutMs)) return s;
+        clock.advanceMs(timeoutMs);
+        return std::nullopt;
+    }
+};
+
+struct Ended {
+    int code;
+};
+struct ThrowingEnd final : cli::ProcessEnd {
+    void endNow(int code) override { throw Ended{code}; }
+};
+
+struct DaemonFixture : ::testing::Test {
+    test::TempDir home;
+    FixedEnvironment env{{{"temp", home.path()}, {"COMPUTERNAME", "WETTER"}, {"OS", "Linux"}}, home.path()};
+    ManualClock clock{DateTime{2026, 12, 8, 14, 5, 9, 0, 3}};
+    std::ostringstream err;
+    cli::DaemonUiHost ui{err};
+    std::string registryFile = home.file("registry.sqlite3");
+    test::FakeScreen screen;
+    test::RecordingShell shell;
+    std::unique_ptr<Program> program;
+    ScriptedSignals signals{clock};
+    ThrowingEnd end;
+    std::unique_ptr<cli::Daemon> daemon;
+    std::vector<std::string> lines;
+
+    // A saved configuration: interval mode every `interval` seconds, "Aktiv", no rows.
+    void storeSettings(int interval) {
+        Registry reg(registryFile);
+        auto key = reg.openKey(kSettingsKey);
+        key.writeString("Log_Datei", home.file("daemon.log"));
+        key.writeBool("Autostart", true);
+        key.writeBool("Modus_Intervall", true);
+        key.writeInteger("Intervall", interval);
+        key.writeInteger("Liste_row_count", 1);
+    }
+    void makeDaemon() {
+        program = std::make_unique<Program>(Program::Services{env, clock, Locale::german(), ui, registryFile, {}, screen, shell});
+        program->log().setEcho([this](const std::string& l) { lines.push_back(test::withoutStamp(l)); });
+        daemon = std::make_unique<cli::Daemon>(*program, signals, clock, end, err);
+        ui.attach(daemon.get());
+    }
+    void TearDown() override { ui.attach(nullptr); }
+
+    // Waits (1-based) after which a run began.
+    std::vector<int> runStarts;
+    void recordRunStarts() {
+        program->log().setEcho([this](const std::string& l) {
+            lines.push_back(test::withoutStamp(l));
+            if (lines.back() == "Modus -> Intervall") runStarts.push_back(signals.waits);
+        });
+    }
+};
+
+TEST_F(DaemonFixture, TicksEverySecondReloadsOnHangupAndEndsOnTerminate) {
+    storeSettings(10);
+    makeDaemon();
+    recordRunStarts();
+    std::vector<int> timeouts;
+    signals.script = [&](int n, int timeoutMs) -> std::optional<ProcessSignal> {
+        if (n > 0) timeouts.push_back(timeoutMs);
+        if (n == 0) return std::nullopt;
+        if (n == 25) {
+            Registry(registryFile).openKey(kSettingsKey).writeInteger("Intervall", 20);
+            return ProcessSignal::Reload;
+        }
+        if (n == 50) return ProcessSignal::Terminate;
+        return std::nullopt;
+    };
+
+    EXPECT_EQ(daemon->run(), cli::kOk);
+
+    // Waits 1 to 24 are ticks; wait 25 is the reload (no tick); the 11th idle tick after
+    // each start starts the next run: ticks 11 and 22, then with 20 seconds tick 43
+    // (counted on from 2 at the reload), which is wait 44.
+    EXPECT_EQ(runStarts, (std::vector<int>{11, 22, 44}));
+    EXPECT_EQ(daemon->ticks(), 48);
+    // The first wait reaches just past the next whole second, the others a second each.
+    EXPECT_EQ(timeouts.at(0), 1005);
+    EXPECT_EQ(timeouts.at(1), 1000);
+    EXPECT_EQ(program->settings().se_interval.value(), 20);
+    // Start-up loaded once, the hangup once more, each with the calendar.
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Load Config"), 2);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Load Kalender"), 2);
+    EXPECT_EQ(lines.back(), "Programm -> END");
+    EXPECT_TRUE(Registry(registryFile).openKeyReadOnly(kSettingsKey).valueExists("Send_Files_7"));
+}
+
+// At the pumped points of a run a second passes each time: the ticks that come in
+// between only count down; a signal that arrives there ends the daemon at once, or
+// reloads once the run is over.
+TEST_F(DaemonFixture, SignalsDuringARunEndItAtOnceOrReloadAfterIt) {
+    struct Case {
+        ProcessSignal signal;
+        bool endsAtOnce;
+    };
+    for (const Case c : {Case{ProcessSignal::Terminate, true}, Case{ProcessSignal::Reload, false}}) {
+        SCOPED_TRACE(c.endsAtOnce ? "terminate" : "reload");
+        lines.clear();
+        storeSettings(10);
+        makeDaemon();
+        std::vector<std::string> countdown;
+        program->status().listener = [&] {
+            const std::string& p6 = program->status().panels[6];
+            if (!p6.empty() && (countdown.empty() || countdown.back() != p6)) countdown.push_back(p6);
+        };
+        int pumped = 0;
+        signals.script = [&](int, int timeoutMs) -> std::optional<ProcessSignal> {
+            const bool working = program->runState().in_work;
+            if (timeoutMs > 0) {
+                // Between ticks: once a run has been, end the test's daemon.
+                return pumped > 0 && !working ? std::optional(ProcessSignal::Terminate) : std::nullopt;
+            }
+            if (!working) return std::nullopt;
+            ++pumped;
+            clock.advanceMs(400);
+            return pumped == 12 ? std::optional(c.signal) : std::nullopt;
+        };
+        int code = -1;
+        try {
+            code = daemon->run();
+        } catch (const Ended& e) {
+            code = 100 + e.code;
+        }
+        const auto start = std::find(lines.begin(), lines.end(), std::string(58, '-') + " Transfer Start");
+        ASSERT_NE(start, lines.end());
+        const auto endLine = std::find(start, lines.end(), "Programm -> END");
+        const auto load = std::find(start, lines.end(), "Load Config");
+        const auto runEnd = std::find(start, lines.end(), "Timer (Procedure Start) --> Start");
+        EXPECT_NE(endLine, lines.end());
+        ASSERT_GE(countdown.size(), 2u);
+        EXPECT_EQ(countdown.front(), "Restart in 599 sec.");
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "Modus -> Intervall"), 1);
+        if (c.endsAtOnce) {
+            EXPECT_EQ(code, 100 + cli::kOk);
+            EXPECT_EQ(runEnd, lines.end()) << "the run was not finished";
+            EXPECT_EQ(load, lines.end());
+        } else {
+            EXPECT_EQ(code, cli::kOk);
+            ASSERT_NE(load, lines.end());
+            EXPECT_LT(runEnd, load) << "the reload waits for the run's end";
+        }
+        EXPECT_TRUE(Registry(registryFile).openKeyReadOnly(kSettingsKey).valueExists("Send_Files_3"));
+        ui.attach(nullptr);
+    }
+}
+
+TEST_F(DaemonFixture, MessageBecomesALogLineAndAnErrorLine) {
+    storeSettings(10);
+    makeDaemon();
+    signals.script = [&](int n, int) -> std::optional<ProcessSignal> {
+        if (n == 1) ui.showMessage("Ping geht nicht mit Proxy.");
+        return n == 2 ? std::optional(ProcessSignal::Terminate) : std::nullopt;
+    };
+    EXPECT_EQ(daemon->run(), cli::kOk);
+    EXPECT_NE(err.str().find("Ping geht nicht mit Proxy.\n"), std::string::npos);
+    EXPECT_TRUE(test::contains(lines, "Ping geht nicht mit Proxy."));
+}
+
+TEST_F(DaemonFixture, StartUpThatFailsEndsWithItsReason) {
+    test::writeFileBytes(registryFile, "no store");
+    makeDaemon();
+    signals.script = [&](int, int) -> std::optional<ProcessSignal> { return ProcessSignal::Terminate; };
+    EXPECT_EQ(daemon->run(), cli::kFailed);
+    EXPECT_NE(err.str().find(registryFile), std::string::npos) << err.str();
+    EXPECT_EQ(signals.waits, 0);
+}
+
+}  // namespace
