@@ -6,7 +6,7 @@
 
 namespace velora::cli {
 
-class CliUiHost final : public UiHost {
+class CliUiHost : public UiHost {
 public:
     explicit CliUiHost(std::ostream& err) : err_(err) {}
     void pumpEvents() override {}

@@ -108,15 +108,11 @@ void DaemonUiHost::pumpEvents() {
 }
 
 void DaemonUiHost::showMessage(const std::string& text) {
-    if (daemon_)
+    if (daemon_) {
         daemon_->showMessage(text);
-    else
-        err_ << text << '\n';
-}
-
-bool DaemonUiHost::confirm(const std::string&, const std::string& text) {
-    err_ << text << " -> Nein\n";
-    return false;
+    } else {
+        CliUiHost::showMessage(text);
+    }
 }
 
 }  // namespace velora::cli

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/UiHost.h"
+#include "cli/CliUiHost.h"
 #include "platform/Clock.h"
 #include "platform/ProcessSignals.h"
 
@@ -64,23 +65,17 @@ private:
     long ticks_ = 0;
 };
 
-// The headless stand-in for the window while the daemon runs.
-class DaemonUiHost final : public UiHost {
+// The headless stand-in for the window while the daemon runs: the pumped points serve
+// the daemon's ticks and signals, and a message also becomes a log line.
+class DaemonUiHost final : public CliUiHost {
 public:
-    explicit DaemonUiHost(std::ostream& err) : err_(err) {}
+    using CliUiHost::CliUiHost;
     void attach(Daemon* daemon) { daemon_ = daemon; }
 
     void pumpEvents() override;
-    void showLogPage() override {}
     void showMessage(const std::string& text) override;
-    // Without a person to ask, every question is answered "no".
-    bool confirm(const std::string& caption, const std::string& text) override;
-    std::vector<std::string> pickFiles(const FileDialogRequest&) override { return {}; }
-    void hideToTray() override {}
-    void settingsChanged() override {}
 
 private:
-    std::ostream& err_;
     Daemon* daemon_ = nullptr;
 };
 
