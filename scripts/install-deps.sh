@@ -10,7 +10,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev
   libsqlite3-dev libjpeg-dev libx11-dev libxinerama-dev libxxhash-dev
-  xvfb
+  xvfb xdg-utils
 )
 
 case "${1:-}" in
