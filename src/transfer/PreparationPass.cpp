@@ -35,6 +35,7 @@ void PreparationPass::run() {
     builder_.BuildTagTable();
     const bool tagFileFailed = builder_.tagFileFailed();
     sources_.clear();
+    countCopyUsers();
     mTemp_.clear();
     // The count is fixed here: rows added by a command run between two rows wait for
     // the next pass, rows removed read as empty and are skipped.
@@ -175,6 +176,14 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
     }
 }
 
+void PreparationPass::countCopyUsers() {
+    copyUsers_.clear();
+    for (int r = 1; r <= files_.rowCount(); ++r) {
+        const std::string name = files_.cell(TmpQuelle, r);
+        if (!name.empty()) ++copyUsers_[name];
+    }
+}
+
 // The row using `target` as its "tmp-Quelle", other than r; 0 when none does.
 int PreparationPass::rowUsing(const std::string& target, int r) const {
     for (int other = 1; other <= files_.rowCount(); ++other) {
@@ -205,10 +214,14 @@ std::string PreparationPass::copyTarget(const std::string& source, int r) {
     // a hand-set target can all name the source itself; writing there would destroy
     // the placeholders the user keeps in it.
     const bool isSource = !target.empty() && fileio::sameFile(source, target);
-    const int sharedWith = target.empty() || !temp_.contains(target) ? 0 : rowUsing(target, r);
+    // The count only says where to look; the table itself decides.
+    const bool maybeShared = !target.empty() && temp_.contains(target) && copyUsers_[target] > 1;
+    const int sharedWith = maybeShared ? rowUsing(target, r) : 0;
     if (!target.empty() && !isSource && sharedWith == 0) return target;
+    if (!target.empty()) --copyUsers_[target];
     int heldBy = 0;
     target = freeCopyName(source, r, heldBy);
+    ++copyUsers_[target];
     files_.setCell(TmpQuelle, r, target);
     if (isSource) log_.write("tmp-Quelle ist die Quelldatei, Kopie geht nach : " + target);
     if (heldBy != 0 || sharedWith != 0)

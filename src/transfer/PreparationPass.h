@@ -3,6 +3,7 @@
 // fingerprint and marks the row "NEU" or "OK"; rows with tag replacement get a copy
 // with the tags filled in, which is what the upload then sends.
 #include <string>
+#include <unordered_map>
 
 #include "app/EventLog.h"
 #include "app/TempFolder.h"
@@ -45,6 +46,7 @@ private:
     std::string copyTarget(const std::string& source, int r);
     std::string freeCopyName(const std::string& source, int r, int& heldBy) const;
     int rowUsing(const std::string& target, int r) const;
+    void countCopyUsers();
     void markIoError(int r, const std::string& path, const std::string& why);
 
     FileTable& files_;
@@ -55,6 +57,10 @@ private:
     ResolvedSources& sources_;
     EventLog& log_;
     UiHost& ui_;
+    // How many rows name each "tmp-Quelle", counted at the start of the pass and kept up
+    // by the names it gives: asking every tag row whether its copy is shared must not
+    // scan the whole table once per row.
+    std::unordered_map<std::string, int> copyUsers_;
 };
 
 }  // namespace velora
