@@ -9,17 +9,13 @@
 #include "schedule/EchoMessage.h"
 #include "support/ErrorOf.h"
 
+#include "IcmpTestPackets.h"
+
 namespace velora {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-// What a raw socket reads: the bytes with their IP header; sender and ttl are in there.
-IcmpPacket raw(Bytes bytes) {
-    IcmpPacket p;
-    p.bytes = std::move(bytes);
-    return p;
-}
+using test::Bytes;
+using test::raw;
 
 // An IPv4 header of `headerWords` 32-bit words from 192.0.2.7 with the given ttl,
 // followed by `icmp`.

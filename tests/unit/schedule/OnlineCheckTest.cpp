@@ -12,17 +12,13 @@
 #include "support/FixedResolver.h"
 #include "support/LogHarness.h"
 
+#include "IcmpTestPackets.h"
+
 namespace velora {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-// What a raw socket reads: the bytes with their IP header; sender and ttl are in there.
-IcmpPacket raw(Bytes bytes) {
-    IcmpPacket p;
-    p.bytes = std::move(bytes);
-    return p;
-}
+using test::Bytes;
+using test::raw;
 
 IcmpPacket answerTo(const Bytes& request, bool withIpHeader);
 
