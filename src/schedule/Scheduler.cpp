@@ -8,6 +8,20 @@ namespace {
 const std::string kRestartStars(21, '*');
 }  // namespace
 
+bool StartedMinutes::firstStart(const DateTime& now) {
+    const int date = (now.year * 100 + now.month) * 100 + now.day;
+    auto day = std::find_if(days_.begin(), days_.end(), [date](const Day& d) { return d.date == date; });
+    if (day == days_.end()) {
+        if (days_.size() == 2) days_.erase(days_.begin());
+        days_.push_back({date, {}});
+        day = days_.end() - 1;
+    }
+    const auto minute = static_cast<std::size_t>(now.hour * 60 + now.minute);
+    if (day->minutes.test(minute)) return false;
+    day->minutes.set(minute);
+    return true;
+}
+
 int Scheduler::restartSeconds() const {
     return p_.settings.RestartSeconds > 0 ? p_.settings.RestartSeconds : kMinRestartSeconds;
 }
@@ -74,7 +88,7 @@ bool Scheduler::CheckFixedTimeDue() {
         p_.calendarView.RedrawCalendar();
     }
     const int minute = now.hour * 60 + now.minute;
-    if (p_.calendar.marked(day, minute) && text != s.LastFixedStart) {
+    if (p_.calendar.marked(day, minute) && text != s.LastFixedStart && started_.firstStart(now)) {
         s.LastFixedStart = text;
         p_.calendar.setState(day, minute, kStarted);
         p_.calendarView.RedrawCalendar();

@@ -4,7 +4,9 @@
 // seconds or at the minutes marked in the weekly calendar. While a run is in progress
 // it counts down to the forced restart that ends an attempt which did not finish in
 // time. One object in the core; the window's timer and the daemon tick it.
+#include <bitset>
 #include <string>
+#include <vector>
 
 #include "app/EventLog.h"
 #include "ftp/FtpSession.h"
@@ -25,6 +27,24 @@ namespace velora {
 // 0 or less counts as this.
 inline constexpr int kMinRestartSeconds = 180;
 inline constexpr int kRestartPanel = 6;
+
+// The marked minutes already started, by calendar day. The start text alone lets a
+// minute start again when the clock shows it twice in one day (the autumn night
+// repeats an hour; a time server pulls back a clock that ran ahead). Two days are
+// kept, so a step back over midnight is covered as well.
+class StartedMinutes {
+public:
+    // True the first time the minute of `now` is asked for on its date; it is then
+    // remembered as started.
+    bool firstStart(const DateTime& now);
+
+private:
+    struct Day {
+        int date = 0;   // yyyymmdd
+        std::bitset<kMinutesPerDay> minutes;
+    };
+    std::vector<Day> days_;   // at most two, the one seen last at the end
+};
 
 struct SchedulerParts {
     Settings& settings;
@@ -61,6 +81,7 @@ private:
     void startWhenDue();
 
     SchedulerParts p_;
+    StartedMinutes started_;
 };
 
 }  // namespace velora

@@ -132,6 +132,24 @@ TEST_F(SchedulerTest, FixedTimeStartsExactlyOneRunInAMarkedMinute) {
     EXPECT_EQ(count("Modus -> feste Zeiten"), 2);
 }
 
+TEST_F(SchedulerTest, MarkedMinuteStartsOnceADayWhenTheClockGoesBack) {
+    useFixedTimes();
+    const auto runFrom = [&](const DateTime& from, int minutes) {
+        w.clock.set(from);
+        for (int t = 0; t < minutes * 60; ++t) tick();
+    };
+    for (int minute : {2 * 60 + 20, 2 * 60 + 58, 23 * 60 + 57, 23 * 60 + 59}) w.calendar.setState(1, minute, kPlanned);
+    // The autumn night: 01:59 summer time to 03:00, which is 02:00 winter time again.
+    runFrom({2026, 10, 25, 1, 59, 0, 0, 1}, 61);
+    runFrom({2026, 10, 25, 2, 0, 0, 0, 1}, 61);
+    EXPECT_EQ(count("Modus -> feste Zeiten"), 2);
+    // A time server pulls a clock that ran ahead back over midnight.
+    w.calendar.setState(2, 0, kPlanned);
+    runFrom({2026, 10, 25, 23, 56, 0, 0, 1}, 5);
+    runFrom({2026, 10, 25, 23, 56, 0, 0, 1}, 5);
+    EXPECT_EQ(count("Modus -> feste Zeiten"), 5);
+}
+
 TEST_F(SchedulerTest, FirstCheckOfANewDayResetsOnlyThatDay) {
     useFixedTimes();
     for (int d : {3, 4}) {
