@@ -78,22 +78,23 @@ std::optional<EchoAnswer> readEchoPacket(const IcmpPacket& packet, const EchoExp
     const unsigned char* icmp = b.data() + header;
     const int type = icmp[0];
     if (!knownIcmpType(type)) throw GeneralError("Non-echo type response received");
-    if (type != kEchoReply && type != kEchoRequest) return std::nullopt;
+    if (type != kEchoReply) return std::nullopt;
     const std::uint16_t sequence = le16(icmp + 6);
     if (sequence != expected.sequence) return std::nullopt;
     if (expected.identifier && le16(icmp + 4) != *expected.identifier) return std::nullopt;
+    const std::string from = expected.withIpHeader ? dotted(b.data() + 12) : packet.from;
+    if (from != expected.from) return std::nullopt;
 
     EchoAnswer answer;
     EchoReply& r = answer.reply;
     r.sequence = sequence;
+    r.from = from;
     if (expected.withIpHeader) {
         r.bytesReceived = static_cast<int>(b.size());
         r.ttl = b[8];
-        r.from = dotted(b.data() + 12);
     } else {
         r.bytesReceived = static_cast<int>(b.size()) + kPlainIpHeaderSize;
         r.ttl = packet.ttl;
-        r.from = packet.from;
     }
     if (b.size() >= header + 12) answer.echoedCounter = le32(icmp + 8);
     return answer;

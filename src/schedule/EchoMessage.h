@@ -41,7 +41,9 @@ std::uint16_t echoIdentifier(long processId);
 std::vector<unsigned char> buildEchoRequest(std::uint16_t identifier, std::uint16_t sequence, std::uint32_t msCounter,
                                             const std::string& host);
 
-// What we look for in the packets that arrive.
+// What we look for in the packets that arrive: an echo reply to our request from the
+// address we asked. A raw socket also reads the requests leaving the machine, our own
+// among them when the host is routed back to us, so a request never counts.
 struct EchoExpectation {
     std::uint16_t sequence = 1;
     // Raw sockets see every ICMP packet of the machine, so another program's echo with
@@ -49,6 +51,7 @@ struct EchoExpectation {
     // filtered by its own identifier (nullopt: do not compare).
     std::optional<std::uint16_t> identifier;
     bool withIpHeader = true;
+    std::string from;   // the address asked, dotted decimal
 };
 
 struct EchoAnswer {
@@ -57,10 +60,10 @@ struct EchoAnswer {
     std::optional<std::uint32_t> echoedCounter;
 };
 
-// The answer when `packet` is one, nullopt for a packet to skip (another sequence or
-// identifier, an ICMP error report). A packet too short for its IP header and 8 bytes
-// raises GeneralError "Not enough bytes received"; an ICMP type this client does not
-// know raises GeneralError "Non-echo type response received".
+// The answer when `packet` is one, nullopt for a packet to skip (a request, another
+// sequence, identifier or sender, an ICMP error report). A packet too short for its IP
+// header and 8 bytes raises GeneralError "Not enough bytes received"; an ICMP type this
+// client does not know raises GeneralError "Non-echo type response received".
 std::optional<EchoAnswer> readEchoPacket(const IcmpPacket& packet, const EchoExpectation& expected);
 
 // The record of an echo nobody answered.

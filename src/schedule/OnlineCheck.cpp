@@ -41,6 +41,7 @@ EchoReply OnlineCheck::exchange(const std::string& host, int sequence) {
     EchoExpectation expected;
     expected.sequence = seq;
     expected.withIpHeader = kind == IcmpSocketKind::Raw;
+    expected.from = ip;
     if (kind == IcmpSocketKind::Raw) expected.identifier = identifier_;
     // One deadline for the whole wait: on a busy machine a raw socket sees every ICMP
     // packet, and a wait that began afresh with each of them might never end.

@@ -76,8 +76,9 @@ TEST(EchoMessage, RequestIsFiftyBytesLaidOutLittleEndianWithAValidChecksum) {
 }
 
 TEST(EchoMessage, PacketsAreAnswersSkippedOrFailures) {
-    const EchoExpectation viaRaw{1, 0x1170, true};
-    const EchoExpectation viaDatagram{1, std::nullopt, false};
+    const EchoExpectation viaRaw{1, 0x1170, true, "192.0.2.7"};
+    const EchoExpectation viaDatagram{1, std::nullopt, false, "127.0.0.1"};
+    const EchoExpectation askedAnother{1, 0x1170, true, "192.0.2.8"};
     struct Case {
         const char* name;
         IcmpPacket packet;
@@ -87,8 +88,8 @@ TEST(EchoMessage, PacketsAreAnswersSkippedOrFailures) {
     };
     const std::vector<Case> cases{
         {"echo reply", raw(ipPacket(icmpMessage(0, 0x1170, 1))), viaRaw, EchoReply{70, "192.0.2.7", 1, 57, 0}},
-        {"our own request seen on loopback", raw(ipPacket(icmpMessage(8, 0x1170, 1), 64)), viaRaw,
-         EchoReply{70, "192.0.2.7", 1, 64, 0}},
+        {"our own request seen on loopback", raw(ipPacket(icmpMessage(8, 0x1170, 1), 64)), viaRaw, std::nullopt},
+        {"reply from an address not asked", raw(ipPacket(icmpMessage(0, 0x1170, 1))), askedAnother, std::nullopt},
         {"header with options", raw(ipPacket(icmpMessage(0, 0x1170, 1), 57, 6)), viaRaw, EchoReply{74, "192.0.2.7", 1, 57, 0}},
         {"another sequence", raw(ipPacket(icmpMessage(0, 0x1170, 2))), viaRaw, std::nullopt},
         {"another program's echo", raw(ipPacket(icmpMessage(0, 0x1171, 1))), viaRaw, std::nullopt},
@@ -100,6 +101,7 @@ TEST(EchoMessage, PacketsAreAnswersSkippedOrFailures) {
         {"datagram socket", {icmpMessage(0, 0x4242, 1), "127.0.0.1", 64}, viaDatagram,
          EchoReply{70, "127.0.0.1", 1, 64, 0}},
         {"datagram, another sequence", {icmpMessage(0, 0x4242, 9), "127.0.0.1", 64}, viaDatagram, std::nullopt},
+        {"datagram from another address", {icmpMessage(0, 0x4242, 1), "127.0.0.2", 64}, viaDatagram, std::nullopt},
         {"datagram cut short", {Bytes(7, 0), "127.0.0.1", 64}, viaDatagram, std::nullopt, "Not enough bytes received"},
     };
     for (const auto& c : cases) {

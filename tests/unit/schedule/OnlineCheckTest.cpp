@@ -1,6 +1,6 @@
 // The echo of the online check against scripted sockets: what goes out, a silent
-// answer, unrelated packets before the answer, the counter's wrap-around, and every
-// way the echo cannot be made. Names are answered by a fixed resolver: no DNS query.
+// answer, unrelated packets before the answer, the counter's wrap-around, packets that
+// look like an answer but are none, and every way the echo cannot be made. Names are answered by a fixed resolver: no DNS query.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -140,6 +140,26 @@ TEST_F(OnlineCheckTest, AnswerAfterUnrelatedPacketsKeepsOneDeadlineAndEchoesTheR
     EXPECT_EQ(sockets.waits, (std::vector<int>{5000, 4000, 2000})) << "one deadline for the whole wait";
     EXPECT_EQ(resolver.asked, std::vector<std::string>{"ftp.heimnetz"});
     EXPECT_EQ(sockets.sentTo, std::vector<std::string>{"127.0.0.1"});
+}
+
+TEST_F(OnlineCheckTest, OnlyAnEchoReplyFromTheAskedAddressAnswers) {
+    // The host is routed back to this machine and nobody answers: the raw socket reads
+    // our own request going out, then a reply to it from an address we did not ask.
+    const Bytes request = buildEchoRequest(0x1170, 1, 0, "127.0.0.1");
+    Bytes reply = request;
+    reply[0] = 0;
+    const auto fromLoopback = [](const Bytes& icmp, unsigned char lastOctet) {
+        Bytes b(20, 0);
+        b[0] = 0x45;
+        b[8] = 64;
+        b[12] = 127, b[15] = lastOctet;
+        b.insert(b.end(), icmp.begin(), icmp.end());
+        return raw(b);
+    };
+    sockets.steps = {{1, fromLoopback(request, 1)}, {1, fromLoopback(reply, 2)}};
+
+    EXPECT_EQ(check.PingHost("127.0.0.1", 1), echoTimeoutRecord(1, 5000));
+    EXPECT_EQ(sockets.waits, (std::vector<int>{5000, 4999, 4998}));
 }
 
 TEST_F(OnlineCheckTest, EchoThatCannotBeMadeSaysNotRoute) {
