@@ -122,11 +122,16 @@ int openKind(IcmpSocketKind kind) {
 
 std::unique_ptr<IcmpSocket> SystemIcmpSockets::open() {
     int lastError = EPROTONOSUPPORT;
+    bool refused = !order_.empty();
     for (IcmpSocketKind kind : order_) {
         const int fd = openKind(kind);
         if (fd >= 0) return std::make_unique<SystemIcmpSocket>(fd, kind);
         lastError = -fd;
+        // A raw socket without CAP_NET_RAW gives EPERM, a datagram socket outside the
+        // ping group range EACCES.
+        refused = refused && (lastError == EPERM || lastError == EACCES);
     }
+    if (refused) throw IcmpPermissionError(std::strerror(lastError));
     raiseSystem(lastError);
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Errors.h"
+
 namespace velora {
 
 enum class IcmpSocketKind { Raw, Datagram };
@@ -32,10 +34,19 @@ public:
     virtual std::optional<IcmpPacket> receive(int timeoutMs) = 0;
 };
 
+// No kind of ICMP socket is allowed to this process: no right to a raw socket, and its
+// groups outside net.ipv4.ping_group_range. Not the host's fault, and nothing the next
+// run can change by itself, so callers tell it apart from other socket failures.
+class IcmpPermissionError final : public SocketError {
+public:
+    using SocketError::SocketError;
+};
+
 class IcmpSockets {
 public:
     virtual ~IcmpSockets() = default;
-    // A fresh socket for one echo; SocketError when none of the kinds can be opened.
+    // A fresh socket for one echo; SocketError when none of the kinds can be opened,
+    // IcmpPermissionError when each was refused for lack of permission.
     virtual std::unique_ptr<IcmpSocket> open() = 0;
 };
 

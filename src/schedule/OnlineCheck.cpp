@@ -19,16 +19,24 @@ std::optional<EchoReply> OnlineCheck::PingHost(const std::string& host, int sequ
     log_.write("PING (Procedure Ping) --> " + host);
     try {
         return exchange(host, sequence);
+    } catch (const IcmpPermissionError& e) {
+        IdIcmpClient1Status(e.what());
+        // The run then blames the host; say once what really stops the echo, not on
+        // every run of a box that nobody watches.
+        if (!permissionReported_) log_.write(kNoIcmpPermission);
+        permissionReported_ = true;
+        log_.write("PING (Procedure Ping) --> Not Route");
     } catch (const std::exception& e) {
         IdIcmpClient1Status(e.what());
         log_.write("PING (Procedure Ping) --> Not Route");
-        return std::nullopt;
     }
+    return std::nullopt;
 }
 
 EchoReply OnlineCheck::exchange(const std::string& host, int sequence) {
     const std::string ip = TcpSocket::isNumericIPv4(host) ? host : resolver_.resolveIPv4(host);
     const std::unique_ptr<IcmpSocket> socket = sockets_.open();
+    permissionReported_ = false;
     const IcmpSocketKind kind = socket->kind();
     if (lastKind_ != kind) {
         lastKind_ = kind;

@@ -16,6 +16,9 @@
 namespace velora {
 
 inline constexpr int kEchoTimeoutMs = 5000;
+inline constexpr const char* kNoIcmpPermission =
+    "PING (Procedure Ping) --> Echo not sent: no permission for ICMP. Switch the check off (\"Onlinstatus Prüfen\") "
+    "or widen the range (sysctl net.ipv4.ping_group_range=\"0 2147483647\")";
 
 class OnlineCheck final : public EchoCheck {
 public:
@@ -37,6 +40,8 @@ private:
     std::uint16_t identifier_;
     int timeoutMs_;
     std::optional<IcmpSocketKind> lastKind_;
+    // Set from the first echo refused for lack of permission until a socket opens again.
+    bool permissionReported_ = false;
 };
 
 }  // namespace velora

@@ -3,6 +3,7 @@
 // look like an answer but are none, and every way the echo cannot be made. Names are answered by a fixed resolver: no DNS query.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -62,12 +63,14 @@ struct ScriptedSockets final : IcmpSockets {
     std::unique_ptr<IcmpSocket> open() override {
         ++opened;
         if (refuse) throw SocketError("Operation not permitted");
+        if (forbid) throw IcmpPermissionError("Permission denied");
         return std::make_unique<Socket>(*this);
     }
 
     ManualClock& clock;
     IcmpSocketKind kind = IcmpSocketKind::Raw;
     bool refuse = false;
+    bool forbid = false;   // neither socket kind allowed to this user
     int opened = 0;
     std::deque<Step> steps;
     std::vector<std::string> sentTo;
@@ -162,6 +165,28 @@ TEST_F(OnlineCheckTest, OnlyAnEchoReplyFromTheAskedAddressAnswers) {
     EXPECT_EQ(sockets.waits, (std::vector<int>{5000, 4999, 4998}));
 }
 
+TEST_F(OnlineCheckTest, LackOfPermissionIsToldOncePerStreakOfRefusedEchoes) {
+    const auto refusedEcho = std::vector<std::string>{"PING (Procedure Ping) --> 127.0.0.1",
+                                                      "Ping Status --> Permission denied", kNoIcmpPermission,
+                                                      "PING (Procedure Ping) --> Not Route"};
+    sockets.forbid = true;
+    for (int run = 0; run < 3; ++run) EXPECT_FALSE(check.PingHost("127.0.0.1", 1).has_value());
+    ASSERT_EQ(h.lines.size(), 3 * refusedEcho.size() - 2);
+    EXPECT_EQ(std::vector<std::string>(h.lines.begin(), h.lines.begin() + 4), refusedEcho);
+    EXPECT_EQ(std::count(h.lines.begin(), h.lines.end(), "PING (Procedure Ping) --> Not Route"), 3);
+
+    // A socket opens again (the range was widened): the streak ends; the next refusal
+    // starts a new one and is told again.
+    sockets.forbid = false;
+    EXPECT_TRUE(check.PingHost("127.0.0.1", 1).has_value());
+    sockets.forbid = true;
+    h.lines.clear();
+    check.PingHost("127.0.0.1", 1);
+    check.PingHost("127.0.0.1", 1);
+    EXPECT_EQ(std::count(h.lines.begin(), h.lines.end(), kNoIcmpPermission), 1);
+    EXPECT_EQ(std::vector<std::string>(h.lines.begin(), h.lines.begin() + 4), refusedEcho);
+}
+
 TEST_F(OnlineCheckTest, EchoThatCannotBeMadeSaysNotRoute) {
     struct Case {
         const char* name;
@@ -197,6 +222,7 @@ TEST_F(OnlineCheckTest, EchoThatCannotBeMadeSaysNotRoute) {
         EXPECT_EQ(h.lines.front(), "PING (Procedure Ping) --> " + c.host);
         EXPECT_EQ(h.lines.back(), "PING (Procedure Ping) --> Not Route");
         EXPECT_TRUE(h.logged(std::string("Ping Status --> ") + c.status));
+        EXPECT_FALSE(h.logged(kNoIcmpPermission)) << "only a refused permission is told as one";
     }
 }
 
