@@ -77,14 +77,18 @@ XvfbServer::~XvfbServer() {
 }
 
 pid_t XvfbServer::spawn(const std::vector<std::string>& argv, int displayFd) const {
-    std::vector<std::string> env;
+    // The X programs are Debian's, named by their full path and given the system's PATH:
+    // the caller's may start with another installation's bin folder (a virtualenv or
+    // pyenv shell), and a program may find its own files through argv[0] and PATH.
+    std::vector<std::string> env{"PATH=/usr/bin:/bin"};
     for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.emplace_back(*e);
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "PATH=", 5) != 0) env.emplace_back(*e);
     if (!display_.empty()) env.push_back("DISPLAY=" + display_);
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
     std::vector<std::string> args = argv;
+    if (args[0].find('/') == std::string::npos) args[0] = "/usr/bin/" + args[0];
     std::vector<char*> argp;
     for (auto& a : args) argp.push_back(a.data());
     argp.push_back(nullptr);
@@ -97,7 +101,7 @@ pid_t XvfbServer::spawn(const std::vector<std::string>& argv, int displayFd) con
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     if (displayFd >= 0) posix_spawn_file_actions_adddup2(&actions, displayFd, 3);
     pid_t pid = -1;
-    const int failed = ::posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
+    const int failed = ::posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(failed));
     return pid;

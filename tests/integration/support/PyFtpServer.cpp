@@ -12,6 +12,9 @@
 namespace velora::test {
 namespace {
 
+// Debian's interpreter, the one python3-pyftpdlib belongs to.
+constexpr const char* kPython = "/usr/bin/python3";
+
 // Only a bound for a server that never comes up: on a machine busy with builds the
 // interpreter alone may take seconds to start.
 constexpr int kStartupWaitMs = 30000;
@@ -41,7 +44,10 @@ PyFtpServer::PyFtpServer(int port) {
     pid_ = fork();
     if (pid_ == 0) {
         dup2(out[1], STDOUT_FILENO);
-        execl("/usr/bin/python3", "python3", script.c_str(), home_.path().c_str(), portText.c_str(),
+        // Python finds its library from argv[0]: a bare "python3" is looked up in PATH,
+        // which in a virtualenv or pyenv shell names another installation without
+        // Debian's pyftpdlib. -I keeps that shell's PYTHON* variables and user packages out.
+        execl(kPython, kPython, "-I", script.c_str(), home_.path().c_str(), portText.c_str(),
               static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -46,7 +46,7 @@ bool TinyProxy::tryPort(int port, const std::string& user, const std::string& pa
     if (pid_ == 0) {
         ::dup2(logFd, STDOUT_FILENO);
         ::dup2(logFd, STDERR_FILENO);
-        ::execl(kProgram, "tinyproxy", "-d", "-c", configFile.c_str(), static_cast<char*>(nullptr));
+        ::execl(kProgram, kProgram, "-d", "-c", configFile.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(logFd);
