@@ -30,6 +30,14 @@ public:
     virtual void UpdateStatusDisplay() = 0;
 };
 
+// How one store ended, and what it delivered.
+struct SendFileResult {
+    enum class Outcome { Sent, Failed };
+    Outcome outcome = Outcome::Failed;
+    std::int64_t bytes = 0;   // sent and confirmed by the server
+    bool sent() const { return outcome == Outcome::Sent; }
+};
+
 class UploadPass {
 public:
     UploadPass(FileTable& files, FtpOperations& ftp, UploadStatistics& stats, TempFolder& temp,
@@ -38,9 +46,9 @@ public:
     // Button "Versenden"; the whole pass.
     void B_versendenClick();
     // Copies `source` to the transfer copy and stores it as remoteName in the current
-    // folder. True only when the copy and the store both succeeded; failures are
-    // logged here and not passed on. The transfer copy is removed afterwards either way.
-    bool SendFile(const std::string& source, const std::string& remoteName);
+    // folder. Sent only when the copy and the store both succeeded; failures are logged
+    // here and not passed on. The transfer copy is removed afterwards either way.
+    SendFileResult SendFile(const std::string& source, const std::string& remoteName);
     // size / 1024 / seconds, as "0.00 KB/s" with the locale's decimal separator. A store
     // that took no measurable time is reported over 1 ms.
     std::string FormatTransferRate(std::int64_t elapsedMs, std::int64_t size) const;

@@ -62,13 +62,15 @@ public:
         auto f = cwdFailures.find(path);
         if (f != cwdFailures.end()) raise(f->second.first, f->second.second);
     }
-    void Put(const std::string& localFile, const std::string& remoteName) override {
+    // Confirms what it read, as a server confirms what arrived.
+    std::int64_t Put(const std::string& localFile, const std::string& remoteName) override {
         calls.push_back("PUT " + remoteName);
         if (duringPut) duringPut();
         clock_.advanceMs(putDurationMs);
         auto f = putFailures.find(remoteName);
         if (f != putFailures.end()) raise(f->second.first, f->second.second);
         stores.push_back({localFile, remoteName, fileio::readAll(localFile)});
+        return static_cast<std::int64_t>(stores.back().content.size());
     }
 
     std::vector<std::string> calls;
@@ -397,6 +399,23 @@ TEST_F(UploadPassTest, DurationIgnoresMidnightAndClockChanges) {
     }
 }
 
+// A status query gives 0 for a file of the proc file system, which reads as more; the
+// statistics count what the server confirmed.
+TEST_F(UploadPassTest, BytesCountedAreTheBytesTheServerConfirmed) {
+    const std::string procFile = "/proc/self/environ";
+    ASSERT_EQ(fileio::querySize(procFile), 0);
+    addRow("Ja", "/", "environ.txt", "NEU", procFile);
+
+    pass_.B_versendenClick();
+
+    ASSERT_EQ(ftp_.stores.size(), 1u);
+    const auto delivered = static_cast<std::int64_t>(ftp_.stores[0].content.size());
+    ASSERT_GT(delivered, 0);
+    EXPECT_EQ(stats_.counted, std::vector<std::int64_t>{delivered});
+    EXPECT_EQ(stats_.transferLog.at(0).bytes, delivered);
+    EXPECT_TRUE(logged("akt.Bytes  -> " + std::to_string(delivered)));
+}
+
 // --- rates -----------------------------------------------------------------------------
 
 TEST_F(UploadPassTest, FormatTransferRateInKilobytesPerSecondWithTheLocaleSeparator) {
@@ -415,7 +434,7 @@ TEST_F(UploadPassTest, FormatTransferRateInKilobytesPerSecondWithTheLocaleSepara
 
 TEST_F(UploadPassTest, InstantStoreReportsTheRateOverOneMillisecond) {
     ftp_.putDurationMs = 0;
-    EXPECT_TRUE(pass_.SendFile(dir.write("k", std::string(2048, 'k')), "k"));
+    EXPECT_TRUE(pass_.SendFile(dir.write("k", std::string(2048, 'k')), "k").sent());
     EXPECT_TRUE(logged("OK --> Senden der Datei. 2000,00 KB/s"));
 }
 
