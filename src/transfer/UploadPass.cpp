@@ -15,9 +15,10 @@ const std::string kDashes(58, '-');
 }  // namespace
 
 UploadPass::UploadPass(FileTable& files, FtpOperations& ftp, UploadStatistics& stats, TempFolder& temp,
-                       const ResolvedSources& sources, EventLog& log, Clock& clock, const Locale& locale)
-    : files_(files), ftp_(ftp), stats_(stats), temp_(temp), sources_(sources), log_(log), clock_(clock),
-      locale_(locale) {}
+                       const ResolvedSources& sources, SettledSnapshots& snapshots, EventLog& log, Clock& clock,
+                       const Locale& locale)
+    : files_(files), ftp_(ftp), stats_(stats), temp_(temp), sources_(sources), snapshots_(snapshots), log_(log),
+      clock_(clock), locale_(locale) {}
 
 bool UploadPass::isDue(int row) const {
     return runsAsJa(files_.cell(Aktiv, row)) && files_.cell(Msg, row) == msg::kNeu;
@@ -61,10 +62,11 @@ void UploadPass::sendRow(int row, std::int32_t& passFiles, std::int64_t& passByt
         // The fingerprint of what the preparation pass left for this upload; a pass
         // nested inside the store may write a newer one that was not sent.
         const std::string sentChecksum = files_.cell(PsNeu, row);
-        const SendFileResult result = SendFile(source, name);
+        const SendFileResult result = SendFile(source, name, snapshots_.preparedOf(source));
         if (!result.sent()) {
             // Keeping "PS alt" makes the next run find the row changed and retry it.
-            files_.setCell(Msg, row, msg::kError);
+            const bool changing = result.outcome == SendFileResult::Outcome::StillChanging;
+            files_.setCell(Msg, row, changing ? msg::kBusy : msg::kError);
             return;
         }
         // What reached the server, not what a status query said beforehand: a file of
@@ -100,7 +102,8 @@ private:
 
 }  // namespace
 
-SendFileResult UploadPass::SendFile(const std::string& source, const std::string& remoteName) {
+SendFileResult UploadPass::SendFile(const std::string& source, const std::string& remoteName,
+                                    const std::optional<SettledSnapshots::Prepared>& prepared) {
     log_.write("Procedure --> SENDE FTP ");
     log_.write("Quelle " + source);
     log_.write("Ziel " + remoteName);
@@ -114,6 +117,13 @@ SendFileResult UploadPass::SendFile(const std::string& source, const std::string
         log_.write("FTP_PUT_SENDE ERROR: Temp-Ordner " + temp_.path() + " nicht nutzbar");
         return {};
     }
+    // A tag copy is the program's own, written whole from a settled text.
+    const bool ownCopy = prepared && prepared->ownCopy;
+    SettledSnapshots::Settling settling;
+    if (!ownCopy) {
+        settling = snapshots_.awaitSettled(source, prepared ? prepared->status : std::nullopt);
+        if (settling.state == SettledSnapshots::Settling::State::Changing) return stillChanging(source);
+    }
     const std::string transferCopy = temp_.transferCopyPath();
     TransferCopyGuard removeAfterwards(transferCopy);
     // Without a fresh copy the transfer copy would hold nothing or an earlier row's
@@ -123,6 +133,9 @@ SendFileResult UploadPass::SendFile(const std::string& source, const std::string
                    IoError::textFor(failure));
         return {};
     }
+    // Written to while it was copied (or appeared only then): the copy may be cut short.
+    const bool settled = settling.state == SettledSnapshots::Settling::State::Settled;
+    if (!ownCopy && (!settled || !snapshots_.unchanged(source, settling.status))) return stillChanging(source);
     const std::int64_t startTick = clock_.tickMs();
     std::int64_t bytes = 0;
     try {
@@ -136,6 +149,11 @@ SendFileResult UploadPass::SendFile(const std::string& source, const std::string
     }
     log_.write("OK --> Senden der Datei. " + FormatTransferRate(clock_.tickMs() - startTick, bytes));
     return {SendFileResult::Outcome::Sent, bytes};
+}
+
+SendFileResult UploadPass::stillChanging(const std::string& source) {
+    log_.write(SettledSnapshots::stillChangingLine(source));
+    return {SendFileResult::Outcome::StillChanging, 0};
 }
 
 std::string UploadPass::FormatTransferRate(std::int64_t elapsedMs, std::int64_t size) const {

@@ -149,7 +149,6 @@ TEST_F(SettingsControlsTest, EveryEditWritesThrough) {
     find<QSpinBox>("se_interval")->setValue(125);
     find<QSpinBox>("se_ss_quali")->setValue(0);
     find<QSpinBox>("se_timeout_http")->setValue(2500);
-    find<QSpinBox>("se_ruhezeit")->setValue(0);
     find<QPlainTextEdit>("m_ftp_pfad")->setPlainText("/a\nb\n");
     find<QRadioButton>("rb_feste_zeiten")->setChecked(true);
     const Settings& s = settings();
@@ -162,7 +161,6 @@ TEST_F(SettingsControlsTest, EveryEditWritesThrough) {
     EXPECT_EQ(s.se_interval.text, "125");
     EXPECT_EQ(s.se_ss_quali.text, "0");
     EXPECT_EQ(s.se_timeout_http.text, "2500");
-    EXPECT_EQ(s.se_ruhezeit.text, "0");
     EXPECT_EQ(s.m_ftp_pfad, (std::vector<std::string>{"/a", "b", ""}));
     EXPECT_TRUE(s.rb_feste_zeiten);
     EXPECT_FALSE(s.rb_intervall);

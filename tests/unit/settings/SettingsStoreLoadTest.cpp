@@ -200,7 +200,6 @@ TEST_F(SettingsStoreTest, StoredNumbersAreKeptWithinTheirRanges) {
         {"HTTP_Timeout", 200000, timeout, "100000"},
         {"T_SS_Qualitaet", 150, quality, "100"},
         {"T_SS_Qualitaet", -1, quality, "0"},
-        {"Datei_Ruhezeit", 3600, [&] { return settings.se_ruhezeit.text; }, "60"},
         {"Breite_3", -5, width(3), "0"},
         {"Breite_4", 2000000, width(4), "10000"},
         {"Form_Left", 10000000, [&] { return std::to_string(settings.window.left); }, "10000000"},
