@@ -77,7 +77,7 @@ struct Rig {
           temp(env, log),
           registry(work + "/registry.sqlite3", sampleInfo()),
           builder(tags, settings, registry, env, clock, locale, log, externalIp),
-          pass(files, tags, builder, mTemp, temp, sources, log, ui) {
+          pass(files, tags, builder, mTemp, temp, sources, snapshots, log, ui) {
         mTemp.setListener([this](TextView::Change) { ++mTempUpdates; });
     }
     static SystemInfo sampleInfo() {
@@ -105,6 +105,8 @@ struct Rig {
     TempFolder temp;
     ResolvedSources sources;
     Settings settings;
+    SystemFileFacts facts;
+    SettledSnapshots snapshots{facts, clock, ui, settings};
     Registry registry;
     TagTable tags;
     FileTable files;

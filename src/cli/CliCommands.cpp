@@ -25,7 +25,8 @@ std::string usage() {
            "\n"
            "Befehle:\n"
            "  prepare   Einlesen: löst jede aktive Zeile auf, berechnet die Prüfsummen,\n"
-           "            schreibt die TAG-Kopien und markiert NEU, OK, NF oder IOERROR.\n"
+           "            schreibt die TAG-Kopien und markiert NEU, OK, NF, IOERROR oder\n"
+           "            BUSY (Datei wird noch geschrieben).\n"
            "            Danach wird die Dateiliste tabulatorgetrennt ausgegeben\n"
            "            (eine Kopfzeile, dann eine Zeile je Datenzeile, zehn Spalten).\n"
            "            Exit-Code 0, wenn der Durchlauf lief; 1 mit dem Fehlertext auf\n"
@@ -34,11 +35,12 @@ std::string usage() {
            "  run       Ein Lauf wie mit der Schaltfläche \"Start\": Einlesen, bei\n"
            "            Änderungen verbinden, senden, trennen, Statistik speichern.\n"
            "            Exit-Code 0, wenn der Lauf fertig ist und keine aktive Zeile mit\n"
-           "            Error, NF oder IOERROR endete (oder mangels Verbindung NEU blieb);\n"
-           "            2, wenn eine Zeile nicht gesendet wurde oder der Server nicht\n"
-           "            erreichbar war; 3, wenn gerade ein anderer Lauf mit demselben\n"
-           "            Temp-Ordner arbeitete (der Lauf wurde übersprungen). Der Grund\n"
-           "            steht auf stderr (für cron und systemd).\n"
+           "            Error, NF, IOERROR oder BUSY endete (oder mangels Verbindung NEU\n"
+           "            blieb); 2, wenn eine Zeile nicht gesendet wurde (BUSY: die Datei\n"
+           "            wurde noch geschrieben, der nächste Lauf sendet sie) oder der\n"
+           "            Server nicht erreichbar war; 3, wenn gerade ein anderer Lauf mit\n"
+           "            demselben Temp-Ordner arbeitete (der Lauf wurde übersprungen).\n"
+           "            Der Grund steht auf stderr (für cron und systemd).\n"
            "            Ist auf der Seite Tools der Screenshot \"Aktiv\", beginnt der Lauf\n"
            "            mit dem Screenshot; dafür muss DISPLAY einen Bildschirm nennen,\n"
            "            sonst endet der Lauf mit dem Fehlertext auf stderr (Exit-Code 2).\n"
@@ -81,7 +83,10 @@ std::vector<std::string> rowsNotExported(const FileTable& files) {
     for (int r = 1; r <= files.rowCount(); ++r) {
         if (!runsAsJa(files.cell(Aktiv, r))) continue;
         const std::string state = files.cell(Msg, r);
-        if (state == msg::kError || state == msg::kNotFound || state == msg::kIoError || state == msg::kNeu)
+        // A file left for a later run because it was being written is not exported
+        // by this one: a cron job must not read "everything due was sent".
+        if (state == msg::kError || state == msg::kNotFound || state == msg::kIoError || state == msg::kBusy ||
+            state == msg::kNeu)
             out.push_back("Zeile " + std::to_string(r) + ": " + state + " " + files.cell(Quelle, r));
     }
     return out;

@@ -30,7 +30,8 @@ std::string usage();
 void printFileTable(const FileTable& files, std::ostream& out);
 
 // Rows that a run should have exported and did not: active rows whose "MSG" is
-// "Error", "NF", "IOERROR", or still "NEU" (the connection never opened).
+// "Error", "NF", "IOERROR", "BUSY" (still being written, sent by a later run) or still
+// "NEU" (the connection never opened).
 std::vector<std::string> rowsNotExported(const FileTable& files);
 
 int runPrepare(Program& program, std::ostream& out, std::ostream& err);

@@ -48,6 +48,7 @@ inline constexpr const char* kOk = "OK";
 inline constexpr const char* kSend = "Send";
 inline constexpr const char* kError = "Error";
 inline constexpr const char* kReset = "Reset";
+inline constexpr const char* kBusy = "BUSY";       // still being written: left for the next run
 }  // namespace msg
 
 // The runs' reading of a yes/no cell: "Ja" in any letter case (only a..z are folded).

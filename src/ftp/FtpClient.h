@@ -75,8 +75,9 @@ public:
     // A path without a leading "/" is taken relative to the folder the server put the
     // session in at login, never relative to where earlier commands went.
     void changeDir(const std::string& path);
-    // Succeeds only when every byte reached the server and it confirmed the file.
-    void put(const std::string& localFile, const std::string& remoteName);
+    // Succeeds only when every byte reached the server and it confirmed the file;
+    // returns how many bytes that was.
+    std::int64_t put(const std::string& localFile, const std::string& remoteName);
 
     const std::string& systemDescription() const { return system_; }
     const std::vector<std::string>& features() const { return features_; }
@@ -102,7 +103,7 @@ private:
     TcpSocket openPassiveData(const std::string& remoteName);
     TcpSocket openActiveData(const std::string& remoteName);
     TcpSocket awaitServerConnection(TcpSocket& listener);
-    void sendFile(InputFile& file, TcpSocket& data);
+    std::int64_t sendFile(InputFile& file, TcpSocket& data);
     void awaitDelivery(TcpSocket& data, std::int64_t written, std::int64_t size);
     void readReplyAfterFailedStore();
 

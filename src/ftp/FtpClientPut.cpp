@@ -36,7 +36,7 @@ std::string portArgument(const SocketAddress& addr) {
 
 }  // namespace
 
-void FtpClient::put(const std::string& localFile, const std::string& remoteName) {
+std::int64_t FtpClient::put(const std::string& localFile, const std::string& remoteName) {
     InputFile file(localFile);
     if (!file.isOpen())
         throw GeneralError("Datei \"" + localFile + "\" kann nicht geöffnet werden. " + file.errorText());
@@ -46,10 +46,11 @@ void FtpClient::put(const std::string& localFile, const std::string& remoteName)
     requireConnected();
     status("Starting FTP transfer");
     std::exception_ptr failure;
+    std::int64_t sent = 0;
     {
         TcpSocket data = passive_ ? openPassiveData(name) : openActiveData(name);
         try {
-            sendFile(file, data);
+            sent = sendFile(file, data);
         } catch (const Error&) {
             // A reset tells the server the file is incomplete; a plain close would
             // look like its end.
@@ -64,6 +65,7 @@ void FtpClient::put(const std::string& localFile, const std::string& remoteName)
     status("Transfer complete");
     // Without this reply the server never confirmed the file: no success.
     expect(readReply(timeouts_.readMs), {226, 225, 250});
+    return sent;
 }
 
 // The server answers a broken store too; that reply is read so the next command gets
@@ -120,7 +122,7 @@ TcpSocket FtpClient::awaitServerConnection(TcpSocket& listener) {
     throw GeneralError("Zeitüberschreitung: keine Datenverbindung vom Server");
 }
 
-void FtpClient::sendFile(InputFile& file, TcpSocket& data) {
+std::int64_t FtpClient::sendFile(InputFile& file, TcpSocket& data) {
     const std::int64_t size = file.size();
     if (size < 0) throw GeneralError(file.errorText());
     if (events_.workBegin) events_.workBegin(size);
@@ -146,6 +148,7 @@ void FtpClient::sendFile(InputFile& file, TcpSocket& data) {
     }
     if (events_.workEnd) events_.workEnd();
     awaitDelivery(data, written, size);
+    return written;
 }
 
 // After the last block the bytes may still sit in the system's buffers, and a slow

@@ -2,6 +2,7 @@
 // The two operations the upload pass needs from an open FTP connection. Both raise
 // SocketError (the socket layer failed) or GeneralError (a reply, "Read Timeout", a
 // local file that cannot be opened) and leave the connection as it is.
+#include <cstdint>
 #include <string>
 
 namespace velora {
@@ -12,8 +13,10 @@ public:
     // "CWD " + path; 200 and 250 are success.
     virtual void ChangeDir(const std::string& path) = 0;
     // Stores the whole local file as remoteName in the current folder (never appends);
-    // an empty remoteName stores under the local file's name part.
-    virtual void Put(const std::string& localFile, const std::string& remoteName) = 0;
+    // an empty remoteName stores under the local file's name part. The bytes the server
+    // received and confirmed, which is what the statistics count: a file's size by a
+    // status query can differ from what reading it gives.
+    virtual std::int64_t Put(const std::string& localFile, const std::string& remoteName) = 0;
 };
 
 }  // namespace velora

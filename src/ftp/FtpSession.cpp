@@ -74,8 +74,8 @@ void FtpSession::B_DisconnectClick() {
 
 void FtpSession::ChangeDir(const std::string& path) { client_->changeDir(path); }
 
-void FtpSession::Put(const std::string& localFile, const std::string& remoteName) {
-    client_->put(localFile, remoteName);
+std::int64_t FtpSession::Put(const std::string& localFile, const std::string& remoteName) {
+    return client_->put(localFile, remoteName);
 }
 
 void FtpSession::IdFTP1Status(const std::string& text) {

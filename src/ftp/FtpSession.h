@@ -36,7 +36,7 @@ public:
     void B_connectClick(const FtpSessionSettings& settings);   // "Connect"
     void B_DisconnectClick();   // "DisConnect"
     void ChangeDir(const std::string& path) override;
-    void Put(const std::string& localFile, const std::string& remoteName) override;
+    std::int64_t Put(const std::string& localFile, const std::string& remoteName) override;
 
     bool connected() const;
     bool ftpOpen() const { return ftpopen_; }

@@ -54,11 +54,13 @@ QWidget* ConfigPage::buildFiles() {
     auto* se_max = spinBox("se_max_log_zeilen", "Max Log Zeilen in der Anzeige");
     auto* e_Transfer_Log = lineEdit("e_Transfer_Log");
     auto* b_Transfer_Log = button("b_Transfer_Log", "Suchen");
+    auto* se_ruhezeit = spinBox("se_ruhezeit", "Sekunden, die eine Datei unverändert sein muss, bevor sie gesendet wird");
     binder_.bind(E_tags, &Settings::E_tags);
     binder_.bind(cb_tag_datei, &Settings::cb_tag_datei);
     binder_.bind(E_logfile, &Settings::E_logfile);
     binder_.bind(se_max, &Settings::se_max_log_zeilen);
     binder_.bind(e_Transfer_Log, &Settings::e_Transfer_Log);
+    binder_.bind(se_ruhezeit, &Settings::se_ruhezeit);
     connect(b_tag, &QPushButton::clicked, this, &ConfigPage::b_tagClick);
     connect(b_log, &QPushButton::clicked, this, &ConfigPage::b_logClick);
     connect(b_Transfer_Log, &QPushButton::clicked, this, &ConfigPage::b_Transfer_LogClick);
@@ -75,6 +77,12 @@ QWidget* ConfigPage::buildFiles() {
     g->addWidget(label("Transfer Log"), 2, 0);
     g->addWidget(e_Transfer_Log, 2, 1, 1, 3);
     g->addWidget(b_Transfer_Log, 2, 4);
+    auto* settle = new QHBoxLayout;
+    settle->addWidget(se_ruhezeit);
+    settle->addWidget(label("Sekunden"));
+    settle->addStretch(1);
+    g->addWidget(label("Ruhezeit"), 3, 0);
+    g->addLayout(settle, 3, 1, 1, 3);
     g->setColumnStretch(1, 1);
     return box;
 }

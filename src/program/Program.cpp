@@ -32,6 +32,7 @@ Program::Program(Services s)
                              [this] { return settings_.se_max_log_zeilen.text; }}),
       temp_(env_, log_),
       runLock_(temp_, log_),
+      snapshots_(fileFacts_, clock_, ui_, settings_),
       store_(registry_, settings_, files_, counters_, temp_, log_, ui_),
       helpMenu_(s.shell),
       minimisedStart_(ui_) {
@@ -40,11 +41,12 @@ Program::Program(Services s)
     externalIp_ = std::make_unique<ExternalIpLookup>(settings_, log_, resolver_, clock_);
     tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_, *externalIp_);
     preparation_ =
-        std::make_unique<PreparationPass>(files_, tags_, *tagBuilder_, mTemp_, temp_, sources_, log_, ui_);
+        std::make_unique<PreparationPass>(files_, tags_, *tagBuilder_, mTemp_, temp_, sources_, snapshots_, log_, ui_);
     statusSources_ = std::make_unique<RunStateSources>(state_, *ftp_);
     statistics_ = std::make_unique<RunStatistics>(counters_, status_, *statusSources_, settings_, env_, clock_, locale_,
                                                   ui_, store_);
-    upload_ = std::make_unique<UploadPass>(files_, *ftp_, *statistics_, temp_, sources_, log_, clock_, locale_);
+    upload_ = std::make_unique<UploadPass>(files_, *ftp_, *statistics_, temp_, sources_, snapshots_, log_, clock_,
+                                           locale_);
     screenShot_ = std::make_unique<ScreenShot>(settings_, env_, s.screen, log_);
     onlineCheck_ = std::make_unique<OnlineCheck>(resolver_, icmpSockets_, clock_, log_, currentProcessId());
     runCycle_ = std::make_unique<RunCycle>(settings_, state_, *preparation_, files_, *ftp_, *upload_, *statistics_,

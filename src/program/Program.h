@@ -32,6 +32,7 @@
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "transfer/ResolvedSources.h"
+#include "transfer/SettledSnapshot.h"
 #include "transfer/TagTable.h"
 #include "tools/HelpMenu.h"
 
@@ -163,6 +164,8 @@ private:
     TempFolder temp_;
     RunLock runLock_;
     ResolvedSources sources_;
+    SystemFileFacts fileFacts_;
+    SettledSnapshots snapshots_;
     ClientIdentity identity_;
     SettingsStore store_;
     std::unique_ptr<FtpSession> ftp_;

@@ -75,6 +75,9 @@ struct Settings {
     bool cb_ss_sw = false;          // "Grayscale"
     // The main window
     WindowGeometry window;
+    // Group " Dateien ": seconds a file must lie unchanged before it is sent; a file
+    // written more recently is waited for once, up to this long. 0: no wait.
+    SpinField se_ruhezeit{0, 60, "2"};
 
     // The built-in defaults; the three file names are the original names in the
     // user's home folder.

@@ -81,6 +81,14 @@ std::vector<Binding> screenshotValues(Settings& s) {
     };
 }
 
+// Values beyond the original design, written after everything else and read only
+// when present, so an older store keeps the designed behaviour.
+std::vector<Binding> extensionValues(Settings& s) {
+    return {
+        {"Datei_Ruhezeit", Load::IfPresent, &s.se_ruhezeit},
+    };
+}
+
 // Each stored row: the fixed column code in the value name and the column it holds,
 // in the order SaveConfig writes them.
 struct RowValue {
@@ -210,6 +218,7 @@ void SettingsStore::SaveConfig() {
     key.writeInteger("m_ftp_pfad_count", static_cast<std::int32_t>(presets.size()));
 
     for (const Binding& b : screenshotValues(settings_)) save(key, b);
+    for (const Binding& b : extensionValues(settings_)) save(key, b);
     key.close();
     log_("Save Config ");
 }
@@ -254,6 +263,8 @@ void SettingsStore::LoadConfig() {
         stored_.filesPerWeekday[static_cast<std::size_t>(d)] = counters_.filesPerWeekday[static_cast<std::size_t>(d)];
         stored_.bytesPerWeekday[static_cast<std::size_t>(d)] = counters_.bytesPerWeekday[static_cast<std::size_t>(d)];
     }
+    // Last, so a damaged new value cannot keep any designed one from loading.
+    for (const Binding& b : extensionValues(settings_)) load(key, b);
     key.close();
     repairTmpQuelle();
     log_("Load Config");

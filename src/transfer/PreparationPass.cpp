@@ -26,15 +26,17 @@ bool isPickable(std::uint32_t attributes) {
 }  // namespace
 
 PreparationPass::PreparationPass(FileTable& files, TagTable& tags, TagBuilder& builder, TextView& M_temp,
-                                 TempFolder& temp, ResolvedSources& sources, EventLog& log, UiHost& ui)
-    : files_(files), tags_(tags), builder_(builder), mTemp_(M_temp), temp_(temp), sources_(sources), log_(log),
-      ui_(ui) {}
+                                 TempFolder& temp, ResolvedSources& sources, SettledSnapshots& snapshots,
+                                 EventLog& log, UiHost& ui)
+    : files_(files), tags_(tags), builder_(builder), mTemp_(M_temp), temp_(temp), sources_(sources),
+      snapshots_(snapshots), log_(log), ui_(ui) {}
 
 void PreparationPass::run() {
     log_.write("Einlesen");
     builder_.BuildTagTable();
     const bool tagFileFailed = builder_.tagFileFailed();
     sources_.clear();
+    snapshots_.clear();
     countCopyUsers();
     mTemp_.clear();
     // The count is fixed here: rows added by a command run between two rows wait for
@@ -73,6 +75,13 @@ void PreparationPass::markIoError(int r, const std::string& path, const std::str
     log_.write("IORESULT <> 0 -> " + path + (why.empty() ? std::string() : " : " + why));
     files_.setCell(PsNeu, r, msg::kUnchecked);
     files_.setCell(Msg, r, msg::kIoError);
+}
+
+// "PS alt" stays, so the next run finds the row changed and sends the file whole.
+void PreparationPass::markStillChanging(int r, const std::string& path) {
+    log_.write(SettledSnapshots::stillChangingLine(path));
+    files_.setCell(PsNeu, r, msg::kUnchecked);
+    files_.setCell(Msg, r, msg::kBusy);
 }
 
 std::string PreparationPass::ResolveSourceTag(const std::string& source, int r) {
@@ -148,6 +157,12 @@ void PreparationPass::ReplaceTagInView(std::string& text, const std::string& nam
 void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
     if (!runsAsJa(files_.cell(Tag, r))) return;
     log_.write("Ersetze alle Tags in Datei : " + path);
+    // A text read while it is being written would make a torn page.
+    const SettledSnapshots::Settling settling = snapshots_.awaitSettled(path, std::nullopt);
+    if (settling.state == SettledSnapshots::Settling::State::Changing) {
+        markStillChanging(r, path);
+        return;
+    }
     std::string text;
     try {
         // Every byte is kept, NUL bytes included: cutting there would upload a truncated file.
@@ -173,7 +188,15 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
         fileio::replaceFile(target, text);
     } catch (const IoError& e) {
         markIoError(r, target, e.what());
+        return;
     }
+    if (settling.state != SettledSnapshots::Settling::State::Settled || !snapshots_.unchanged(path, settling.status)) {
+        // Rewritten while it was read: the copy may hold half of each version.
+        fileio::removeFile(target);
+        markStillChanging(r, path);
+        return;
+    }
+    snapshots_.recordOwnCopy(target);
 }
 
 void PreparationPass::countCopyUsers() {
@@ -232,7 +255,9 @@ std::string PreparationPass::copyTarget(const std::string& source, int r) {
 
 void PreparationPass::ChecksumSourceFile(const std::string& path, int r) {
     if (runsAsJa(files_.cell(Tag, r))) return;
-    const std::int32_t cs = FileChecksum(path);
+    // The status the fingerprint is made from is the one the upload holds the file to.
+    const std::optional<fileio::FileStatus> status = snapshots_.measure(path);
+    const std::int32_t cs = status ? FileChecksumOf(*status, path) : -1;
     if (cs == -1) {
         markIoError(r, path, "");
         return;

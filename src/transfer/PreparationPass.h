@@ -11,6 +11,7 @@
 #include "app/UiHost.h"
 #include "filetable/FileTable.h"
 #include "transfer/ResolvedSources.h"
+#include "transfer/SettledSnapshot.h"
 #include "transfer/TagBuilder.h"
 #include "transfer/TagTable.h"
 
@@ -19,7 +20,7 @@ namespace velora {
 class PreparationPass {
 public:
     PreparationPass(FileTable& files, TagTable& tags, TagBuilder& builder, TextView& M_temp, TempFolder& temp,
-                    ResolvedSources& sources, EventLog& log, UiHost& ui);
+                    ResolvedSources& sources, SettledSnapshots& snapshots, EventLog& log, UiHost& ui);
 
     // PreparationPass(). A registry read error while building the tags leaves and ends
     // the pass before the first row. A file that cannot be read or copied marks its row
@@ -48,6 +49,7 @@ private:
     int rowUsing(const std::string& target, int r) const;
     void countCopyUsers();
     void markIoError(int r, const std::string& path, const std::string& why);
+    void markStillChanging(int r, const std::string& path);
 
     FileTable& files_;
     TagTable& tags_;
@@ -55,6 +57,7 @@ private:
     TextView& mTemp_;
     TempFolder& temp_;
     ResolvedSources& sources_;
+    SettledSnapshots& snapshots_;
     EventLog& log_;
     UiHost& ui_;
     // How many rows name each "tmp-Quelle", counted at the start of the pass and kept up

@@ -5,7 +5,6 @@
 #include "platform/Errors.h"
 #include "platform/FileIo.h"
 #include "platform/Paths.h"
-#include "transfer/Checksums.h"
 
 namespace velora {
 
@@ -16,9 +15,10 @@ const std::string kDashes(58, '-');
 }  // namespace
 
 UploadPass::UploadPass(FileTable& files, FtpOperations& ftp, UploadStatistics& stats, TempFolder& temp,
-                       const ResolvedSources& sources, EventLog& log, Clock& clock, const Locale& locale)
-    : files_(files), ftp_(ftp), stats_(stats), temp_(temp), sources_(sources), log_(log), clock_(clock),
-      locale_(locale) {}
+                       const ResolvedSources& sources, SettledSnapshots& snapshots, EventLog& log, Clock& clock,
+                       const Locale& locale)
+    : files_(files), ftp_(ftp), stats_(stats), temp_(temp), sources_(sources), snapshots_(snapshots), log_(log),
+      clock_(clock), locale_(locale) {}
 
 bool UploadPass::isDue(int row) const {
     return runsAsJa(files_.cell(Aktiv, row)) && files_.cell(Msg, row) == msg::kNeu;
@@ -62,16 +62,18 @@ void UploadPass::sendRow(int row, std::int32_t& passFiles, std::int64_t& passByt
         // The fingerprint of what the preparation pass left for this upload; a pass
         // nested inside the store may write a newer one that was not sent.
         const std::string sentChecksum = files_.cell(PsNeu, row);
-        const std::int64_t size = QueryFileSize(source);
-        if (!SendFile(source, name)) {
+        const SendFileResult result = SendFile(source, name, snapshots_.preparedOf(source));
+        if (!result.sent()) {
             // Keeping "PS alt" makes the next run find the row changed and retry it.
-            files_.setCell(Msg, row, msg::kError);
+            const bool changing = result.outcome == SendFileResult::Outcome::StillChanging;
+            files_.setCell(Msg, row, changing ? msg::kBusy : msg::kError);
             return;
         }
-        const std::int64_t counted = size < 0 ? 0 : size;
-        stats_.countFile(counted);
+        // What reached the server, not what a status query said beforehand: a file of
+        // the proc file system reports no size, and a growing one more than it had.
+        stats_.countFile(result.bytes);
         ++passFiles;
-        passBytes += counted;
+        passBytes += result.bytes;
         files_.setCell(Msg, row, msg::kSend);
         files_.setCell(PsAlt, row, sentChecksum);
     } catch (const SocketError& e) {
@@ -100,7 +102,8 @@ private:
 
 }  // namespace
 
-bool UploadPass::SendFile(const std::string& source, const std::string& remoteName) {
+SendFileResult UploadPass::SendFile(const std::string& source, const std::string& remoteName,
+                                    const std::optional<SettledSnapshots::Prepared>& prepared) {
     log_.write("Procedure --> SENDE FTP ");
     log_.write("Quelle " + source);
     log_.write("Ziel " + remoteName);
@@ -108,11 +111,18 @@ bool UploadPass::SendFile(const std::string& source, const std::string& remoteNa
         // Stored under the local file's own name, two such rows would overwrite each
         // other as "VELORA.tmp" on the server.
         log_.write("FTP_PUT_SENDE ERROR: kein Name für die Datei auf dem Server");
-        return false;
+        return {};
     }
     if (!temp_.ensure()) {
         log_.write("FTP_PUT_SENDE ERROR: Temp-Ordner " + temp_.path() + " nicht nutzbar");
-        return false;
+        return {};
+    }
+    // A tag copy is the program's own, written whole from a settled text.
+    const bool ownCopy = prepared && prepared->ownCopy;
+    SettledSnapshots::Settling settling;
+    if (!ownCopy) {
+        settling = snapshots_.awaitSettled(source, prepared ? prepared->status : std::nullopt);
+        if (settling.state == SettledSnapshots::Settling::State::Changing) return stillChanging(source);
     }
     const std::string transferCopy = temp_.transferCopyPath();
     TransferCopyGuard removeAfterwards(transferCopy);
@@ -121,21 +131,29 @@ bool UploadPass::SendFile(const std::string& source, const std::string& remoteNa
     if (const int failure = fileio::copyReplacing(source, transferCopy); failure != 0) {
         log_.write("FTP_PUT_SENDE ERROR: Kopie nach VELORA.tmp fehlgeschlagen: " + source + " : " +
                    IoError::textFor(failure));
-        return false;
+        return {};
     }
+    // Written to while it was copied (or appeared only then): the copy may be cut short.
+    const bool settled = settling.state == SettledSnapshots::Settling::State::Settled;
+    if (!ownCopy && (!settled || !snapshots_.unchanged(source, settling.status))) return stillChanging(source);
     const std::int64_t startTick = clock_.tickMs();
-    const std::int64_t size = QueryFileSize(transferCopy);
+    std::int64_t bytes = 0;
     try {
-        ftp_.Put(transferCopy, remoteName);
+        bytes = ftp_.Put(transferCopy, remoteName);
     } catch (const SocketError& e) {
         log_.write(std::string("FTP_PUT_SENDE ERROR: EIdSocketError: ") + e.what());
-        return false;
+        return {};
     } catch (const std::exception& e) {
         log_.write(std::string("FTP_PUT_SENDE ERROR: Exception: ") + e.what());
-        return false;
+        return {};
     }
-    log_.write("OK --> Senden der Datei. " + FormatTransferRate(clock_.tickMs() - startTick, size));
-    return true;
+    log_.write("OK --> Senden der Datei. " + FormatTransferRate(clock_.tickMs() - startTick, bytes));
+    return {SendFileResult::Outcome::Sent, bytes};
+}
+
+SendFileResult UploadPass::stillChanging(const std::string& source) {
+    log_.write(SettledSnapshots::stillChangingLine(source));
+    return {SendFileResult::Outcome::StillChanging, 0};
 }
 
 std::string UploadPass::FormatTransferRate(std::int64_t elapsedMs, std::int64_t size) const {

@@ -1,9 +1,10 @@
 #pragma once
 // The upload pass ("Versenden"): sends every active row that the latest preparation
 // pass marked "NEU" over the already open FTP connection, one by one through the
-// transfer copy "VELORA.tmp", marks each row "Send" or "Error" and records the pass
-// in the statistics and the transfer log.
+// transfer copy "VELORA.tmp", marks each row "Send", "Error" or (a file still being
+// written) "BUSY" and records the pass in the statistics and the transfer log.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/EventLog.h"
@@ -13,6 +14,7 @@
 #include "platform/Clock.h"
 #include "platform/Locale.h"
 #include "transfer/ResolvedSources.h"
+#include "transfer/SettledSnapshot.h"
 
 namespace velora {
 
@@ -30,17 +32,31 @@ public:
     virtual void UpdateStatusDisplay() = 0;
 };
 
+// How one store ended, and what it delivered.
+struct SendFileResult {
+    // StillChanging: the file was being written; nothing went out and the next run
+    // sends it.
+    enum class Outcome { Sent, Failed, StillChanging };
+    Outcome outcome = Outcome::Failed;
+    std::int64_t bytes = 0;   // sent and confirmed by the server
+    bool sent() const { return outcome == Outcome::Sent; }
+};
+
 class UploadPass {
 public:
     UploadPass(FileTable& files, FtpOperations& ftp, UploadStatistics& stats, TempFolder& temp,
-               const ResolvedSources& sources, EventLog& log, Clock& clock, const Locale& locale);
+               const ResolvedSources& sources, SettledSnapshots& snapshots, EventLog& log, Clock& clock,
+               const Locale& locale);
 
     // Button "Versenden"; the whole pass.
     void B_versendenClick();
     // Copies `source` to the transfer copy and stores it as remoteName in the current
-    // folder. True only when the copy and the store both succeeded; failures are
-    // logged here and not passed on. The transfer copy is removed afterwards either way.
-    bool SendFile(const std::string& source, const std::string& remoteName);
+    // folder. Sent only when the copy and the store both succeeded; failures are logged
+    // here and not passed on. The transfer copy is removed afterwards either way.
+    // `prepared` is what the preparation pass measured of `source`; a file it did not
+    // measure is held to the state it has when the copy starts.
+    SendFileResult SendFile(const std::string& source, const std::string& remoteName,
+                            const std::optional<SettledSnapshots::Prepared>& prepared = std::nullopt);
     // size / 1024 / seconds, as "0.00 KB/s" with the locale's decimal separator. A store
     // that took no measurable time is reported over 1 ms.
     std::string FormatTransferRate(std::int64_t elapsedMs, std::int64_t size) const;
@@ -54,6 +70,7 @@ public:
 private:
     bool isDue(int row) const;
     void sendRow(int row, std::int32_t& passFiles, std::int64_t& passBytes);
+    SendFileResult stillChanging(const std::string& source);
     void writeSummary(std::int64_t elapsedMs, std::int32_t passFiles, std::int64_t passBytes);
 
     FileTable& files_;
@@ -61,6 +78,7 @@ private:
     UploadStatistics& stats_;
     TempFolder& temp_;
     const ResolvedSources& sources_;
+    SettledSnapshots& snapshots_;
     EventLog& log_;
     Clock& clock_;
     const Locale& locale_;

@@ -117,13 +117,13 @@ TEST_F(CliFixture, RunWithTheScreenShotButNoDisplayEndsBeforePreparingWithTheRea
 
 TEST(CliRowsTest, RowsNotExportedAreActiveRowsWithFailureMarks) {
     FileTable t;
-    t.setRowCount(6);
-    const char* marks[] = {"Send", "Error", "NF", "IOERROR", "NEU", "OK"};
-    for (int r = 1; r <= 6; ++r) {
+    t.setRowCount(7);
+    const char* marks[] = {"Send", "Error", "NF", "IOERROR", "NEU", "OK", "BUSY"};
+    for (int r = 1; r <= 7; ++r) {
         t.setCell(Aktiv, r, "ja");
         t.setCell(Msg, r, marks[r - 1]);
     }
-    EXPECT_EQ(cli::rowsNotExported(t).size(), 4u);
+    EXPECT_EQ(cli::rowsNotExported(t).size(), 5u);
     t.setCell(Aktiv, 2, "No");
-    EXPECT_EQ(cli::rowsNotExported(t).size(), 3u);
+    EXPECT_EQ(cli::rowsNotExported(t).size(), 4u);
 }

@@ -75,6 +75,7 @@ TEST_F(SettingsControlsTest, SpinBoxesWithRangesDefaultsAndHints) {
         {"se_restart", 10, 3601, 600,
          "Restart nach ONLINE ERROR . Solte doppelt so groß sein wie die Max Übertragungsdauer"},
         {"se_ss_quali", 0, 100, 80, nullptr},
+        {"se_ruhezeit", 0, 60, 2, "Sekunden, die eine Datei unverändert sein muss, bevor sie gesendet wird"},
     };
     for (const Case& c : cases) {
         auto* spin = find<QSpinBox>(c.name);

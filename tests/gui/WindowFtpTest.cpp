@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <chrono>
@@ -47,6 +48,9 @@ protected:
         type("e_host_ziel", "127.0.0.1");
         type("e_user_ziel", PyFtpServer::kWriteUser);
         type("ME_pwd_ziel", PyFtpServer::kPassword);
+        // The sources are written a moment before each run while the test clock stands
+        // still; waiting for young files is tested where file ages are scripted.
+        find<QSpinBox>("se_ruhezeit")->setValue(0);
         plainPath = writeSource("messwerte.csv", kPlain);
         tagPath = writeSource("stand.htm", kTagged);
         FileTable& t = program->files();

@@ -42,7 +42,8 @@ TEST(FtpSessionPut, PassiveStoreSendsEveryByteAndLogsProgressPerBlock) {
         const std::string body = patterned(kFileSize);
         const std::string local = c.h.dir.write("report.csv", body);
         const std::size_t before = c.h.lines.size();
-        c.h.session.Put(local, "export.csv");
+        // The bytes the server received and confirmed.
+        EXPECT_EQ(c.h.session.Put(local, "export.csv"), static_cast<std::int64_t>(kFileSize)) << reply;
         EXPECT_EQ(c.h.linesFrom(before),
                   (Lines{"Status --> Starting FTP transfer", "Status --> Size : 614400 Byte", "Status --> 262144",
                          "Status --> 524288", "Status --> 614400", "Status --> Work End", "Status --> Transfer complete"}))
@@ -152,7 +153,7 @@ TEST(FtpSessionPut, ServerFailuresReachTheCallerWithTheReplyText) {
 TEST(FtpSessionPut, ActiveStoreAnnouncesTheListeningAddressAndSendsEveryByte) {
     Connected c({{"PORT", send("200 PORT ok\r\n")}, {"STOR", receiveActive("150 go\r\n", "226 done\r\n")}}, false);
     const std::string body = patterned(kFileSize);
-    c.h.session.Put(c.h.dir.write("a.bin", body), "b.bin");
+    EXPECT_EQ(c.h.session.Put(c.h.dir.write("a.bin", body), "b.bin"), static_cast<std::int64_t>(kFileSize));
     EXPECT_TRUE(c.h.logged("Status --> Transfer complete"));
     c.h.session.B_DisconnectClick();
     const Lines wire = afterLogin(c.server.finish());

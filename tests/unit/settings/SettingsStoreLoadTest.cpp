@@ -66,6 +66,7 @@ TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
     putInteger("T_SS_Qualitaet", 55);
     putInteger("T_SS_Grau", 1);
     putInteger("T_SS_Activ", 1);
+    putInteger("Datei_Ruhezeit", 0);
     for (int d = 1; d <= 7; ++d) {
         putInteger("Send_Files_" + std::to_string(d), 10 * d);
         if (d != 7) putInteger("Send_Bytes_" + std::to_string(d), 1000 * d);
@@ -120,6 +121,7 @@ TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
     EXPECT_EQ(settings.se_ss_quali.text, "55");
     EXPECT_TRUE(settings.cb_ss_sw);
     EXPECT_TRUE(settings.cb_ss_aktiv);
+    EXPECT_EQ(settings.se_ruhezeit.text, "0");
     for (int d = 1; d <= 7; ++d) {
         EXPECT_EQ(counters.filesPerWeekday[d], 10 * d) << d;
         // A lost byte counter counts as nothing sent.
@@ -152,10 +154,12 @@ TEST_F(SettingsStoreTest, MissingTextsEmptyTheAlwaysFieldsAndKeepTheOthers) {
         erase(c.name);
         settings.*c.field = "kept";
     }
-    for (const char* name : {"Intervall", "Autostart", "Form_Left", "Breite_3", "HTTP_Timeout", "Send_Files_ges"}) {
+    for (const char* name :
+         {"Intervall", "Autostart", "Form_Left", "Breite_3", "HTTP_Timeout", "Send_Files_ges", "Datei_Ruhezeit"}) {
         erase(name);
     }
     settings.se_interval.text = "77";
+    settings.se_ruhezeit.text = "9";
     settings.cb_activ = true;
     settings.window.left = -9;
     table.setColumnWidth(3, 301);
@@ -164,6 +168,7 @@ TEST_F(SettingsStoreTest, MissingTextsEmptyTheAlwaysFieldsAndKeepTheOthers) {
     store.LoadConfig();
     for (const Case& c : cases) EXPECT_EQ(settings.*c.field, c.emptied ? "" : "kept") << c.name;
     EXPECT_EQ(settings.se_interval.text, "77");
+    EXPECT_EQ(settings.se_ruhezeit.text, "9");
     EXPECT_TRUE(settings.cb_activ);
     EXPECT_EQ(settings.window.left, -9);
     EXPECT_EQ(table.columnWidth(3), 301);

@@ -77,6 +77,7 @@ Expected firstStartValues(const std::string& home) {
     e.push_back({"T_SS_Qualitaet", integerValue(80)});
     e.push_back({"T_SS_Grau", integerValue(0)});
     e.push_back({"T_SS_Activ", integerValue(0)});
+    e.push_back({"Datei_Ruhezeit", integerValue(2)});
     return e;
 }
 

@@ -27,6 +27,7 @@
 #include "support/TempDir.h"
 #include "transfer/ExternalIpSource.h"
 #include "transfer/PreparationPass.h"
+#include "transfer/SettledSnapshot.h"
 #include "transfer/TagBuilder.h"
 #include "transfer/TagTable.h"
 
@@ -47,6 +48,27 @@ struct ScriptedExternalIp final : ExternalIpSource {
     }
 };
 
+// The file system as it is, on a clock the test moves: now is the real time the rig
+// was made plus what the test clock has moved since, so a test sets a file's age by
+// its stamp. `beforeStatus` runs before every status query: a writer at work.
+struct ClockedFileFacts final : FileFacts {
+    explicit ClockedFileFacts(const Clock& c) : clock(c), zeroNs(SystemFileFacts().nowNs() - c.tickMs() * 1000000) {}
+    std::optional<fileio::FileStatus> statusOf(const std::string& path) const override {
+        if (beforeStatus) beforeStatus(path);
+        return fileio::statusOf(path);
+    }
+    std::int64_t nowNs() const override { return zeroNs + clock.tickMs() * 1000000; }
+    // A last write `ageMs` before now.
+    void setAge(const std::string& path, std::int64_t ageMs) const {
+        const std::int64_t ns = nowNs() - ageMs * 1000000;
+        test::setFileTime(path, static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000));
+    }
+
+    const Clock& clock;
+    const std::int64_t zeroNs;   // now when the clock's tick was 0
+    std::function<void(const std::string&)> beforeStatus;
+};
+
 // Everything a preparation pass talks to; the log lines are collected without their
 // date and time.
 struct PassRig : test::LogHarness {
@@ -55,7 +77,7 @@ struct PassRig : test::LogHarness {
           temp(env, log),
           registry(dir.file("registry.sqlite3"), std::move(info)),
           builder(tags, settings, registry, env, clock, locale, log, externalIp),
-          pass(files, tags, builder, mTemp, temp, sources, log, ui) {
+          pass(files, tags, builder, mTemp, temp, sources, snapshots, log, ui) {
         mTemp.setListener([this](TextView::Change) { ++mTempUpdates; });
         tags.setListener([this] { ++tagRefreshes; });
         files.setScratchFolder(temp.path());
@@ -85,6 +107,8 @@ struct PassRig : test::LogHarness {
     TagTable tags;
     FileTable files;
     ResolvedSources sources;
+    ClockedFileFacts facts{clock};
+    SettledSnapshots snapshots{facts, clock, ui, settings};
     ScriptedExternalIp externalIp;
     TagBuilder builder;
     PreparationPass pass;

@@ -1,6 +1,6 @@
 // The upload pass against a recording FTP connection and recording statistics: the
-// exact log, which rows go out and in which order, and what a failing folder change,
-// store or copy leaves behind.
+// exact log, which rows go out and in which order, what a failing folder change,
+// store or copy leaves behind, and that a file still being written waits for a later run.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,6 +20,8 @@
 #include "platform/Errors.h"
 #include "platform/FileIo.h"
 #include "platform/Locale.h"
+#include "settings/Settings.h"
+#include "PreparationTestSupport.h"
 #include "support/LogHarness.h"
 #include "transfer/UploadPass.h"
 
@@ -62,13 +64,15 @@ public:
         auto f = cwdFailures.find(path);
         if (f != cwdFailures.end()) raise(f->second.first, f->second.second);
     }
-    void Put(const std::string& localFile, const std::string& remoteName) override {
+    // Confirms what it read, as a server confirms what arrived.
+    std::int64_t Put(const std::string& localFile, const std::string& remoteName) override {
         calls.push_back("PUT " + remoteName);
         if (duringPut) duringPut();
         clock_.advanceMs(putDurationMs);
         auto f = putFailures.find(remoteName);
         if (f != putFailures.end()) raise(f->second.first, f->second.second);
         stores.push_back({localFile, remoteName, fileio::readAll(localFile)});
+        return static_cast<std::int64_t>(stores.back().content.size());
     }
 
     std::vector<std::string> calls;
@@ -118,8 +122,11 @@ private:
 class UploadPassTest : public ::testing::Test, public test::LogHarness {
 protected:
     UploadPassTest()
-        : LogHarness("100000"), env_({{"temp", dir.path()}}), temp_(env_, log), ftp_(clock), stats_(clock),
-          pass_(files_, ftp_, stats_, temp_, sources_, log, clock, locale) {
+        : LogHarness("100000"), env_({{"temp", dir.path()}}), temp_(env_, log),
+          snapshots_(facts_, clock, ui, settings_), ftp_(clock), stats_(clock),
+          pass_(files_, ftp_, stats_, temp_, sources_, snapshots_, log, clock, locale) {
+        // Files written by the test are brand new; waiting for them has tests of its own.
+        settings_.se_ruhezeit.text = "0";
         temp_.ensure();
         lines.clear();
     }
@@ -144,6 +151,9 @@ protected:
     FixedEnvironment env_;
     TempFolder temp_;
     ResolvedSources sources_;
+    Settings settings_;
+    SystemFileFacts facts_;
+    SettledSnapshots snapshots_;
     FileTable files_;
     FakeFtp ftp_;
     FakeStats stats_;
@@ -397,6 +407,101 @@ TEST_F(UploadPassTest, DurationIgnoresMidnightAndClockChanges) {
     }
 }
 
+// A status query gives 0 for a file of the proc file system, which reads as more; the
+// statistics count what the server confirmed.
+TEST_F(UploadPassTest, BytesCountedAreTheBytesTheServerConfirmed) {
+    ASSERT_EQ(fileio::querySize("/proc/self/environ"), 0);
+    addRow("Ja", "/", "environ.txt", "NEU", "/proc/self/environ");
+
+    pass_.B_versendenClick();
+
+    const auto delivered = static_cast<std::int64_t>(ftp_.stores.at(0).content.size());
+    ASSERT_GT(delivered, 0);
+    EXPECT_EQ(stats_.counted, std::vector<std::int64_t>{delivered});
+    EXPECT_TRUE(logged("akt.Bytes  -> " + std::to_string(delivered)));
+}
+
+// --- settled snapshots ----------------------------------------------------------------
+
+enum class Writer { None, AfterPreparation, WhileWaited, WhileCopied };
+
+// A file goes out only as the settled snapshot the preparation pass measured; a writer
+// at work at each point of a run leaves it to the next run, which sends it whole.
+TEST(SettledSnapshot, AFileIsSentOnlyAsMeasuredAndSettledElseWholeByTheNextRun) {
+    // `tag` "Ja": the text is read and its copy written by the preparation pass; the age
+    // is the last write's when the pass begins; the wait is the one when nothing writes.
+    struct Case {
+        const char *what, *tag;
+        int settleSeconds;
+        std::int64_t ageMs;
+        Writer writer;
+        std::int64_t waitMs;
+    };
+    const Case cases[] = {
+        {"settled long ago", "No", 2, 5000, Writer::None, 0},
+        // 400 ms old when measured, 500 ms after the pause before the row
+        {"younger than the settle time", "No", 2, 400, Writer::None, 1500},
+        {"stamped in the future", "No", 2, -60000, Writer::None, 2000},
+        {"no settle time", "No", 0, 0, Writer::None, 0},
+        {"rewritten after the preparation", "No", 2, 5000, Writer::AfterPreparation, 0},
+        {"written to while waited for", "No", 2, 400, Writer::WhileWaited, 0},
+        {"rewritten during the copy", "No", 2, 5000, Writer::WhileCopied, 0},
+        {"tag text younger than the settle time", "Ja", 2, 400, Writer::None, 1600},
+        {"tag text written to while waited for", "Ja", 2, 400, Writer::WhileWaited, 0},
+        {"tag text rewritten while its copy was written", "Ja", 2, 5000, Writer::WhileCopied, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::PassRig rig;
+        FakeFtp ftp(rig.clock);
+        FakeStats stats(rig.clock);
+        UploadPass upload(rig.files, ftp, stats, rig.temp, rig.sources, rig.snapshots, rig.log, rig.clock, rig.locale);
+        rig.settings.se_ruhezeit.text = std::to_string(c.settleSeconds);
+        const std::string source = rig.dir.write("cam.jpg", "first half");
+        rig.addRow("Ja", c.tag, source);
+        rig.facts.setAge(source, c.ageMs);
+        const std::int64_t start = rig.clock.tickMs();
+        bool written = false;
+        const auto writeOnce = [&](bool now) {
+            if (now && !written) fileio::writeAll(source, "whole, rewritten");
+            written = written || now;
+        };
+        const std::string tagCopy = rig.scratch() + "/1_cam.jpg";
+        rig.facts.beforeStatus = [&](const std::string&) {
+            const bool copied = fileio::exists(tagCopy) || fileio::exists(rig.temp.transferCopyPath());
+            writeOnce(c.writer == Writer::WhileCopied && copied);
+        };
+        // Past the pause before the row only while a young file is waited for.
+        rig.ui.onPump = [&] {
+            writeOnce(c.writer == Writer::WhileWaited && rig.clock.tickMs() > start + UploadPass::kRowPauseMs);
+        };
+
+        rig.pass.run();
+        writeOnce(c.writer == Writer::AfterPreparation);
+        upload.B_versendenClick();
+
+        if (c.writer == Writer::None) {
+            EXPECT_EQ(rig.cell(Msg, 1), "Send");
+            ASSERT_EQ(ftp.stores.size(), 1u);
+            EXPECT_EQ(ftp.stores[0].content, "first half");
+            EXPECT_EQ(rig.clock.tickMs() - start - UploadPass::kRowPauseMs, c.waitMs);
+            continue;
+        }
+        EXPECT_EQ(rig.cell(Msg, 1), "BUSY");
+        EXPECT_EQ(rig.cell(PsAlt, 1), "0");
+        EXPECT_TRUE(ftp.stores.empty());
+        EXPECT_FALSE(fileio::exists(tagCopy));
+        EXPECT_TRUE(rig.logged("Datei ändert sich noch, nicht gesendet -> " + source));
+
+        rig.facts.setAge(source, 60000);
+        rig.pass.run();
+        upload.B_versendenClick();
+        EXPECT_EQ(rig.cell(Msg, 1), "Send");
+        ASSERT_EQ(ftp.stores.size(), 1u);
+        EXPECT_EQ(ftp.stores[0].content, "whole, rewritten");
+    }
+}
+
 // --- rates -----------------------------------------------------------------------------
 
 TEST_F(UploadPassTest, FormatTransferRateInKilobytesPerSecondWithTheLocaleSeparator) {
@@ -415,7 +520,7 @@ TEST_F(UploadPassTest, FormatTransferRateInKilobytesPerSecondWithTheLocaleSepara
 
 TEST_F(UploadPassTest, InstantStoreReportsTheRateOverOneMillisecond) {
     ftp_.putDurationMs = 0;
-    EXPECT_TRUE(pass_.SendFile(dir.write("k", std::string(2048, 'k')), "k"));
+    EXPECT_TRUE(pass_.SendFile(dir.write("k", std::string(2048, 'k')), "k").sent());
     EXPECT_TRUE(logged("OK --> Senden der Datei. 2000,00 KB/s"));
 }
 
