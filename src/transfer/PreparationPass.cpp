@@ -7,6 +7,7 @@
 #include "platform/DirListing.h"
 #include "platform/Errors.h"
 #include "platform/FileIo.h"
+#include "platform/PathTrust.h"
 #include "platform/Paths.h"
 #include "transfer/Checksums.h"
 
@@ -60,13 +61,26 @@ void PreparationPass::prepareRow(int r, bool tagFileFailed) {
         return;
     }
     std::string path = ResolveSourceTag(source, r);
+    const bool pattern = paths::hasWildcard(path);
     path = PickNewestFile(path, r);
+    // A pattern has passed over the links it may not follow already.
+    if (!pattern && refusedThroughLink(path, r)) return;
     if (fileio::isRegularFile(path)) {
         ReplaceTagsInFile(path, r);
         ChecksumSourceFile(path, r);
     } else {
         files_.setCell(Msg, r, msg::kNotFound);
     }
+}
+
+// Another account that can write a folder on the way could have planted the link, to
+// have us read and upload a file only we may read.
+bool PreparationPass::refusedThroughLink(const std::string& path, int r) {
+    const auto foreign = pathtrust::foreignLinkOn(path, pathtrust::processUser());
+    if (!foreign) return false;
+    files_.setCell(Msg, r, msg::kNotFound);
+    log_.write("Quelle abgelehnt -> " + path + " : " + pathtrust::describe(*foreign));
+    return true;
 }
 
 void PreparationPass::markIoError(int r, const std::string& path, const std::string& why) {
@@ -91,15 +105,27 @@ std::string PreparationPass::ResolveSourceTag(const std::string& source, int r) 
 std::string PreparationPass::PickNewestFile(const std::string& path, int r) {
     std::string result = path;
     if (!paths::hasWildcard(path)) return result;
-    const std::string folder = paths::folderPartWithSlash(path);
+    const unsigned uid = pathtrust::processUser();
+    // Listed through the folder that was checked, not its name again.
+    const pathtrust::OpenedFolder folder = pathtrust::openFolder(paths::folderPartWithSlash(path), uid);
     std::vector<std::string> names;
     std::optional<std::int64_t> newest;
-    for (DirEntry& entry : listMatching(path)) {
+    std::string passedOver;
+    int passedOverCount = 0;
+    std::vector<DirEntry> entries;
+    if (folder.folder.valid()) entries = listMatchingIn(folder.folder.get(), paths::fileNamePart(path));
+    for (DirEntry& entry : entries) {
         if (!isPickable(entry.attributes)) continue;
+        if (entry.isLink) {
+            if (const auto foreign = pathtrust::foreignLinkBelow(folder, entry.name, uid)) {
+                if (passedOverCount++ == 0) passedOver = pathtrust::describe(*foreign);
+                continue;
+            }
+        }
         // Strictly later: on equal times the entry listed first stays.
         if (!newest || entry.writeTimeNs > *newest) {
             newest = entry.writeTimeNs;
-            result = folder + entry.name;
+            result = folder.path + entry.name;
         }
         names.push_back(std::move(entry.name));
     }
@@ -107,6 +133,9 @@ std::string PreparationPass::PickNewestFile(const std::string& path, int r) {
     // the view once per name.
     mTemp_.setLines(std::move(names));
     files_.setCell(TmpQuelle, r, result);
+    if (folder.foreign) log_.write("Quelle abgelehnt -> " + path + " : " + pathtrust::describe(*folder.foreign));
+    if (passedOverCount > 0)
+        log_.write("Muster übergeht " + std::to_string(passedOverCount) + " Link(s) -> " + path + " : " + passedOver);
     return result;
 }
 

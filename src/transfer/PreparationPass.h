@@ -28,7 +28,8 @@ public:
 
     // A source starting with "[" is looked up as a tag (the last matching row wins).
     std::string ResolveSourceTag(const std::string& source, int r);
-    // A path with "*" or "?" becomes its newest match; M_temp lists the candidates.
+    // A path with "*" or "?" becomes its newest match; M_temp lists the candidates. A
+    // link another account owns is no candidate.
     std::string PickNewestFile(const std::string& path, int r);
     // Rows with "TAG" "Ja" only.
     void ReplaceTagsInFile(const std::string& path, int r);
@@ -48,6 +49,7 @@ private:
     int rowUsing(const std::string& target, int r) const;
     void countCopyUsers();
     void markIoError(int r, const std::string& path, const std::string& why);
+    bool refusedThroughLink(const std::string& path, int r);
 
     FileTable& files_;
     TagTable& tags_;
