@@ -34,6 +34,7 @@ PreparationPass::PreparationPass(FileTable& files, TagTable& tags, TagBuilder& b
 void PreparationPass::run() {
     log_.write("Einlesen");
     builder_.BuildTagTable();
+    replacer_.reset();
     const bool tagFileFailed = builder_.tagFileFailed();
     sources_.clear();
     countCopyUsers();
@@ -185,7 +186,14 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
         markIoError(r, path, e.what());
         return;
     }
-    for (const TagRow& tag : tags_.rows()) ReplaceTagInView(text, tag.name, tag.value);
+    if (!replacer().replaceAll(text)) {
+        // Tags that name each other can grow a page without bound; only this row fails.
+        files_.setCell(Msg, r, msg::kError);
+        log_.write("Zeile " + std::to_string(r) + " : Tags ergeben über " +
+                   std::to_string(kTagInsertLimit / (1024 * 1024)) + " MiB eingesetzten Text, nicht gesendet -> " +
+                   path);
+        return;
+    }
     mTemp_.setText(text);
     files_.setCell(PsNeu, r, std::to_string(ContentChecksum(text)));
     const std::string target = copyTarget(path, r);
@@ -203,6 +211,11 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
     } catch (const IoError& e) {
         markIoError(r, target, e.what());
     }
+}
+
+const TagReplacer& PreparationPass::replacer() {
+    if (!replacer_) replacer_.emplace(tags_.rows());
+    return *replacer_;
 }
 
 void PreparationPass::countCopyUsers() {

@@ -2,6 +2,7 @@
 // "Einlesen": decides for every active row which local file is meant, measures its
 // fingerprint and marks the row "NEU" or "OK"; rows with tag replacement get a copy
 // with the tags filled in, which is what the upload then sends.
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -12,6 +13,7 @@
 #include "filetable/FileTable.h"
 #include "transfer/ResolvedSources.h"
 #include "transfer/TagBuilder.h"
+#include "transfer/TagReplacer.h"
 #include "transfer/TagTable.h"
 
 namespace velora {
@@ -50,6 +52,7 @@ private:
     void countCopyUsers();
     void markIoError(int r, const std::string& path, const std::string& why);
     bool refusedThroughLink(const std::string& path, int r);
+    const TagReplacer& replacer();
 
     FileTable& files_;
     TagTable& tags_;
@@ -63,6 +66,8 @@ private:
     // by the names it gives: asking every tag row whether its copy is shared must not
     // scan the whole table once per row.
     std::unordered_map<std::string, int> copyUsers_;
+    // The tags of this pass, made ready for replacement at its first tag row.
+    std::optional<TagReplacer> replacer_;
 };
 
 }  // namespace velora
