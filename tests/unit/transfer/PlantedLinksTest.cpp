@@ -27,28 +27,23 @@ protected:
         secret = file("secret.conf", "root only", 0, 0600);
         picture = file("picture.jpg", "JPEG", 0, 0644);
     }
+    // Open to every account, as /tmp is (the mode is set apart from the umask).
     std::string folder(const std::string& name) {
         const std::string path = tree.file(name);
-        EXPECT_EQ(::mkdir(path.c_str(), 0), 0);
-        EXPECT_EQ(::chmod(path.c_str(), 01777), 0);
+        EXPECT_TRUE(::mkdir(path.c_str(), 0) == 0 && ::chmod(path.c_str(), 01777) == 0);
         return path;
     }
     std::string file(const std::string& name, const std::string& bytes, unsigned owner, mode_t mode) {
         const std::string path = tree.write(name, bytes);
-        EXPECT_EQ(::chown(path.c_str(), owner, owner), 0);
-        EXPECT_EQ(::chmod(path.c_str(), mode), 0);
+        EXPECT_TRUE(::chown(path.c_str(), owner, owner) == 0 && ::chmod(path.c_str(), mode) == 0);
         return path;
     }
     std::string link(const std::string& name, const std::string& target, unsigned owner) {
         const std::string path = tree.file(name);
-        EXPECT_EQ(::symlink(target.c_str(), path.c_str()), 0);
-        EXPECT_EQ(::lchown(path.c_str(), owner, owner), 0);
+        EXPECT_TRUE(::symlink(target.c_str(), path.c_str()) == 0 && ::lchown(path.c_str(), owner, owner) == 0);
         return path;
     }
-    void run(const std::function<void()>& body) const {
-        if (GetParam()) test::asOrdinaryUser(body);
-        else body();
-    }
+    void run(const std::function<void()>& body) const { GetParam() ? test::asOrdinaryUser(body) : body(); }
     std::string refused(const std::string& link) const {
         return "Link " + link + " gehört einem anderen Konto (uid " + std::to_string(other) + ")";
     }
