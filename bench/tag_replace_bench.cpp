@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     bool refused = false;
     const double limit = secondsOf([&] { refused = !TagReplacer(doubling).replaceAll(small); });
     std::printf("(b) 40 doubling rows: %s after %.2f s (limit %zu MiB)\n", refused ? "refused" : "NOT refused", limit,
-                kTagInsertLimit / (1024 * 1024));
+                kTagGrowthLimit / (1024 * 1024));
     std::printf("RESULT tag_speedup=%.1f limit_seconds=%.2f\n", rowByRow / onePass, limit);
     return refused ? 0 : 2;
 }

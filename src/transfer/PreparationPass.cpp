@@ -189,9 +189,8 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
     if (!replacer().replaceAll(text)) {
         // Tags that name each other can grow a page without bound; only this row fails.
         files_.setCell(Msg, r, msg::kError);
-        log_.write("Zeile " + std::to_string(r) + " : Tags ergeben über " +
-                   std::to_string(kTagInsertLimit / (1024 * 1024)) + " MiB eingesetzten Text, nicht gesendet -> " +
-                   path);
+        log_.write("Zeile " + std::to_string(r) + " : Tags verlängern den Text um über " +
+                   std::to_string(kTagGrowthLimit / (1024 * 1024)) + " MiB, nicht gesendet -> " + path);
         return;
     }
     mTemp_.setText(text);

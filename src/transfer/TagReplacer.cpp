@@ -1,6 +1,7 @@
 #include "transfer/TagReplacer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace velora {
@@ -15,7 +16,8 @@ namespace velora {
 //    piece goes straight from one row to the next row whose name occurs in it. One
 //    automaton over all names finds that row in a single scan of the piece.
 // A piece whose text holds no name at all, the usual case for most of a page, is never
-// copied or scanned again.
+// copied or scanned again. A piece costs one scan per row that acts on it, so a long
+// line made only of bytes that occur in names costs what the rule costs.
 
 TagReplacer::TagReplacer(const std::vector<TagRow>& tags) {
     std::vector<const TagRow*> rows;
@@ -83,6 +85,7 @@ void TagReplacer::buildAutomaton() {
         ++from.edgeEnd;
     }
     for (std::uint32_t e = nodes_[0].edgeBegin; e < nodes_[0].edgeEnd; ++e) rootNext_[edgeByte_[e]] = edgeTarget_[e];
+    if (nodes_[0].edgeEnd - nodes_[0].edgeBegin == 1) onlyFirstByte_ = edgeByte_[nodes_[0].edgeBegin];
 
     // Fail links breadth first: each needs those of the shallower nodes.
     std::vector<std::int32_t> queue;
@@ -113,6 +116,17 @@ std::int32_t TagReplacer::step(std::int32_t state, unsigned char byte) const {
     }
 }
 
+// The first position from `from` on whose byte can begin a name ("[" as a rule), or the
+// end of the text.
+std::size_t TagReplacer::nextNameStart(const std::string& text, std::size_t from) const {
+    if (onlyFirstByte_ >= 0) {
+        const void* hit = std::memchr(text.data() + from, onlyFirstByte_, text.size() - from);
+        return hit == nullptr ? text.size() : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+    }
+    while (from < text.size() && rootNext_[static_cast<unsigned char>(text[from])] == 0) ++from;
+    return from;
+}
+
 int TagReplacer::nextStageOf(std::int32_t name, int after) const {
     const std::vector<int>& stages = stagesOfName_[static_cast<std::size_t>(name)];
     const auto it = std::upper_bound(stages.begin(), stages.end(), after);
@@ -135,8 +149,9 @@ int TagReplacer::firstStageIn(std::string_view text, int after) const {
 }
 
 // Applies to one piece every row from `stage` on whose name occurs in it.
-bool TagReplacer::runStages(std::string& piece, int stage, std::size_t& inserted, std::size_t limit) const {
-    std::vector<std::size_t> hits;
+bool TagReplacer::runStages(Scratch& scratch, int stage, std::size_t& grown, std::size_t limit) const {
+    std::string& piece = scratch.piece;
+    std::vector<std::size_t>& hits = scratch.hits;
     while (stage != kNone) {
         const Stage& row = stages_[static_cast<std::size_t>(stage)];
         const std::string& name = names_[static_cast<std::size_t>(row.name)];
@@ -145,9 +160,11 @@ bool TagReplacer::runStages(std::string& piece, int stage, std::size_t& inserted
             hits.push_back(at);
         // Counted before anything is built: a doubling row must fail here, not in the
         // allocator.
-        if (hits.size() > (limit - inserted) / row.value.size()) return false;
-        inserted += hits.size() * row.value.size();
-        std::string next;
+        const std::size_t growth = row.value.size() > name.size() ? row.value.size() - name.size() : 0;
+        if (growth > 0 && hits.size() > (limit - grown) / growth) return false;
+        grown += hits.size() * growth;
+        std::string& next = scratch.next;
+        next.clear();
         next.reserve(piece.size() - hits.size() * name.size() + hits.size() * row.value.size());
         std::size_t from = 0;
         for (const std::size_t at : hits) {
@@ -156,7 +173,7 @@ bool TagReplacer::runStages(std::string& piece, int stage, std::size_t& inserted
             from = at + name.size();
         }
         next.append(piece, from, std::string::npos);
-        piece = std::move(next);
+        piece.swap(next);
         stage = firstStageIn(piece, stage);
     }
     return true;
@@ -166,22 +183,32 @@ bool TagReplacer::replaceAll(std::string& text, std::size_t limit) const {
     if (stages_.empty()) return true;
     const std::size_t n = text.size();
     std::string out;
+    Scratch scratch;
     bool changed = false;
     std::size_t copied = 0;
-    std::size_t inserted = 0;
+    std::size_t grown = 0;
     std::size_t start = 0;
     int first = kNone;
     std::int32_t state = 0;
     for (std::size_t i = 0; i <= n; ++i) {
+        if (state == 0 && first == kNone && i < n) {
+            // Nothing found in this piece yet and no name begun: up to the next byte that
+            // can begin one, the only thing that matters is where the last piece began.
+            const std::size_t next = nextNameStart(text, i);
+            std::size_t j = next;
+            while (j > i && nameByte_[static_cast<unsigned char>(text[j - 1])]) --j;
+            if (j > i) start = j;
+            i = next;
+        }
         const auto byte = static_cast<unsigned char>(i < n ? text[i] : 0);
         if (i == n || !nameByte_[byte]) {
             if (first != kNone) {
-                std::string piece = text.substr(start, i - start);
-                if (!runStages(piece, first, inserted, limit)) return false;
+                scratch.piece.assign(text, start, i - start);
+                if (!runStages(scratch, first, grown, limit)) return false;
                 if (!changed) out.reserve(n + n / 8);
                 changed = true;
                 out.append(text, copied, start - copied);
-                out += piece;
+                out += scratch.piece;
                 copied = i;
             }
             first = kNone;

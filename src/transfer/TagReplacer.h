@@ -16,11 +16,13 @@
 
 namespace velora {
 
-// The values replacement inserts into one file may add up to this many bytes; a file
-// whose tags would insert more is not replaced at all. A legitimate page gains some
-// kilobytes; a tag file whose values repeat their own or later names doubles the text
-// with every row.
-inline constexpr std::size_t kTagInsertLimit = std::size_t{64} * 1024 * 1024;
+// Replacing tags may make one file's text longer by at most this many bytes: the
+// lengthening of every replacement added up (one that shortens the text counts as 0),
+// so no step of the rule ever holds more than the file plus this. A file whose tags
+// would lengthen it more is not replaced at all. A page of any size gains kilobytes at
+// most; a tag file whose values repeat their own or later names doubles the text with
+// every row.
+inline constexpr std::size_t kTagGrowthLimit = std::size_t{64} * 1024 * 1024;
 
 class TagReplacer {
 public:
@@ -28,8 +30,8 @@ public:
     explicit TagReplacer(const std::vector<TagRow>& tags);
 
     // The text as the rows applied one after another leave it. False, with `text` as it
-    // was, when the values inserted would add up to more than `limit` bytes.
-    bool replaceAll(std::string& text, std::size_t limit = kTagInsertLimit) const;
+    // was, when the replacements would lengthen it by more than `limit` bytes in all.
+    bool replaceAll(std::string& text, std::size_t limit = kTagGrowthLimit) const;
 
 private:
     static constexpr int kNone = INT_MAX;
@@ -48,9 +50,17 @@ private:
 
     void buildAutomaton();
     std::int32_t step(std::int32_t state, unsigned char byte) const;
+    std::size_t nextNameStart(const std::string& text, std::size_t from) const;
     int nextStageOf(std::int32_t name, int after) const;
     int firstStageIn(std::string_view text, int after) const;
-    bool runStages(std::string& piece, int stage, std::size_t& inserted, std::size_t limit) const;
+    // Buffers one replacement reuses for every piece: most pieces are a tag alone, and
+    // an allocation each would cost more than their replacement.
+    struct Scratch {
+        std::string piece;
+        std::string next;
+        std::vector<std::size_t> hits;
+    };
+    bool runStages(Scratch& scratch, int stage, std::size_t& grown, std::size_t limit) const;
 
     std::vector<Stage> stages_;                          // rows that replace anything, in order
     std::vector<std::string> names_;                     // distinct names, sorted
@@ -60,6 +70,7 @@ private:
     std::vector<unsigned char> edgeByte_;
     std::vector<std::int32_t> edgeTarget_;
     std::int32_t rootNext_[256] = {};
+    int onlyFirstByte_ = -1;                             // the byte every name begins with, if one
 };
 
 }  // namespace velora

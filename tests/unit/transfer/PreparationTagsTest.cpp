@@ -205,7 +205,7 @@ TEST_F(TagRows, TagsGrowingPastTheLimitFailOnlyTheirRow) {
     const int fine = rig.addRow("Ja", "Ja", rig.dir.write("fine.html", "[B]"));
     EXPECT_NO_THROW(rig.pass.run());
     EXPECT_EQ(rig.cell(Msg, grows), "Error");
-    EXPECT_TRUE(rig.logged("Zeile 1 : Tags ergeben über 64 MiB eingesetzten Text, nicht gesendet -> " + page));
+    EXPECT_TRUE(rig.logged("Zeile 1 : Tags verlängern den Text um über 64 MiB, nicht gesendet -> " + page));
     EXPECT_FALSE(fileio::exists(rig.scratch() + "/1_page.html"));
     EXPECT_EQ(copyOf(fine), "z");
 }
