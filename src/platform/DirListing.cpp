@@ -119,19 +119,15 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
     return matchesPattern(pattern, name);
 }
 
-std::vector<DirEntry> listMatching(const std::string& pattern) {
-    std::vector<DirEntry> entries;
-    std::string folder = paths::folderPartWithSlash(pattern);
-    const std::string namePattern = paths::fileNamePart(pattern);
-    if (folder.empty()) folder = ".";
+namespace {
 
-    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
-    if (!dir) return entries;
-    const int folderFd = dirfd(dir.get());
+std::vector<DirEntry> listDir(DIR* dir, const std::string& namePattern) {
+    std::vector<DirEntry> entries;
+    const int folderFd = dirfd(dir);
     const WriteAccess access;
     entries.reserve(64);
 
-    while (const dirent* entry = readdir(dir.get())) {
+    while (const dirent* entry = readdir(dir)) {
         const char* name = entry->d_name;
         const std::size_t length = std::strlen(name);
         if (!matchesPattern(namePattern, std::string_view(name, length))) continue;
@@ -144,9 +140,37 @@ std::vector<DirEntry> listMatching(const std::string& pattern) {
         out.name.assign(name, length);
         out.attributes = S_ISLNK(info.st_mode) ? attr::Device : attributesOf(name, info, access);
         out.writeTimeNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        struct stat own {};
+        out.isLink = entry->d_type == DT_LNK ||
+                     (entry->d_type == DT_UNKNOWN && fstatat(folderFd, name, &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(own.st_mode));
         entries.push_back(std::move(out));
     }
     return entries;
+}
+
+}  // namespace
+
+std::vector<DirEntry> listMatching(const std::string& pattern) {
+    std::string folder = paths::folderPartWithSlash(pattern);
+    if (folder.empty()) folder = ".";
+    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+    if (!dir) return {};
+    return listDir(dir.get(), paths::fileNamePart(pattern));
+}
+
+std::vector<DirEntry> listMatchingIn(int folderFd, const std::string& namePattern) {
+    // The stream owns and closes its descriptor; the caller keeps its own.
+    const int copy = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) return {};
+    std::unique_ptr<DIR, DirCloser> dir(fdopendir(copy));
+    if (!dir) {
+        ::close(copy);
+        return {};
+    }
+    // A copied descriptor shares the read position of the first.
+    rewinddir(dir.get());
+    return listDir(dir.get(), namePattern);
 }
 
 }  // namespace velora

@@ -22,6 +22,8 @@ struct DirEntry {
     // Last write, UTC nanoseconds since 1970: real instants, so the hour the clocks go
     // back and two writes within one second still compare the right way round.
     std::int64_t writeTimeNs = 0;
+    // The entry itself is a symbolic link; the other fields describe what it names.
+    bool isLink = false;
 };
 
 // Matches a name against a pattern of "*" and "?" (case-sensitive); "*.*" matches every
@@ -33,5 +35,7 @@ bool wildcardMatch(const std::string& pattern, const std::string& name);
 // directory read and one stat per entry. A missing or unreadable folder gives an empty
 // list.
 std::vector<DirEntry> listMatching(const std::string& pattern);
+// The same for the folder open in `folderFd` (which stays open) and a name pattern.
+std::vector<DirEntry> listMatchingIn(int folderFd, const std::string& namePattern);
 
 }  // namespace velora

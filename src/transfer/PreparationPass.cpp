@@ -7,6 +7,7 @@
 #include "platform/DirListing.h"
 #include "platform/Errors.h"
 #include "platform/FileIo.h"
+#include "platform/PathTrust.h"
 #include "platform/Paths.h"
 #include "transfer/Checksums.h"
 
@@ -34,6 +35,7 @@ PreparationPass::PreparationPass(FileTable& files, TagTable& tags, TagBuilder& b
 void PreparationPass::run() {
     log_.write("Einlesen");
     builder_.BuildTagTable();
+    replacer_.reset();
     const bool tagFileFailed = builder_.tagFileFailed();
     sources_.clear();
     snapshots_.clear();
@@ -62,13 +64,26 @@ void PreparationPass::prepareRow(int r, bool tagFileFailed) {
         return;
     }
     std::string path = ResolveSourceTag(source, r);
+    const bool pattern = paths::hasWildcard(path);
     path = PickNewestFile(path, r);
+    // A pattern has passed over the links it may not follow already.
+    if (!pattern && refusedThroughLink(path, r)) return;
     if (fileio::isRegularFile(path)) {
         ReplaceTagsInFile(path, r);
         ChecksumSourceFile(path, r);
     } else {
         files_.setCell(Msg, r, msg::kNotFound);
     }
+}
+
+// Another account that can write a folder on the way could have planted the link, to
+// have us read and upload a file only we may read.
+bool PreparationPass::refusedThroughLink(const std::string& path, int r) {
+    const auto foreign = pathtrust::foreignLinkOn(path, pathtrust::processUser());
+    if (!foreign) return false;
+    files_.setCell(Msg, r, msg::kNotFound);
+    log_.write("Quelle abgelehnt -> " + path + " : " + pathtrust::describe(*foreign));
+    return true;
 }
 
 void PreparationPass::markIoError(int r, const std::string& path, const std::string& why) {
@@ -100,15 +115,27 @@ std::string PreparationPass::ResolveSourceTag(const std::string& source, int r) 
 std::string PreparationPass::PickNewestFile(const std::string& path, int r) {
     std::string result = path;
     if (!paths::hasWildcard(path)) return result;
-    const std::string folder = paths::folderPartWithSlash(path);
+    const unsigned uid = pathtrust::processUser();
+    // Listed through the folder that was checked, not its name again.
+    const pathtrust::OpenedFolder folder = pathtrust::openFolder(paths::folderPartWithSlash(path), uid);
     std::vector<std::string> names;
     std::optional<std::int64_t> newest;
-    for (DirEntry& entry : listMatching(path)) {
+    std::string passedOver;
+    int passedOverCount = 0;
+    std::vector<DirEntry> entries;
+    if (folder.folder.valid()) entries = listMatchingIn(folder.folder.get(), paths::fileNamePart(path));
+    for (DirEntry& entry : entries) {
         if (!isPickable(entry.attributes)) continue;
+        if (entry.isLink) {
+            if (const auto foreign = pathtrust::foreignLinkBelow(folder, entry.name, uid)) {
+                if (passedOverCount++ == 0) passedOver = pathtrust::describe(*foreign);
+                continue;
+            }
+        }
         // Strictly later: on equal times the entry listed first stays.
         if (!newest || entry.writeTimeNs > *newest) {
             newest = entry.writeTimeNs;
-            result = folder + entry.name;
+            result = folder.path + entry.name;
         }
         names.push_back(std::move(entry.name));
     }
@@ -116,6 +143,9 @@ std::string PreparationPass::PickNewestFile(const std::string& path, int r) {
     // the view once per name.
     mTemp_.setLines(std::move(names));
     files_.setCell(TmpQuelle, r, result);
+    if (folder.foreign) log_.write("Quelle abgelehnt -> " + path + " : " + pathtrust::describe(*folder.foreign));
+    if (passedOverCount > 0)
+        log_.write("Muster übergeht " + std::to_string(passedOverCount) + " Link(s) -> " + path + " : " + passedOver);
     return result;
 }
 
@@ -171,7 +201,13 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
         markIoError(r, path, e.what());
         return;
     }
-    for (const TagRow& tag : tags_.rows()) ReplaceTagInView(text, tag.name, tag.value);
+    if (!replacer().replaceAll(text)) {
+        // Tags that name each other can grow a page without bound; only this row fails.
+        files_.setCell(Msg, r, msg::kError);
+        log_.write("Zeile " + std::to_string(r) + " : Tags verlängern den Text um über " +
+                   std::to_string(kTagGrowthLimit / (1024 * 1024)) + " MiB, nicht gesendet -> " + path);
+        return;
+    }
     mTemp_.setText(text);
     files_.setCell(PsNeu, r, std::to_string(ContentChecksum(text)));
     const std::string target = copyTarget(path, r);
@@ -197,6 +233,11 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
         return;
     }
     snapshots_.recordOwnCopy(target);
+}
+
+const TagReplacer& PreparationPass::replacer() {
+    if (!replacer_) replacer_.emplace(tags_.rows());
+    return *replacer_;
 }
 
 void PreparationPass::countCopyUsers() {

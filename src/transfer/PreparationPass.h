@@ -2,6 +2,7 @@
 // "Einlesen": decides for every active row which local file is meant, measures its
 // fingerprint and marks the row "NEU" or "OK"; rows with tag replacement get a copy
 // with the tags filled in, which is what the upload then sends.
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -13,6 +14,7 @@
 #include "transfer/ResolvedSources.h"
 #include "transfer/SettledSnapshot.h"
 #include "transfer/TagBuilder.h"
+#include "transfer/TagReplacer.h"
 #include "transfer/TagTable.h"
 
 namespace velora {
@@ -29,7 +31,8 @@ public:
 
     // A source starting with "[" is looked up as a tag (the last matching row wins).
     std::string ResolveSourceTag(const std::string& source, int r);
-    // A path with "*" or "?" becomes its newest match; M_temp lists the candidates.
+    // A path with "*" or "?" becomes its newest match; M_temp lists the candidates. A
+    // link another account owns is no candidate.
     std::string PickNewestFile(const std::string& path, int r);
     // Rows with "TAG" "Ja" only.
     void ReplaceTagsInFile(const std::string& path, int r);
@@ -50,6 +53,8 @@ private:
     void countCopyUsers();
     void markIoError(int r, const std::string& path, const std::string& why);
     void markStillChanging(int r, const std::string& path);
+    bool refusedThroughLink(const std::string& path, int r);
+    const TagReplacer& replacer();
 
     FileTable& files_;
     TagTable& tags_;
@@ -64,6 +69,8 @@ private:
     // by the names it gives: asking every tag row whether its copy is shared must not
     // scan the whole table once per row.
     std::unordered_map<std::string, int> copyUsers_;
+    // The tags of this pass, made ready for replacement at its first tag row.
+    std::optional<TagReplacer> replacer_;
 };
 
 }  // namespace velora

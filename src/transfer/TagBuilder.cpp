@@ -100,11 +100,15 @@ bool TagBuilder::appendTagFileRows() {
     const std::string name = settings_.E_tags;
     if (!settings_.cb_tag_datei || name.empty()) return false;
     log_.write("Lese Tags Datei : " + name);
-    const TagFileContent file = ReadTagFile(paths::resolveIn(env_.homeFolder(), name));
+    const TagFileContent file = ReadTagFile(paths::resolveIn(env_.homeFolder(), name), env_.userId());
     if (file.outcome != TagFileContent::Read) {
         tagFileFailed_ = true;
         if (file.outcome == TagFileContent::Missing) {
             log_.write("ERROR Datei nicht gefunden ! " + name);
+        } else if (file.outcome == TagFileContent::Refused) {
+            // As ssh treats a configuration file others can write: not one line of it
+            // is used, so none of its values can name a file for us to send.
+            log_.write("ERROR Datei abgelehnt ! " + name + " : " + file.why);
         } else {
             log_.write("ERROR Datei nicht lesbar ! " + name + " : " + file.why);
         }

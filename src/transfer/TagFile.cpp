@@ -1,9 +1,8 @@
 #include "transfer/TagFile.h"
 
-#include <cerrno>
+#include <utility>
 
-#include "platform/Errors.h"
-#include "platform/FileIo.h"
+#include "platform/PathTrust.h"
 
 namespace velora {
 
@@ -35,17 +34,21 @@ std::vector<TagRow> ParseTagFile(std::string_view bytes) {
     return rows;
 }
 
-TagFileContent ReadTagFile(const std::string& path) {
-    // Only a regular file is read: a fifo would block the window thread for ever.
-    if (!fileio::isRegularFile(path)) return {TagFileContent::Missing, {}, {}};
-    try {
-        return {TagFileContent::Read, fileio::readAll(path), {}};
-    } catch (const IoError& e) {
-        // Another program may replace the file between the test and the read; that
-        // is the same as not finding it.
-        if (e.code() == ENOENT || e.code() == ENOTDIR) return {TagFileContent::Missing, {}, {}};
-        return {TagFileContent::Unreadable, {}, e.what()};
+TagFileContent ReadTagFile(const std::string& path, unsigned uid) {
+    pathtrust::GuardedRead file = pathtrust::readOwnFile(path, uid);
+    switch (file.outcome) {
+    case pathtrust::GuardedRead::Read:
+        return {TagFileContent::Read, std::move(file.bytes), {}};
+    case pathtrust::GuardedRead::Missing:
+        return {TagFileContent::Missing, {}, {}};
+    case pathtrust::GuardedRead::NotAFile:
+        return {TagFileContent::NotAFile, {}, std::move(file.why)};
+    case pathtrust::GuardedRead::Refused:
+        return {TagFileContent::Refused, {}, std::move(file.why)};
+    case pathtrust::GuardedRead::Unreadable:
+        break;
     }
+    return {TagFileContent::Unreadable, {}, std::move(file.why)};
 }
 
 }  // namespace velora

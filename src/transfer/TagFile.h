@@ -21,13 +21,16 @@ inline constexpr std::size_t kTagLineLimit = 4096;
 std::vector<TagRow> ParseTagFile(std::string_view bytes);
 
 struct TagFileContent {
-    enum Outcome { Read, Missing, Unreadable } outcome;
+    enum Outcome { Read, Missing, NotAFile, Refused, Unreadable } outcome;
     std::string bytes;   // Read: the whole file
-    std::string why;     // Unreadable: the system's reason
+    std::string why;     // NotAFile: what is there; Refused: the reason; Unreadable: the system's
 };
 
-// The whole file. Missing: no regular file there (missing, a folder, a fifo, or gone by
-// the time it is opened). Unreadable: it is there and cannot be read (permission, I/O).
-TagFileContent ReadTagFile(const std::string& path);
+// The whole file. Missing: nothing there (or gone by the time it is opened). NotAFile:
+// a folder, fifo, device or socket, never opened. Refused: its lines can name files
+// for us to read and send, so another account must not control it: a link of another
+// account on the way, another account's file, or a file others may write (`uid` is the
+// user; root counts as the user). Unreadable: there and cannot be read.
+TagFileContent ReadTagFile(const std::string& path, unsigned uid);
 
 }  // namespace velora

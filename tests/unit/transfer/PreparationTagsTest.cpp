@@ -194,6 +194,22 @@ TEST(TagRowsUnreadable, UnreadableTaggedFileFailsOnlyItsRow) {
     });
 }
 
+// Rows whose values repeat their own name double the page each time: that row fails
+// at the limit, the pass and the other rows go on.
+TEST_F(TagRows, TagsGrowingPastTheLimitFailOnlyTheirRow) {
+    std::string lines;
+    for (int i = 0; i < 40; ++i) lines += "[X];[X][X]\r\n";
+    rig.dir.write("tags.txt", lines + "[B];z\r\n");
+    const std::string page = rig.dir.write("page.html", "<p>[X]</p>");
+    const int grows = rig.addRow("Ja", "Ja", page);
+    const int fine = rig.addRow("Ja", "Ja", rig.dir.write("fine.html", "[B]"));
+    EXPECT_NO_THROW(rig.pass.run());
+    EXPECT_EQ(rig.cell(Msg, grows), "Error");
+    EXPECT_TRUE(rig.logged("Zeile 1 : Tags verlängern den Text um über 64 MiB, nicht gesendet -> " + page));
+    EXPECT_FALSE(fileio::exists(rig.scratch() + "/1_page.html"));
+    EXPECT_EQ(copyOf(fine), "z");
+}
+
 TEST_F(TagRows, TagFileOrderDecidesBetweenDuplicates) {
     rig.dir.write("tags.txt", "[A];1\r\n[A];2\r\n[SYS_DATE];x\r\n");
     const std::string source = rig.dir.write("t.txt", "[A] [SYS_DATE]");

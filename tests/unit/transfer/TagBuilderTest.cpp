@@ -182,18 +182,27 @@ TEST(BuildTagTable, SwitchingTheTagFileOffLeavesFourteenRows) {
     EXPECT_EQ(rig.lines.back(), "Read Tags -> [sys_HW_...");
 }
 
+// Whatever is there instead of a file is named in the log, and nothing is opened that
+// could block (a fifo) or act (a device).
 TEST(BuildTagTable, MissingTagFileIsLoggedAndTheBuildGoesOn) {
-    for (const std::string name : {"missing.txt", "folder", "fifo"}) {
+    struct Case {
+        std::string name, before, after;
+    };
+    const Case cases[] = {{"missing.txt", "ERROR Datei nicht gefunden ! ", ""},
+                          {"folder", "ERROR Datei nicht lesbar ! ", " : ist ein Ordner"},
+                          {"fifo", "ERROR Datei nicht lesbar ! ", " : ist eine FIFO"},
+                          {"/dev/null", "ERROR Datei nicht lesbar ! ", " : ist ein Gerät"}};
+    for (const auto& [name, before, after] : cases) {
         PassRig rig;
         ASSERT_EQ(::mkdir(rig.dir.file("folder").c_str(), 0755), 0);
         ASSERT_EQ(::mkfifo(rig.dir.file("fifo").c_str(), 0644), 0);
         rig.settings.cb_tag_datei = true;
-        rig.settings.E_tags = rig.dir.file(name);
+        rig.settings.E_tags = name.front() == '/' ? name : rig.dir.file(name);
         EXPECT_FALSE(rig.builder.BuildTagTable()) << name;
         EXPECT_EQ(rowsOf(rig.tags), kSystemRows);
         std::vector<std::string> lines = kSystemLogLines;
         lines.push_back("Lese Tags Datei : " + rig.settings.E_tags);
-        lines.push_back("ERROR Datei nicht gefunden ! " + rig.settings.E_tags);
+        lines.push_back(before + rig.settings.E_tags + after);
         EXPECT_EQ(rig.lines, lines);
     }
 }

@@ -89,13 +89,15 @@ TEST(ReadTagFile, OnlyARegularFileIsRead) {
     TempDir dir;
     const std::string bytes("[A];1\r\n\x00\x01", 9);
     dir.write("tags.txt", bytes);
-    EXPECT_EQ(ReadTagFile(dir.file("tags.txt")).bytes, bytes);
-    EXPECT_EQ(ReadTagFile(dir.file("tags.txt")).outcome, TagFileContent::Read);
+    EXPECT_EQ(ReadTagFile(dir.file("tags.txt"), ::geteuid()).bytes, bytes);
+    EXPECT_EQ(ReadTagFile(dir.file("tags.txt"), ::geteuid()).outcome, TagFileContent::Read);
 
     ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0644), 0);
     ASSERT_EQ(::symlink(dir.file("nowhere").c_str(), dir.file("dangling").c_str()), 0);
-    for (const char* name : {"missing.txt", "fifo", "dangling", ""})  // "" is the folder itself
-        EXPECT_EQ(ReadTagFile(dir.file(name)).outcome, TagFileContent::Missing) << name;
+    for (const char* name : {"missing.txt", "dangling"})
+        EXPECT_EQ(ReadTagFile(dir.file(name), ::geteuid()).outcome, TagFileContent::Missing) << name;
+    for (const char* name : {"fifo", ""})  // "" is the folder itself
+        EXPECT_EQ(ReadTagFile(dir.file(name), ::geteuid()).outcome, TagFileContent::NotAFile) << name;
 }
 
 TEST(ReadTagFile, FileThatComesAndGoesIsReadWholeOrNotAtAll) {
@@ -114,7 +116,7 @@ TEST(ReadTagFile, FileThatComesAndGoesIsReadWholeOrNotAtAll) {
     });
     // Either outcome is fine; a partial text, or an error escaping, is not.
     for (int i = 0; i < 3000; ++i) {
-        const auto file = ReadTagFile(dir.file("tags.txt"));
+        const auto file = ReadTagFile(dir.file("tags.txt"), ::geteuid());
         EXPECT_NE(file.outcome, TagFileContent::Unreadable);
         if (file.outcome == TagFileContent::Read) {
             EXPECT_EQ(file.bytes, content);
