@@ -6,10 +6,12 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -43,6 +45,13 @@ QIcon programIcon() {
     p.setFont(f);
     p.drawText(pm.rect(), Qt::AlignCenter, QStringLiteral("V"));
     return QIcon(pm);
+}
+
+// The screens' work area, or one of a small screen while none can be asked.
+QRect workArea() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableVirtualGeometry() : QRect();
+    return area.isEmpty() ? QRect(0, 0, 1024, 768) : area;
 }
 
 }  // namespace
@@ -180,10 +189,14 @@ void MainWindow::installStoreHooks() {
 }
 
 void MainWindow::applyWindowGeometry() {
+    // Kept on the screens: a damaged size (2147483647, or 100000 both ways) asks for a
+    // window of gigabytes at every start, a place far off leaves it out of reach.
     const WindowGeometry& g = program_.settings().window;
-    // Stored values are applied as they stand, on a screen or not.
-    move(g.left, g.top);
-    resize(g.width, g.height);
+    const QRect area = workArea();
+    if (layout()) layout()->activate();  // the window's own minimum size counts
+    resize(std::clamp(g.width, 1, area.width()), std::clamp(g.height, 1, area.height()));
+    move(std::clamp(g.left, area.left(), std::max(area.left(), area.x() + area.width() - width())),
+         std::clamp(g.top, area.top(), std::max(area.top(), area.y() + area.height() - height())));
 }
 
 void MainWindow::storeWindowGeometry() {

@@ -1,5 +1,7 @@
 // The window's frame: pages, menus, the button panel, the status bar, start-up and end.
 #include <QCheckBox>
+#include <QScreen>
+#include <limits>
 #include <fstream>
 #include <QLabel>
 #include <QSystemTrayIcon>
@@ -308,6 +310,39 @@ TEST_F(MainWindowTest, GeometryIsSavedAndLoadedWithTheSettings) {
     EXPECT_TRUE(errors.empty()) << errors.front();
     EXPECT_EQ(window->pos(), QPoint(40, 50));
     EXPECT_EQ(window->size(), QSize(900, 700));
+}
+
+// A damaged stored place or size starts a window whose corner lies on the screen and
+// that is no larger than the screen (or its own minimum); a place and size the screen
+// holds stay exactly as stored.
+TEST_F(MainWindowTest, StoredGeometryIsKeptOnTheScreen) {
+    window->startUp();
+    const QRect area = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+    const int most = std::numeric_limits<std::int32_t>::max();
+    const int least = std::numeric_limits<std::int32_t>::min();
+    const QRect fits(30, 40, area.width() * 3 / 4, area.height() * 3 / 4);
+    const QRect cases[] = {
+        {10, 20, most, most}, {0, 0, 100000, 100000}, {most, least, 300, 200}, {least, most, 0, -5}, fits,
+    };
+    for (const QRect& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x() << "," << c.y() << " " << c.width() << "x" << c.height());
+        {
+            Registry::Key key = program->registry().openKey(kSettingsKey);
+            key.writeInteger("Form_Left", c.x());
+            key.writeInteger("Form_Top", c.y());
+            key.writeInteger("Form_Width", c.width());
+            key.writeInteger("Form_Height", c.height());
+        }
+        makeWindow();
+        window->startUp();
+        window->show();
+        QApplication::processEvents();
+        EXPECT_TRUE(errors.empty());
+        EXPECT_TRUE(area.contains(window->pos())) << window->x() << "," << window->y();
+        EXPECT_LE(window->width(), std::max(area.width(), window->minimumWidth()));
+        EXPECT_LE(window->height(), std::max(area.height(), window->minimumHeight()));
+        if (c == fits) EXPECT_EQ(QRect(window->pos(), window->size()), fits);
+    }
 }
 
 TEST_F(MainWindowTest, LoadStoppedByABadValueStillShowsWhatItApplied) {
