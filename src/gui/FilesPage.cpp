@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QVBoxLayout>
@@ -104,11 +105,17 @@ void FilesPage::restoreCurrentCell() {
 QComboBox* FilesPage::makeCombo(const char* name, bool ftpPath) {
     auto* combo = new QComboBox(grid_);
     combo->setObjectName(QString::fromLatin1(name));
+    combo->setFont(grid_->font());
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->hide();
-    connect(combo, &QComboBox::editTextChanged, this,
-            [this, ftpPath](const QString& text) { comboEdited(ftpPath, text); });
+    if (ftpPath) {
+        // A typed folder stays as typed: no entry is completed into it, and it reaches
+        // the cell only with Enter (filterFtpPathKeys).
+        combo->setCompleter(nullptr);
+    } else {
+        connect(combo, &QComboBox::editTextChanged, this, [this](const QString& text) { comboEdited(false, text); });
+    }
     // Choosing the entry the cell holds already changes no text, and still is a choice.
     connect(combo, &QComboBox::textActivated, this, [this, combo, ftpPath](const QString& text) {
         if (!combo->isHidden()) comboEdited(ftpPath, text);
@@ -123,6 +130,9 @@ void FilesPage::buildEditors() {
     cb_ftp_pfad_ = makeCombo("cb_ftp_pfad", true);
     e_neuste_datei_ = new QLineEdit(grid_);
     e_neuste_datei_->setObjectName(QStringLiteral("e_neuste_datei"));
+    // No frame, the grid's font: the text stands where the cell's own text stood.
+    e_neuste_datei_->setFont(grid_->font());
+    e_neuste_datei_->setFrame(false);
     QPalette p = e_neuste_datei_->palette();
     p.setColor(QPalette::Base, QColor(kYellow.r, kYellow.g, kYellow.b));
     e_neuste_datei_->setPalette(p);
@@ -148,7 +158,24 @@ bool FilesPage::keepsFocus(QComboBox* combo) {
     return QApplication::activePopupWidget() == list || (focus && (focus == list || list->isAncestorOf(focus)));
 }
 
+bool FilesPage::filterFtpPathKeys(QEvent* event) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        comboEdited(true, cb_ftp_pfad_->lineEdit()->text());
+        return true;
+    }
+    if (key == Qt::Key_Escape) {
+        view_.hideCbFtpPfad();
+        syncEditors();
+        return true;
+    }
+    return false;
+}
+
 bool FilesPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched == cb_ftp_pfad_->lineEdit() && !cb_ftp_pfad_->isHidden() &&
+        filterFtpPathKeys(event))
+        return true;
     if (event->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
         for (QComboBox* combo : {cb_ftp_pfad_, cb_tag_}) {
             if (watched != combo && watched != combo->lineEdit()) continue;
@@ -165,9 +192,11 @@ bool FilesPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FilesPage::placeEditor(QWidget* editor, int column) {
-    const int width = program_.files().columnWidth(column) + 4;
+    // Exactly over the cell: its width and the row's height. The editor's own size hint
+    // is taller than a row and covered the top of the next one, its text sitting low.
+    const int width = program_.files().columnWidth(column);
     const EditorPlacement at = view_.PlaceEditorOverCell(grid_->gridGeometry(program_.files()), width);
-    editor->setGeometry(at.left, at.top, at.width, editor->sizeHint().height());
+    editor->setGeometry(at.left, at.top, at.width, kFileRowHeight);
     editor->raise();
 }
 

@@ -58,6 +58,8 @@ private:
     void hideEditor(QWidget* editor);
     static bool keepsFocus(QComboBox* combo);
     void comboEdited(bool ftpPath, const QString& text);
+    // Enter writes the typed folder, Escape leaves the cell as it was; true when taken.
+    bool filterFtpPathKeys(QEvent* event);
 
     Program& program_;
     FileTableView& view_;

@@ -51,6 +51,11 @@ protected:
         click(column, coreRow);
         QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, centre(column, coreRow));
     }
+    // The cell (its grid line excluded) in the grid's own coordinates, where the editors live.
+    QRect cellInGrid(int column, int coreRow) {
+        const QRect r = grid()->visualRect(at(column, coreRow));
+        return {grid()->viewport()->mapTo(grid(), r.topLeft()), r.size()};
+    }
     QVariant background(int column, int coreRow) { return model()->data(at(column, coreRow), Qt::BackgroundRole); }
     // Every pixel on the top, left and bottom edge of a cell as painted (the grid line
     // excluded), where the text never reaches (a cut text reaches the right edge); one
@@ -235,18 +240,34 @@ TEST_F(FileGridTest, FtpPathEditorOpensOverTheCellWithTheSortedPresets) {
     EXPECT_EQ(items, (QStringList{"/", "/a", "/images", "/wetter"}));
     EXPECT_EQ(combo->currentText(), "/x");
     EXPECT_TRUE(focusReaches(combo));
-    // Width of column 4 plus 4; unscrolled the editor covers the cell exactly.
-    EXPECT_EQ(combo->width(), program->files().columnWidth(FtpPfad) + 4);
-    const QRect cell = grid()->visualRect(at(FtpPfad, 3));
-    const QPoint cellInGrid = grid()->viewport()->mapTo(grid(), cell.topLeft());
-    EXPECT_EQ(combo->pos(), cellInGrid);
-    // The formula: widths of columns 0..3 and a pixel of grid line after each, plus 1.
-    EXPECT_EQ(combo->x(), 22 + 28 + 26 + 250 + 4 + 1);
+    EXPECT_EQ(combo->geometry(), cellInGrid(FtpPfad, 3));
+}
 
-    // One typed character writes the text and closes the editor.
-    QTest::keyClick(combo->lineEdit(), Qt::Key_Y);
-    EXPECT_EQ(program->files().cell(FtpPfad, 3), "/xy");
-    EXPECT_FALSE(combo->isVisible());
+// A folder typed into "FTP Pfad" stays as typed, whatever the presets begin with: the
+// cell takes the whole text on Enter, and Escape leaves it as it was.
+TEST_F(FileGridTest, TypedFolderReachesTheCellWholeOnEnterOnly) {
+    program->settings().m_ftp_pfad = {"/wetter", "/wetter/webcam", "/w"};
+    struct Case {
+        Qt::Key key;
+        const char* cell;
+    };
+    for (const Case& c : {Case{Qt::Key_Return, "/wetter/web"}, Case{Qt::Key_Enter, "/wetter/web"},
+                          Case{Qt::Key_Escape, "/x"}}) {
+        SCOPED_TRACE(c.key);
+        program->files().setCell(FtpPfad, 3, "/x");
+        doubleClick(FtpPfad, 3);
+        auto* combo = grid()->findChild<QComboBox*>("cb_ftp_pfad");
+        ASSERT_TRUE(combo->isVisible());
+        combo->lineEdit()->selectAll();
+        QTest::keyClicks(combo->lineEdit(), "/wetter/web");
+        EXPECT_TRUE(combo->isVisible());
+        EXPECT_EQ(combo->currentText(), "/wetter/web");
+        EXPECT_EQ(program->files().cell(FtpPfad, 3), "/x");
+        QTest::keyClick(combo->lineEdit(), c.key);
+        EXPECT_FALSE(combo->isVisible());
+        EXPECT_EQ(program->files().cell(FtpPfad, 3), c.cell);
+        EXPECT_EQ(program->files().cell(FtpName, 3), "c.txt");
+    }
 }
 
 // Opens the drop-down list of an editor and clicks one of its entries.
@@ -270,8 +291,13 @@ TEST_F(FileGridTest, AChosenFolderLeavesTheCurrentCellAndTheNextKeyAlone) {
         const char* folder;
     };
     const Case cases[] = {
-        {"entry set as by the keyboard", [](QComboBox* c) { c->setCurrentIndex(c->findText("/privat")); }, "/privat"},
-        {"typed character", [](QComboBox* c) { QTest::keyClick(c->lineEdit(), Qt::Key_Y); }, "/weby"},
+        {"next entry by the arrow key", [](QComboBox* c) { QTest::keyClick(c->lineEdit(), Qt::Key_Down); }, "/wetter"},
+        {"typed character and Enter",
+         [](QComboBox* c) {
+             QTest::keyClick(c->lineEdit(), Qt::Key_Y);
+             QTest::keyClick(c->lineEdit(), Qt::Key_Return);
+         },
+         "/weby"},
         {"entry clicked in the opened list", [](QComboBox* c) { clickInList(c, "/wetter"); }, "/wetter"},
         {"the cell's own folder clicked", [](QComboBox* c) { clickInList(c, "/web"); }, "/web"},
     };
@@ -349,7 +375,9 @@ TEST_F(FileGridTest, TagEditorListsTheTagsWithoutTakingFocus) {
     EXPECT_FALSE(combo->isVisible());
 }
 
-TEST_F(FileGridTest, NewestFileEditorIsYellowAndWritesOnEnter) {
+// The yellow edit lies exactly over the cell it was opened for, and Enter writes that
+// row even after the current cell moved on.
+TEST_F(FileGridTest, NewestFileEditorCoversItsCellAndWritesItsOwnRowOnEnter) {
     click(Quelle, 2);
     program->filesView().showENeusteDatei();
     window->filesPage()->syncEditors();
@@ -357,11 +385,13 @@ TEST_F(FileGridTest, NewestFileEditorIsYellowAndWritesOnEnter) {
     ASSERT_TRUE(edit->isVisible());
     EXPECT_EQ(edit->palette().color(QPalette::Base), QColor(255, 255, 0));
     EXPECT_EQ(edit->text(), "/srv/b.jpg");
-    click(Msg, 4);  // a selection does not hide it; Enter writes the row current now
+    EXPECT_EQ(edit->geometry(), cellInGrid(Quelle, 2));
+    click(Quelle, 4);  // a selection does not hide it
     EXPECT_TRUE(edit->isVisible());
     edit->setText("/srv/*.jpg");
     QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_EQ(program->files().cell(Quelle, 4), "/srv/*.jpg");
+    EXPECT_EQ(program->files().cell(Quelle, 2), "/srv/*.jpg");
+    EXPECT_EQ(program->files().cell(Quelle, 4), "/srv/d.txt");
     EXPECT_FALSE(edit->isVisible());
 }
 

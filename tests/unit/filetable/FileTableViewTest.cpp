@@ -216,16 +216,35 @@ TEST_F(FileTableViewTest, CombosWriteTheirWholeTextIntoTheCurrentCellAndClose) {
     EXPECT_EQ(table.cell(FtpPfad, 3), "");
 }
 
-TEST_F(FileTableViewTest, NewestFileEditorWritesTheSourceOfTheRowCurrentAtEnter) {
-    view.sg_filesSelectCell(Quelle, 1);
-    view.showENeusteDatei();
-    view.sg_filesSelectCell(FtpName, 4);  // another click does not hide it
-    EXPECT_TRUE(view.eNeusteDateiVisible());
-    view.newestFileEditorEnter("/cam/bild_*.jpg");
-    EXPECT_EQ(table.cell(Quelle, 4), "/cam/bild_*.jpg");
-    EXPECT_EQ(table.cell(FtpName, 4), "bild.jpg");
-    EXPECT_EQ(table.cell(Quelle, 1), "/mnt/d/Wetter/2010_01_31/Wetterstation.html");
-    EXPECT_FALSE(view.eNeusteDateiVisible());
+// Enter writes the row the edit was opened for, wherever the current cell went since,
+// and only while that row still holds the source the edit started from.
+TEST(NewestFileEditor, WritesTheRowItWasOpenedForWhileItHoldsTheStartingSource) {
+    struct Case {
+        const char* meanwhile;
+        void (*change)(FileTable&, FileTableView&);
+        bool written;
+    };
+    const Case cases[] = {
+        {"another cell selected", [](FileTable&, FileTableView& v) { v.sg_filesSelectCell(Quelle, 5); }, true},
+        {"its source replaced", [](FileTable& t, FileTableView&) { t.setCell(Quelle, 3, "/x/neu.jpg"); }, false},
+        {"a row inserted above", [](FileTable& t, FileTableView&) { t.insertRow(1, FileTable::Row{}); }, false},
+        {"its row deleted", [](FileTable& t, FileTableView&) { t.removeRow(3); }, false},
+        {"the table cut below it", [](FileTable& t, FileTableView&) { t.setRowCount(2); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.meanwhile);
+        FileTable table;
+        table.fillSampleRows();
+        FileTableView view(table);
+        view.sg_filesSelectCell(Quelle, 3);
+        view.showENeusteDatei();
+        c.change(table, view);
+        std::vector<FileTable::Row> expected = table.rows();
+        if (c.written) expected[2][Quelle] = "/cam/bild_*.jpg";
+        view.newestFileEditorEnter("/cam/bild_*.jpg");
+        EXPECT_EQ(table.rows(), expected);
+        EXPECT_FALSE(view.eNeusteDateiVisible());
+    }
 }
 
 TEST(BuildFtpPathList, SlashesEmptyAndBareLinesSortsBytewiseKeepsDuplicates) {
