@@ -19,7 +19,8 @@ QStringList ScriptedDialogs::chooseFiles(QFileDialog& dialog) {
         ADD_FAILURE() << "a file dialog opened with no answer scripted: " << s.title.toStdString();
         return {};
     }
-    QStringList chosen = files_.front();
+    if (files_.front().second) files_.front().second(dialog);
+    QStringList chosen = files_.front().first;
     files_.pop_front();
     return chosen;
 }
