@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/FileGrid.h"
 #include "gui/FileTableMenu.h"
@@ -36,6 +37,7 @@ FilesPage::FilesPage(Program& program, QWidget* parent)
     connect(grid_, &FileGrid::columnResized, this,
             [this](int column, int width) { program_.files().setColumnWidth(column, width); });
     connect(model_, &FileTableModel::structureReset, this, &FilesPage::restoreCurrentCell);
+    connect(model_, &FileTableModel::structureReset, this, &FilesPage::applyColumnWidths);
 
     pm1_ = new FileTableMenu(program.files(), view_, program.fileCommands(), grid_, this);
     // A command may have changed the table or opened an editor.
@@ -43,7 +45,18 @@ FilesPage::FilesPage(Program& program, QWidget* parent)
     buildEditors();
 }
 
-void FilesPage::applyColumnWidths() { grid_->applyColumnWidths(program_.files()); }
+void FilesPage::applyColumnWidths() {
+    FileTable& table = program_.files();
+    table.setColumnWidth(Nr, std::max(table.columnWidth(Nr), grid_->fittingWidth(Nr, table.rowCount())));
+    grid_->applyColumnWidths(table);
+}
+
+void FilesPage::fitColumnWidths(const std::array<bool, kFileColumns>& columns) {
+    FileTable& table = program_.files();
+    for (int c = 0; c < kFileColumns; ++c) {
+        if (columns[static_cast<std::size_t>(c)]) table.setColumnWidth(c, grid_->fittingWidth(c, table.rowCount()));
+    }
+}
 
 // ---- context menu PM1 -------------------------------------------------------
 

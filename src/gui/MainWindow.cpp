@@ -182,10 +182,42 @@ void MainWindow::connectButtons() {
 void MainWindow::installStoreHooks() {
     program_.store().afterLoad = [this] {
         applyWindowGeometry();
+        files_->fitColumnWidths(widthsNotStored());
         files_->applyColumnWidths();
         refreshFromSettings();
     };
-    program_.store().beforeSave = [this] { storeWindowGeometry(); };
+    program_.store().beforeSave = [this] {
+        storeWindowGeometry();
+        // The designed widths cut texts in the fonts here (row 1000, "Reset", the
+        // fingerprints): a first start's save, before any width is stored, stores widths
+        // that fit. Widths the store holds are the user's and stay.
+        if (firstSave()) files_->fitColumnWidths(widthsNotStored());
+    };
+}
+
+bool MainWindow::firstSave() {
+    try {
+        return !program_.registry().keyExists(kSettingsKey);
+    } catch (const std::exception&) {
+        return false;  // the save itself reports a store it cannot use
+    }
+}
+
+std::array<bool, kFileColumns> MainWindow::widthsNotStored() {
+    std::array<bool, kFileColumns> missing{};
+    try {
+        Registry& store = program_.registry();
+        if (!store.keyExists(kSettingsKey)) {
+            missing.fill(true);
+            return missing;
+        }
+        Registry::Key key = store.openKeyReadOnly(kSettingsKey);
+        // The value names the settings store gives the widths.
+        for (int c = 0; c < kFileColumns; ++c) missing[c] = !key.valueExists("Breite_" + std::to_string(c));
+    } catch (const std::exception&) {
+        // A store that cannot be read fails the load or the save itself, with its text.
+    }
+    return missing;
 }
 
 void MainWindow::applyWindowGeometry() {

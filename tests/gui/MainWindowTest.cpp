@@ -1,5 +1,8 @@
 // The window's frame: pages, menus, the button panel, the status bar, start-up and end.
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QStyleOptionHeader>
+#include <filesystem>
 #include <QScreen>
 #include <limits>
 #include <fstream>
@@ -16,6 +19,7 @@
 
 #include "GuiTestSupport.h"
 #include "gui/FileGrid.h"
+#include "gui/FileGridDelegate.h"
 #include "gui/FileTableModel.h"
 #include "gui/FilesPage.h"
 #include "gui/StatusBar.h"
@@ -343,6 +347,69 @@ TEST_F(MainWindowTest, StoredGeometryIsKeptOnTheScreen) {
         EXPECT_LE(window->height(), std::max(area.height(), window->minimumHeight()));
         if (c == fits) EXPECT_EQ(QRect(window->pos(), window->size()), fits);
     }
+}
+
+// Whether a header draws the text whole in a section of that size, by its style's measure.
+bool headerHolds(const QHeaderView* header, const QString& text, int sectionSize) {
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.text = text;
+    return header->style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header).width() <= sectionSize;
+}
+
+// A first start gives every column the width its caption and its widest texts need in
+// the grid's real font, and stores those widths; later starts keep stored widths, and
+// only columns without one are fitted.
+TEST_F(MainWindowTest, FirstStartWidthsHoldTheWidestTextsAndStoredWidthsStay) {
+    const std::pair<int, const char*> widest[] = {
+        {Aktiv, "No"}, {Tag, ">>>"}, {PsNeu, "2147483647"}, {PsAlt, "1999999999"}, {Msg, "IOERROR"}, {Msg, "Reset"},
+    };
+    const auto holds = [&](const std::set<int>& columns) {
+        FileGrid* grid = window->filesPage()->grid();
+        const QFontMetrics metrics(grid->font());
+        for (const auto& [column, text] : widest) {
+            if (columns.count(column))
+                EXPECT_TRUE(FileGridDelegate::fits(metrics, text, program->files().columnWidth(column))) << text;
+        }
+        for (int c = 1; c < kFileColumns; ++c) {
+            const QString caption = grid->model()->headerData(c, Qt::Horizontal).toString();
+            if (columns.count(c))
+                EXPECT_TRUE(headerHolds(grid->horizontalHeader(), caption, grid->columnWidth(c))) << caption.toStdString();
+        }
+        const auto* corner = grid->findChild<QLabel*>("sg_files_corner");
+        EXPECT_LE(corner->sizeHint().width(), corner->width());
+        EXPECT_TRUE(headerHolds(grid->verticalHeader(), QString::number(program->files().rowCount()),
+                                grid->verticalHeader()->width()));
+    };
+    window->startUp();
+    holds({Aktiv, Tag, Quelle, FtpPfad, FtpName, PsNeu, PsAlt, Msg, TmpQuelle});
+    {
+        Registry::Key key = program->registry().openKeyReadOnly(kSettingsKey);
+        for (int c = 0; c < kFileColumns; ++c)
+            EXPECT_EQ(key.readInteger("Breite_" + std::to_string(c)), program->files().columnWidth(c)) << c;
+    }
+    // Row numbers beyond four digits widen the fixed column, which cannot be sized by hand.
+    program->files().setRowCount(kMaxFileRows);
+    holds({});
+
+    // A store written elsewhere: two widths chosen by the user, the others missing.
+    window.reset();
+    program.reset();
+    for (const char* file : {"registry.sqlite3", "registry.sqlite3-wal", "registry.sqlite3-shm"})
+        std::filesystem::remove(dir / file);
+    {
+        Registry store((dir / "registry.sqlite3").string());
+        Registry::Key key = store.openKey(kSettingsKey);
+        key.writeInteger("Breite_3", 77);
+        key.writeInteger("Breite_8", 20);
+        key.writeInteger("Liste_row_count", 1);
+    }
+    makeWindow();
+    window->startUp();
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    EXPECT_EQ(program->files().columnWidth(Quelle), 77);
+    EXPECT_EQ(program->files().columnWidth(Msg), 20);
+    holds({Aktiv, Tag, FtpPfad, FtpName, PsNeu, PsAlt, TmpQuelle});
 }
 
 TEST_F(MainWindowTest, LoadStoppedByABadValueStillShowsWhatItApplied) {
