@@ -186,8 +186,9 @@ bool FilesPage::filterFtpPathKeys(QEvent* event) {
 }
 
 bool FilesPage::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && watched == cb_ftp_pfad_->lineEdit() && !cb_ftp_pfad_->isHidden() &&
-        filterFtpPathKeys(event))
+    // The combo box holds the focus and hands keys on to its line edit itself.
+    if (event->type() == QEvent::KeyPress && (watched == cb_ftp_pfad_ || watched == cb_ftp_pfad_->lineEdit()) &&
+        !cb_ftp_pfad_->isHidden() && filterFtpPathKeys(event))
         return true;
     if (event->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
         for (QComboBox* combo : {cb_ftp_pfad_, cb_tag_}) {
