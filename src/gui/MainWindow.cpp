@@ -229,6 +229,9 @@ void MainWindow::applyWindowGeometry() {
     resize(std::clamp(g.width, 1, area.width()), std::clamp(g.height, 1, area.height()));
     move(std::clamp(g.left, area.left(), std::max(area.left(), area.x() + area.width() - width())),
          std::clamp(g.top, area.top(), std::max(area.top(), area.y() + area.height() - height())));
+    // As large as the work area or larger: the window manager fits it, title bar and
+    // frame included, which are not known here before the window is shown.
+    if (g.width >= area.width() || g.height >= area.height()) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void MainWindow::storeWindowGeometry() {
