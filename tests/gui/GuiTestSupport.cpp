@@ -1,8 +1,6 @@
 #include "GuiTestSupport.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <unistd.h>
 
 #include "gui/Guarded.h"
 #include "platform/Locale.h"
@@ -11,19 +9,13 @@ namespace velora::gui::test {
 
 QApplication& application() {
     static QApplication* app = [] {
-        // One screen of the size the window gets under `make run` (1920x1080), so the
-        // window's designed place and size lie on it as they do there.
-        const std::filesystem::path config = std::filesystem::temp_directory_path() /
-                                             ("velora-gui-screen-" + std::to_string(::getpid()) + ".json");
-        std::ofstream(config) << R"({"screens": [{"name": "Xvfb", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
-                                 R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
-        qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config.string()).c_str());
+        // One screen of the size the window gets under `make run`, so its designed place
+        // and size lie on it as they do there.
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" VELORA_TEST_SCREEN);
         static int argc = 1;
         static char name[] = "test_gui";
         static char* argv[] = {name, nullptr};
-        auto* made = new QApplication(argc, argv);
-        std::filesystem::remove(config);
-        return made;
+        return new QApplication(argc, argv);
     }();
     return *app;
 }

@@ -19,8 +19,7 @@ QStringList ScriptedDialogs::chooseFiles(QFileDialog& dialog) {
         ADD_FAILURE() << "a file dialog opened with no answer scripted: " << s.title.toStdString();
         return {};
     }
-    if (files_.front().second) files_.front().second(dialog);
-    QStringList chosen = files_.front().first;
+    QStringList chosen = files_.front();
     files_.pop_front();
     return chosen;
 }

@@ -5,8 +5,6 @@
 #include <QFileDialog>
 #include <QStringList>
 #include <deque>
-#include <functional>
-#include <utility>
 #include <vector>
 
 #include "gui/DialogRunner.h"
@@ -27,11 +25,8 @@ public:
         bool qtDialog = false;    // Qt's own dialog rather than the desktop's
     };
 
-    // What the person does in an open file dialog before it closes (types, leaves a
-    // pop-up open, ...).
-    using Person = std::function<void(QFileDialog&)>;
     // The next file dialog returns these files; an empty list cancels it.
-    void nextFiles(QStringList files, Person person = {}) { files_.push_back({std::move(files), std::move(person)}); }
+    void nextFiles(QStringList files) { files_.push_back(std::move(files)); }
     // The next message box is closed with the button of this text ("&Ja", "&OK", ...).
     void nextAnswer(QString buttonText) { answers_.push_back(std::move(buttonText)); }
     // Answers scripted but not asked for yet.
@@ -43,7 +38,7 @@ public:
     std::vector<Seen> seen;
 
 private:
-    std::deque<std::pair<QStringList, Person>> files_;
+    std::deque<QStringList> files_;
     std::deque<QString> answers_;
 };
 
