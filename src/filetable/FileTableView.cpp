@@ -145,8 +145,16 @@ void FileTableView::comboTextChanged(bool ftpPathEditor, const std::string& text
     }
 }
 
+void FileTableView::showENeusteDatei() {
+    eNeusteVisible_ = true;
+    newestRow_ = current_.row;
+    newestText_ = table_.cell(Quelle, newestRow_);
+}
+
 void FileTableView::newestFileEditorEnter(const std::string& text) {
-    table_.setCell(Quelle, current_.row, text);
+    const bool sameRow = newestRow_ >= 1 && newestRow_ <= table_.rowCount() &&
+                         table_.cell(Quelle, newestRow_) == newestText_;
+    if (sameRow) table_.setCell(Quelle, newestRow_, text);
     eNeusteVisible_ = false;
 }
 

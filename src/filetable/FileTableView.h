@@ -82,13 +82,18 @@ public:
     void hideCbFtpPfad() { cbFtpPfadVisible_ = false; }
     void showCbTag() { cbTagVisible_ = true; }
     void showCbFtpPfad() { cbFtpPfadVisible_ = true; }
-    void showENeusteDatei() { eNeusteVisible_ = true; }
+    // Opens e_neuste_datei for the current row, which holds the text it starts from.
+    void showENeusteDatei();
 
     // cb_tag / cb_ftp_pfad: any change of the text writes the whole text into the
     // current cell and hides the editor.
     void comboTextChanged(bool ftpPathEditor, const std::string& text);
-    // e_neuste_datei: Enter writes column 3 of the row current now and hides it.
+    // e_neuste_datei: Enter writes column 3 of the row the edit was opened for and
+    // hides it. The current cell may have moved on since (the edit stays open over its
+    // row); a row that has gone, or whose source changed meanwhile (sorted, deleted,
+    // replaced), is not the one the user edited, and nothing is written.
     void newestFileEditorEnter(const std::string& text);
+    int newestFileRow() const { return newestRow_; }
 
     // The sorted folder list of cb_ftp_pfad from the preset lines: an empty line
     // becomes "/", a line not starting with "/" gets one, duplicates stay.
@@ -109,6 +114,8 @@ private:
     bool cbTagVisible_ = false;
     bool cbFtpPfadVisible_ = false;
     bool eNeusteVisible_ = false;
+    int newestRow_ = 0;
+    std::string newestText_;
 };
 
 }  // namespace velora

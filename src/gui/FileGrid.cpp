@@ -5,6 +5,9 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <algorithm>
+#include <vector>
 
 #include "filetable/FileTable.h"
 #include "gui/Controls.h"
@@ -14,7 +17,38 @@ namespace velora::gui {
 
 namespace {
 constexpr int kSection = kFileRowHeight + kFileGridLine;
+constexpr int kCornerIndent = 2;
+// Fingerprints are 31-bit numbers: up to ten digits.
+constexpr int kFingerprintDigits = 10;
+constexpr int kRowNumberDigits = 4;
+
+// The longest texts a column holds by the program's own rules; the paths and names of
+// the other columns have no such bound and keep their designed widths.
+std::vector<const char*> expectedTexts(int column) {
+    switch (column) {
+    case Aktiv:
+        return {kJa, kNo};
+    case Tag:
+        return {kJa, kNo, kTagUnchosen};
+    case PsNeu:
+    case PsAlt:
+        return {kNotSent, msg::kUnchecked, msg::kCleared};
+    case Msg:
+        return {kNo,       msg::kUnchecked, msg::kCleared, msg::kNotFound, msg::kIoError,
+                msg::kNeu, msg::kOk,        msg::kSend,    msg::kError,    msg::kReset};
+    default:
+        return {};
+    }
 }
+
+// A number of that many digits at its widest in these metrics.
+QString widestNumber(const QFontMetrics& metrics, int digits) {
+    QChar widest = QLatin1Char('0');
+    for (char d = '1'; d <= '9'; ++d)
+        if (metrics.horizontalAdvance(QLatin1Char(d)) > metrics.horizontalAdvance(widest)) widest = QLatin1Char(d);
+    return QString(digits, widest);
+}
+}  // namespace
 
 FileGrid::FileGrid(QWidget* parent) : QTableView(parent) {
     setObjectName(QStringLiteral("sg_files"));
@@ -56,7 +90,7 @@ FileGrid::FileGrid(QWidget* parent) : QTableView(parent) {
     corner_->setObjectName(QStringLiteral("sg_files_corner"));
     corner_->setAutoFillBackground(true);
     corner_->setBackgroundRole(QPalette::Button);
-    corner_->setIndent(2);
+    corner_->setIndent(kCornerIndent);
     // Captions in the same narrow font as the cells, so the narrow columns hold them.
     for (QWidget* w : {static_cast<QWidget*>(rows), static_cast<QWidget*>(cols), static_cast<QWidget*>(corner_)})
         w->setFont(font());
@@ -70,6 +104,28 @@ void FileGrid::applyColumnWidths(const FileTable& table) {
     for (int c = 1; c < kFileColumns; ++c) setColumnWidth(c, table.columnWidth(c) + kFileGridLine);
     adjusting_ = false;
     updateGeometries();
+}
+
+int FileGrid::fittingWidth(int column, int rows) const {
+    if (column < 0 || column >= kFileColumns) return 0;
+    const QFontMetrics metrics(font());
+    // Captions and row numbers are drawn by the headers, inside the style's margins.
+    const int header = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader());
+    int width = FileTable::startWidths()[static_cast<std::size_t>(column)];
+    const auto fit = [&](const QString& text, int margins) {
+        width = std::max(width, metrics.horizontalAdvance(text) + margins);
+    };
+    const QString caption = QString::fromUtf8(FileTable::captions()[static_cast<std::size_t>(column)]);
+    if (column == Nr) {
+        fit(caption, 2 * kCornerIndent);
+        fit(widestNumber(metrics, std::max<int>(kRowNumberDigits, QString::number(rows).size())), header);
+        return width;
+    }
+    fit(caption, header);
+    for (const char* text : expectedTexts(column)) fit(QString::fromUtf8(text), 2 * FileGridDelegate::kTextIndent);
+    if (column == PsNeu || column == PsAlt)
+        fit(widestNumber(metrics, kFingerprintDigits), 2 * FileGridDelegate::kTextIndent);
+    return width;
 }
 
 GridGeometry FileGrid::gridGeometry(const FileTable& table) const {

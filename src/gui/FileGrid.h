@@ -18,6 +18,11 @@ public:
 
     // Section sizes from the table's column widths (column 0 is the header's width).
     void applyColumnWidths(const FileTable& table);
+    // The width (without its grid line) at which a column shows its caption and the
+    // widest text it is expected to hold whole, in the font the grid really uses; never
+    // less than the designed start width. Row numbers are counted up to `rows` and at
+    // least to four digits.
+    int fittingWidth(int column, int rows) const;
     // Column widths, row heights and the first cells in view, as the editor placement
     // of the file table expects them (cell sizes without their grid line).
     GridGeometry gridGeometry(const FileTable& table) const;

@@ -5,9 +5,11 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/FileGrid.h"
 #include "gui/FileTableMenu.h"
@@ -35,6 +37,7 @@ FilesPage::FilesPage(Program& program, QWidget* parent)
     connect(grid_, &FileGrid::columnResized, this,
             [this](int column, int width) { program_.files().setColumnWidth(column, width); });
     connect(model_, &FileTableModel::structureReset, this, &FilesPage::restoreCurrentCell);
+    connect(model_, &FileTableModel::structureReset, this, &FilesPage::applyColumnWidths);
 
     pm1_ = new FileTableMenu(program.files(), view_, program.fileCommands(), grid_, this);
     // A command may have changed the table or opened an editor.
@@ -42,7 +45,18 @@ FilesPage::FilesPage(Program& program, QWidget* parent)
     buildEditors();
 }
 
-void FilesPage::applyColumnWidths() { grid_->applyColumnWidths(program_.files()); }
+void FilesPage::applyColumnWidths() {
+    FileTable& table = program_.files();
+    table.setColumnWidth(Nr, std::max(table.columnWidth(Nr), grid_->fittingWidth(Nr, table.rowCount())));
+    grid_->applyColumnWidths(table);
+}
+
+void FilesPage::fitColumnWidths(const std::array<bool, kFileColumns>& columns) {
+    FileTable& table = program_.files();
+    for (int c = 0; c < kFileColumns; ++c) {
+        if (columns[static_cast<std::size_t>(c)]) table.setColumnWidth(c, grid_->fittingWidth(c, table.rowCount()));
+    }
+}
 
 // ---- context menu PM1 -------------------------------------------------------
 
@@ -104,11 +118,17 @@ void FilesPage::restoreCurrentCell() {
 QComboBox* FilesPage::makeCombo(const char* name, bool ftpPath) {
     auto* combo = new QComboBox(grid_);
     combo->setObjectName(QString::fromLatin1(name));
+    combo->setFont(grid_->font());
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->hide();
-    connect(combo, &QComboBox::editTextChanged, this,
-            [this, ftpPath](const QString& text) { comboEdited(ftpPath, text); });
+    if (ftpPath) {
+        // A typed folder stays as typed: no entry is completed into it, and it reaches
+        // the cell only with Enter (filterFtpPathKeys).
+        combo->setCompleter(nullptr);
+    } else {
+        connect(combo, &QComboBox::editTextChanged, this, [this](const QString& text) { comboEdited(false, text); });
+    }
     // Choosing the entry the cell holds already changes no text, and still is a choice.
     connect(combo, &QComboBox::textActivated, this, [this, combo, ftpPath](const QString& text) {
         if (!combo->isHidden()) comboEdited(ftpPath, text);
@@ -123,6 +143,9 @@ void FilesPage::buildEditors() {
     cb_ftp_pfad_ = makeCombo("cb_ftp_pfad", true);
     e_neuste_datei_ = new QLineEdit(grid_);
     e_neuste_datei_->setObjectName(QStringLiteral("e_neuste_datei"));
+    // No frame, the grid's font: the text stands where the cell's own text stood.
+    e_neuste_datei_->setFont(grid_->font());
+    e_neuste_datei_->setFrame(false);
     QPalette p = e_neuste_datei_->palette();
     p.setColor(QPalette::Base, QColor(kYellow.r, kYellow.g, kYellow.b));
     e_neuste_datei_->setPalette(p);
@@ -148,7 +171,25 @@ bool FilesPage::keepsFocus(QComboBox* combo) {
     return QApplication::activePopupWidget() == list || (focus && (focus == list || list->isAncestorOf(focus)));
 }
 
+bool FilesPage::filterFtpPathKeys(QEvent* event) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        comboEdited(true, cb_ftp_pfad_->lineEdit()->text());
+        return true;
+    }
+    if (key == Qt::Key_Escape) {
+        view_.hideCbFtpPfad();
+        syncEditors();
+        return true;
+    }
+    return false;
+}
+
 bool FilesPage::eventFilter(QObject* watched, QEvent* event) {
+    // The combo box holds the focus and hands keys on to its line edit itself.
+    if (event->type() == QEvent::KeyPress && (watched == cb_ftp_pfad_ || watched == cb_ftp_pfad_->lineEdit()) &&
+        !cb_ftp_pfad_->isHidden() && filterFtpPathKeys(event))
+        return true;
     if (event->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
         for (QComboBox* combo : {cb_ftp_pfad_, cb_tag_}) {
             if (watched != combo && watched != combo->lineEdit()) continue;
@@ -165,9 +206,11 @@ bool FilesPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FilesPage::placeEditor(QWidget* editor, int column) {
-    const int width = program_.files().columnWidth(column) + 4;
+    // Exactly over the cell: its width and the row's height. The editor's own size hint
+    // is taller than a row and covered the top of the next one, its text sitting low.
+    const int width = program_.files().columnWidth(column);
     const EditorPlacement at = view_.PlaceEditorOverCell(grid_->gridGeometry(program_.files()), width);
-    editor->setGeometry(at.left, at.top, at.width, editor->sizeHint().height());
+    editor->setGeometry(at.left, at.top, at.width, kFileRowHeight);
     editor->raise();
 }
 

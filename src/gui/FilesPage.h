@@ -33,8 +33,12 @@ public:
     QMenu* pm1() const;
     QAction* pm1Action(Pm1Item item) const;
 
-    // Column widths from the table (after a load).
+    // Column widths from the table (after a load); the "Nr." column, which cannot be
+    // sized by hand, is widened to hold its row numbers.
     void applyColumnWidths();
+    // The marked columns (those no stored width is known for) take the width their
+    // caption and widest expected text need in the grid's font.
+    void fitColumnWidths(const std::array<bool, kFileColumns>& columns);
     // Shows or hides each editor as the table view says, opening it over the current
     // cell when it has just become visible.
     void syncEditors();
@@ -58,6 +62,8 @@ private:
     void hideEditor(QWidget* editor);
     static bool keepsFocus(QComboBox* combo);
     void comboEdited(bool ftpPath, const QString& text);
+    // Enter writes the typed folder, Escape leaves the cell as it was; true when taken.
+    bool filterFtpPathKeys(QEvent* event);
 
     Program& program_;
     FileTableView& view_;

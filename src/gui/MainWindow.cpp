@@ -6,10 +6,12 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -43,6 +45,13 @@ QIcon programIcon() {
     p.setFont(f);
     p.drawText(pm.rect(), Qt::AlignCenter, QStringLiteral("V"));
     return QIcon(pm);
+}
+
+// The screens' work area, or one of a small screen while none can be asked.
+QRect workArea() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableVirtualGeometry() : QRect();
+    return area.isEmpty() ? QRect(0, 0, 1024, 768) : area;
 }
 
 }  // namespace
@@ -173,17 +182,56 @@ void MainWindow::connectButtons() {
 void MainWindow::installStoreHooks() {
     program_.store().afterLoad = [this] {
         applyWindowGeometry();
+        files_->fitColumnWidths(widthsNotStored());
         files_->applyColumnWidths();
         refreshFromSettings();
     };
-    program_.store().beforeSave = [this] { storeWindowGeometry(); };
+    program_.store().beforeSave = [this] {
+        storeWindowGeometry();
+        // The designed widths cut texts in the fonts here (row 1000, "Reset", the
+        // fingerprints): a first start's save, before any width is stored, stores widths
+        // that fit. Widths the store holds are the user's and stay.
+        if (firstSave()) files_->fitColumnWidths(widthsNotStored());
+    };
+}
+
+bool MainWindow::firstSave() {
+    try {
+        return !program_.registry().keyExists(kSettingsKey);
+    } catch (const std::exception&) {
+        return false;  // the save itself reports a store it cannot use
+    }
+}
+
+std::array<bool, kFileColumns> MainWindow::widthsNotStored() {
+    std::array<bool, kFileColumns> missing{};
+    try {
+        Registry& store = program_.registry();
+        if (!store.keyExists(kSettingsKey)) {
+            missing.fill(true);
+            return missing;
+        }
+        Registry::Key key = store.openKeyReadOnly(kSettingsKey);
+        // The value names the settings store gives the widths.
+        for (int c = 0; c < kFileColumns; ++c) missing[c] = !key.valueExists("Breite_" + std::to_string(c));
+    } catch (const std::exception&) {
+        // A store that cannot be read fails the load or the save itself, with its text.
+    }
+    return missing;
 }
 
 void MainWindow::applyWindowGeometry() {
+    // Kept on the screens: a damaged size (2147483647, or 100000 both ways) asks for a
+    // window of gigabytes at every start, a place far off leaves it out of reach.
     const WindowGeometry& g = program_.settings().window;
-    // Stored values are applied as they stand, on a screen or not.
-    move(g.left, g.top);
-    resize(g.width, g.height);
+    const QRect area = workArea();
+    if (layout()) layout()->activate();  // the window's own minimum size counts
+    resize(std::clamp(g.width, 1, area.width()), std::clamp(g.height, 1, area.height()));
+    move(std::clamp(g.left, area.left(), std::max(area.left(), area.x() + area.width() - width())),
+         std::clamp(g.top, area.top(), std::max(area.top(), area.y() + area.height() - height())));
+    // As large as the work area or larger: the window manager fits it, title bar and
+    // frame included, which are not known here before the window is shown.
+    if (g.width >= area.width() || g.height >= area.height()) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void MainWindow::storeWindowGeometry() {

@@ -2,8 +2,10 @@
 // Form1: the main window. Pages, the button panel, the status bar, the main menu, the
 // one-second timer and the tray icon; everything it shows is held by the Program.
 #include <QMainWindow>
+#include <array>
 #include <functional>
 
+#include "filetable/FileTable.h"
 #include "schedule/StartupTicks.h"
 
 class QMenu;
@@ -88,6 +90,11 @@ private:
     void connectButtons();
     void installStoreHooks();
     void applyWindowGeometry();
+    // The file table's columns the settings store holds no width for: all of them
+    // before the very first save, later those a store written by another version lacks.
+    std::array<bool, kFileColumns> widthsNotStored();
+    // The store holds no settings yet: the save about to run is a first start's.
+    bool firstSave();
     void storeWindowGeometry();
     QAction* addItem(QMenu* menu, const char* name, const char* caption, void (MainWindow::*slot)());
 

@@ -1,10 +1,11 @@
 #include "gui/QtUiHost.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -36,22 +37,18 @@ QString qtPattern(QString pattern) {
     return parts.join(QLatin1Char(' '));
 }
 
-void presetName(QFileDialog* dialog, const QString& preset) {
-    if (preset.isEmpty()) {
-        // Qt ignores an empty name, and the box would offer the last picker's choice.
-        if (auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) box->clear();
-        return;
-    }
+void presetName(QFileDialog& dialog, const QString& preset) {
+    if (preset.isEmpty()) return;
     // A path in a folder that does not exist would move the dialog into that folder
     // again; its name alone keeps the dialog where it starts.
     const QFileInfo info(preset);
-    dialog->selectFile(info.isAbsolute() && !info.absoluteDir().exists() ? info.fileName() : preset);
+    dialog.selectFile(info.isAbsolute() && !info.absoluteDir().exists() ? info.fileName() : preset);
 }
 
 }  // namespace
 
 QtUiHost::QtUiHost(DialogRunner& dialogs) : dialogs_(dialogs) {}
-QtUiHost::~QtUiHost() { delete dialog_.data(); }
+QtUiHost::~QtUiHost() = default;
 
 void QtUiHost::attach(QWidget* window, QTabWidget* pages) {
     window_ = window;
@@ -82,18 +79,6 @@ bool QtUiHost::confirm(const std::string& caption, const std::string& text) {
     return dialogs_.answer(box) == yes;
 }
 
-QFileDialog* QtUiHost::openDialog() {
-    if (!dialog_) {
-        dialog_ = new QFileDialog(window_.data());
-        dialog_->setObjectName(QStringLiteral("OpenDialog1"));
-        // Qt's own dialog: the same on every desktop and drivable from tests.
-        dialog_->setOption(QFileDialog::DontUseNativeDialog, true);
-        dialog_->setOption(QFileDialog::ReadOnly, false);
-        dialog_->setAcceptMode(QFileDialog::AcceptOpen);
-    }
-    return dialog_.data();
-}
-
 QStringList QtUiHost::nameFilters(const std::string& filter) {
     const QStringList parts = fromStd(filter).split(QLatin1Char('|'));
     QStringList out;
@@ -122,17 +107,33 @@ QString QtUiHost::startFolder(const std::string& initialFolder) {
 }
 
 std::vector<std::string> QtUiHost::pickFiles(const FileDialogRequest& request) {
-    QFileDialog* dialog = openDialog();
-    dialog->setWindowTitle(fromStd(request.title));
-    dialog->setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
-    dialog->setNameFilters(nameFilters(request.filter));
-    // No start folder: the shared dialog stays where it was last (an empty folder
-    // would make Qt list the file system's root).
+    // A dialog of its own for every pick, gone when the pick is over: one kept between
+    // picks still had the last files selected (and "Open" took them, or nothing), and
+    // the pop-up of its name completion stayed on screen after Enter.
+    QFileDialog dialog(window_.data());
+    dialog.setObjectName(QStringLiteral("OpenDialog1"));
+    // Qt's own dialog: the same on every desktop and drivable from tests.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setWindowTitle(fromStd(request.title));
+    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    dialog.setNameFilters(nameFilters(request.filter));
+    // No start folder: where the last pick was (an empty folder would make Qt list the
+    // file system's root).
     const QString folder = startFolder(request.initialFolder);
-    if (!folder.isEmpty()) dialog->setDirectory(folder);
+    if (!folder.isEmpty()) {
+        dialog.setDirectory(folder);
+    } else if (!lastFolder_.isEmpty()) {
+        dialog.setDirectory(lastFolder_);
+    }
     presetName(dialog, fromStd(request.fileName));
+    const QStringList files = dialogs_.chooseFiles(dialog);
+    lastFolder_ = dialog.directory().absolutePath();
+    for (QCompleter* completion : dialog.findChildren<QCompleter*>()) {
+        if (completion->popup()) completion->popup()->hide();
+    }
     std::vector<std::string> chosen;
-    for (const QString& f : dialogs_.chooseFiles(*dialog)) chosen.push_back(f.toStdString());
+    for (const QString& f : files) chosen.push_back(f.toStdString());
     return chosen;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The core's window services done with Qt: letting events run, switching to the log
-// page, message and yes/no boxes, the shared file dialog OpenDialog1 and hiding the
-// window to the tray. The dialogs are prepared here and shown by the DialogRunner.
+// page, message and yes/no boxes, the file dialog OpenDialog1 and hiding the window
+// to the tray. The dialogs are prepared here and shown by the DialogRunner.
 #include <QPointer>
 #include <QStringList>
 #include <functional>
@@ -9,7 +9,6 @@
 
 #include "app/UiHost.h"
 
-class QFileDialog;
 class QTabWidget;
 class QWidget;
 
@@ -39,9 +38,6 @@ public:
         if (settingsHandler_) settingsHandler_();
     }
 
-    // The one dialog every picker shares, so it keeps its last folder and filter.
-    QFileDialog* openDialog();
-
     // "desc|pattern|desc|pattern" -> {"desc (pattern)", ...}; ";" between patterns
     // becomes a blank and "*.*" means every file, as the program's users expect.
     static QStringList nameFilters(const std::string& filter);
@@ -56,8 +52,8 @@ private:
     DialogRunner& dialogs_;
     QPointer<QWidget> window_;
     QPointer<QTabWidget> pages_;
-    // Owned by the window when there is one (Qt deletes it with the window).
-    QPointer<QFileDialog> dialog_;
+    // Where the last file dialog was left; the next one without a folder starts there.
+    QString lastFolder_;
     std::function<void()> hideHandler_;
     std::function<void()> settingsHandler_;
 };

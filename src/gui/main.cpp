@@ -5,6 +5,7 @@
 #include "gui/MainWindow.h"
 #include "gui/QtUiHost.h"
 #include "platform/Clock.h"
+#include "platform/CoreDumps.h"
 #include "platform/Environment.h"
 #include "platform/Locale.h"
 #include "platform/Registry.h"
@@ -13,6 +14,7 @@
 #include "program/Program.h"
 
 int main(int argc, char** argv) {
+    velora::disableCoreDumps();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VELORA"));
 

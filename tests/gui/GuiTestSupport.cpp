@@ -9,7 +9,9 @@ namespace velora::gui::test {
 
 QApplication& application() {
     static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // One screen of the size the window gets under `make run`, so its designed place
+        // and size lie on it as they do there.
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" VELORA_TEST_SCREEN);
         static int argc = 1;
         static char name[] = "test_gui";
         static char* argv[] = {name, nullptr};

@@ -1,5 +1,8 @@
 // The window's frame: pages, menus, the button panel, the status bar, start-up and end.
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QScreen>
+#include <QStyleOptionHeader>
 #include <fstream>
 #include <QLabel>
 #include <QSystemTrayIcon>
@@ -14,6 +17,7 @@
 
 #include "GuiTestSupport.h"
 #include "gui/FileGrid.h"
+#include "gui/FileGridDelegate.h"
 #include "gui/FileTableModel.h"
 #include "gui/FilesPage.h"
 #include "gui/StatusBar.h"
@@ -308,6 +312,46 @@ TEST_F(MainWindowTest, GeometryIsSavedAndLoadedWithTheSettings) {
     EXPECT_TRUE(errors.empty()) << errors.front();
     EXPECT_EQ(window->pos(), QPoint(40, 50));
     EXPECT_EQ(window->size(), QSize(900, 700));
+}
+
+// A damaged stored place or size starts a window on the screen, no larger than it (or
+// than its own minimum). A place and size the screen holds stay: GeometryIsSaved... above.
+TEST_F(MainWindowTest, StoredGeometryIsKeptOnTheScreen) {
+    const QRect area = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+    for (const WindowGeometry& damaged : {WindowGeometry{2147483647, -2147483647, 2147483647, 2147483647},
+                                          WindowGeometry{0, 0, 100000, 100000}}) {
+        window.reset();  // the store then saves the damaged values, not the window's
+        program->settings().window = damaged;
+        program->store().SaveConfig();
+        makeWindow();
+        window->startUp();
+        window->show();
+        EXPECT_TRUE(area.contains(window->pos()));
+        EXPECT_LE(window->width(), std::max(area.width(), window->minimumWidth()));
+        EXPECT_LE(window->height(), std::max(area.height(), window->minimumHeight()));
+    }
+}
+
+// A first start sizes the columns to their captions and widest texts in the grid's real
+// font (as the style measures a caption, as the grid cuts a cell's text) and stores
+// that; stored widths stay.
+TEST_F(MainWindowTest, FirstStartWidthsHoldTheWidestTextsAndStoredWidthsStay) {
+    const std::pair<int, const char*> widest[] = {{Aktiv, "No"},         {Tag, ">>>"},     {PsNeu, "2147483647"},
+                                                  {PsAlt, "1999999999"}, {Msg, "IOERROR"}, {Msg, "Reset"}};
+    const auto holds = [&](int column, const char* text) {
+        FileGrid* grid = window->filesPage()->grid();
+        QStyleOptionHeader caption;
+        caption.initFrom(grid->horizontalHeader());
+        caption.text = grid->model()->headerData(column, Qt::Horizontal).toString();
+        const QSize need = grid->style()->sizeFromContents(QStyle::CT_HeaderSection, &caption, {}, grid);
+        return need.width() <= grid->columnWidth(column) &&
+               FileGridDelegate::fits(grid->fontMetrics(), text, program->files().columnWidth(column));
+    };
+    window->startUp();
+    for (const auto& [column, text] : widest) EXPECT_TRUE(holds(column, text)) << text;
+    program->registry().openKey(kSettingsKey).writeInteger("Breite_8", 20);
+    window->LoadConfig1Click();
+    EXPECT_EQ(program->files().columnWidth(Msg), 20);
 }
 
 TEST_F(MainWindowTest, LoadStoppedByABadValueStillShowsWhatItApplied) {

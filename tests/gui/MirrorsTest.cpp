@@ -143,6 +143,7 @@ TEST_F(MirrorsTest, PickFilesPreparesTheDialogAndReturnsEveryChosenFile) {
     }
     dialogs.nextFiles({});
     EXPECT_TRUE(ui.pickFiles({"Neuste Datei", folder, "", "*.*", false}).empty());
+    EXPECT_TRUE(dialogs.seen.back().preset.isEmpty()) << "the last dialog's file still selected";
 }
 
 TEST_F(MirrorsTest, MessagesCarryTheProgramsTitle) {

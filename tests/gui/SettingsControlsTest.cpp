@@ -253,7 +253,6 @@ TEST_F(SettingsControlsTest, SuchenPickersFillTheirFieldFromTheSharedDialog) {
         find<QPushButton>(c.button)->click();
         EXPECT_EQ(find<QLineEdit>(c.edit)->text(), before);
     }
-    EXPECT_EQ(ui.openDialog()->objectName(), "OpenDialog1");
 }
 
 TEST_F(SettingsControlsTest, SuchenPickersStartInTheFolderOfTheFieldsText) {
@@ -276,7 +275,8 @@ TEST_F(SettingsControlsTest, SuchenPickersStartInTheFolderOfTheFieldsText) {
         {home + "/daten/fehlt/noch/x.log", home + "/daten", home + "/daten/x.log"},
         // A name from another system holds no folder at all.
         {"c:\\VELORA.Log", home, home + "/c:\\VELORA.Log"},
-        {"", home, home},
+        // Nothing to preset: the dialog offers no file.
+        {"", home, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -285,8 +285,7 @@ TEST_F(SettingsControlsTest, SuchenPickersStartInTheFolderOfTheFieldsText) {
         find<QPushButton>("b_log")->click();
         ASSERT_FALSE(dialogs.seen.empty());
         EXPECT_EQ(dialogs.seen.back().folder.toStdString(), c.folder);
-        ASSERT_EQ(dialogs.seen.back().preset.size(), 1);
-        EXPECT_EQ(dialogs.seen.back().preset.front().toStdString(), c.preset);
+        EXPECT_EQ(dialogs.seen.back().preset.join("|").toStdString(), c.preset);
     }
 }
 

@@ -216,16 +216,20 @@ TEST_F(FileTableViewTest, CombosWriteTheirWholeTextIntoTheCurrentCellAndClose) {
     EXPECT_EQ(table.cell(FtpPfad, 3), "");
 }
 
-TEST_F(FileTableViewTest, NewestFileEditorWritesTheSourceOfTheRowCurrentAtEnter) {
+TEST_F(FileTableViewTest, NewestFileEditorWritesTheRowItWasOpenedForWhileItHoldsItsSource) {
     view.sg_filesSelectCell(Quelle, 1);
     view.showENeusteDatei();
     view.sg_filesSelectCell(FtpName, 4);  // another click does not hide it
     EXPECT_TRUE(view.eNeusteDateiVisible());
     view.newestFileEditorEnter("/cam/bild_*.jpg");
-    EXPECT_EQ(table.cell(Quelle, 4), "/cam/bild_*.jpg");
-    EXPECT_EQ(table.cell(FtpName, 4), "bild.jpg");
-    EXPECT_EQ(table.cell(Quelle, 1), "/mnt/d/Wetter/2010_01_31/Wetterstation.html");
+    EXPECT_EQ(table.cell(Quelle, 1), "/cam/bild_*.jpg");
+    EXPECT_EQ(table.cell(Quelle, 4), "[_CAM_1_LAST_FOTO_NAME]");
     EXPECT_FALSE(view.eNeusteDateiVisible());
+    // A row that no longer holds the source the edit started from (sorted, deleted) is not written.
+    view.showENeusteDatei();  // over row 4
+    table.removeRow(1);
+    view.newestFileEditorEnter("/x/*.jpg");
+    EXPECT_EQ(table.cell(Quelle, 4), "[_CAM_2_LAST_FOTO_NAME]");
 }
 
 TEST(BuildFtpPathList, SlashesEmptyAndBareLinesSortsBytewiseKeepsDuplicates) {
