@@ -152,7 +152,7 @@ int runDaemon(const Services& services, std::ostream& out, std::ostream& err) {
     X11Screen screen(services.env.get("DISPLAY"));
     XdgOpenShell shell;
     Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
-                     screen, shell});
+                     screen, shell, services.resolver, services.connector, services.icmpSockets});
     program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
     ImmediateEnd end;
     Daemon daemon(program, signals, services.clock, end, err);
@@ -184,7 +184,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     X11Screen screen(services.env.get("DISPLAY"));
     XdgOpenShell shell;
     Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
-                     screen, shell});
+                     screen, shell, services.resolver, services.connector, services.icmpSockets});
     program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
     return command == "prepare" ? runPrepare(program, out, err) : runRun(program, out, err);
 }
@@ -192,7 +192,12 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     SystemEnvironment env;
     SystemClock clock;
-    return run(args, out, err, {env, clock, Locale::system(), Registry::defaultPath(), SystemInfo::fromSystem()});
+    SystemNameResolver resolver;
+    SystemTcpConnector connector;
+    SystemIcmpSockets icmpSockets;
+    return run(args, out, err,
+               {env, clock, Locale::system(), Registry::defaultPath(), SystemInfo::fromSystem(), resolver, connector,
+                icmpSockets});
 }
 
 }  // namespace velora::cli

@@ -37,7 +37,7 @@ Program::Program(Services s)
       minimisedStart_(ui_) {
     files_.setScratchFolder(temp_.path());
     ftp_ = std::make_unique<FtpSession>(identity_, log_, ui_);
-    externalIp_ = std::make_unique<ExternalIpLookup>(settings_, log_, resolver_, clock_);
+    externalIp_ = std::make_unique<ExternalIpLookup>(settings_, log_, s.resolver, s.connector, clock_);
     tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_, *externalIp_);
     preparation_ =
         std::make_unique<PreparationPass>(files_, tags_, *tagBuilder_, mTemp_, temp_, sources_, log_, ui_);
@@ -46,7 +46,7 @@ Program::Program(Services s)
                                                   ui_, store_);
     upload_ = std::make_unique<UploadPass>(files_, *ftp_, *statistics_, temp_, sources_, log_, clock_, locale_);
     screenShot_ = std::make_unique<ScreenShot>(settings_, env_, s.screen, log_);
-    onlineCheck_ = std::make_unique<OnlineCheck>(resolver_, icmpSockets_, clock_, log_, currentProcessId());
+    onlineCheck_ = std::make_unique<OnlineCheck>(s.resolver, s.icmpSockets, clock_, log_, currentProcessId());
     runCycle_ = std::make_unique<RunCycle>(settings_, state_, *preparation_, files_, *ftp_, *upload_, *statistics_,
                                            *onlineCheck_, runLock_, log_, ui_, *screenShot_);
     calendarView_ = std::make_unique<CalendarView>(calendar_, state_, *statistics_, locale_);

@@ -17,6 +17,7 @@
 #include "support/LogHarness.h"
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
+#include "support/TestNetwork.h"
 
 using namespace velora;
 
@@ -56,6 +57,7 @@ struct DaemonFixture : ::testing::Test {
     std::string registryFile = home.file("registry.sqlite3");
     test::FakeScreen screen;
     test::RecordingShell shell;
+    test::TestNetwork network;
     std::unique_ptr<Program> program;
     ScriptedSignals signals{clock};
     ThrowingEnd end;
@@ -73,7 +75,9 @@ struct DaemonFixture : ::testing::Test {
         key.writeInteger("Liste_row_count", 1);
     }
     void makeDaemon() {
-        program = std::make_unique<Program>(Program::Services{env, clock, Locale::german(), ui, registryFile, {}, screen, shell});
+        program = std::make_unique<Program>(Program::Services{env, clock, Locale::german(), ui, registryFile, {}, screen,
+                                                              shell, network.resolver, network.connector,
+                                                              network.icmpSockets});
         program->log().setEcho([this](const std::string& l) { lines.push_back(test::withoutStamp(l)); });
         daemon = std::make_unique<cli::Daemon>(*program, signals, clock, end, err);
         ui.attach(daemon.get());

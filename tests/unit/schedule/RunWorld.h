@@ -91,7 +91,7 @@ struct RunWorld {
           lock(temp, log),
           store(registry, settings, files, counters, temp, log, ui),
           ftp(identity, log, ui, timeouts),
-          externalIp(settings, log, resolver, clock),
+          externalIp(settings, log, resolver, connector, clock),
           builder(tags, settings, registry, env, clock, locale, log, externalIp),
           preparation(files, tags, builder, mTemp, temp, sources, log, ui),
           statusSources(state, ftp),
@@ -160,6 +160,7 @@ struct RunWorld {
     SettingsStore store;
     FtpSession ftp;
     test::FixedResolver resolver;   // knows no names: only numeric addresses work
+    SystemTcpConnector connector;
     ExternalIpLookup externalIp;
     TagBuilder builder;
     PreparationPass preparation;
