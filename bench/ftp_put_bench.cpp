@@ -22,6 +22,8 @@
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/Locale.h"
+#include "platform/NameResolver.h"
+#include "platform/TcpConnector.h"
 
 using namespace velora;
 
@@ -51,7 +53,9 @@ int main(int argc, char** argv) {
     settings.password = argv[4];
     settings.passive = std::getenv("FTP_BENCH_ACTIVE") == nullptr;
     ClientIdentity identity;
-    FtpSession session(identity, log, ui);
+    SystemNameResolver resolver;
+    SystemTcpConnector connector;
+    FtpSession session(identity, log, ui, resolver, connector);
     session.setServerPort(std::atoi(argv[2]));
     const std::string folder = argv[5];
     const int rounds = std::atoi(argv[6]);

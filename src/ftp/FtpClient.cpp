@@ -24,8 +24,8 @@ std::vector<std::string> featureLines(const FtpReply& reply) {
 
 }  // namespace
 
-FtpClient::FtpClient(FtpClientEvents events, FtpTimeouts timeouts)
-    : events_(std::move(events)), timeouts_(timeouts) {}
+FtpClient::FtpClient(FtpClientEvents& events, NameResolver& resolver, TcpConnector& connector, FtpTimeouts timeouts)
+    : events_(events), resolver_(resolver), connector_(connector), timeouts_(timeouts) {}
 
 // Closing here fires no events: whoever listens may already be gone.
 FtpClient::~FtpClient() = default;
@@ -111,11 +111,10 @@ void FtpClient::connect(const FtpLogin& login) {
     std::string ip = target;
     if (!TcpSocket::isNumericIPv4(target)) {
         status("Resolving hostname " + target + ".");
-        ip = TcpSocket::resolve(target);
+        ip = resolver_.resolveIPv4(target);
     }
     status("Connecting to " + ip + ".");
-    TcpSocket socket = TcpSocket::connectTo(ip, port);
-    control_ = std::move(socket);
+    control_ = open(ip, port);
     reader_.reset();
     status("Connected.");
     try {
@@ -125,6 +124,14 @@ void FtpClient::connect(const FtpLogin& login) {
         throw;
     }
     status("Connection established");
+}
+
+TcpSocket FtpClient::open(const std::string& ip, int port) {
+    // Port 0 takes no connection anywhere; say so as a refusal, as the system would.
+    if (port == 0) throw SocketError(std::strerror(ECONNREFUSED));
+    std::optional<TcpSocket> socket = connector_.connectWithin(ip, port, timeouts_.connectMs);
+    if (!socket) throw SocketError(std::strerror(ETIMEDOUT));
+    return std::move(*socket);
 }
 
 void FtpClient::logIn(const FtpLogin& login) {
@@ -146,7 +153,7 @@ void FtpClient::logIn(const FtpLogin& login) {
     // sent before them.
     const FtpReply pwd = command("PWD");
     loginFolder_ = pwd.code == 257 ? parseQuotedPath(pwd.lines.front()) : std::string();
-    if (loginFolder_.empty() && events_.notice) {
+    if (loginFolder_.empty()) {
         events_.notice("PWD ohne Ordner (" + pwd.text() + "): relative FTP Pfade werden nicht gesendet");
     }
 }
@@ -175,7 +182,7 @@ void FtpClient::closeSession() {
     control_.close();
     reader_.reset();
     status("Disconnecting.");
-    if (events_.disconnected) events_.disconnected();
+    events_.IdFTP1Disconnected();
     status("Disconnected.");
 }
 

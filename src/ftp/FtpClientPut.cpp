@@ -85,11 +85,11 @@ TcpSocket FtpClient::openPassiveData(const std::string& remoteName) {
     // Only the port is taken from the reply: an address there could point the data
     // connection at any host, so it always goes to the server we are talking to.
     const std::string peer = control_.peerAddress().ip;
-    if (offered.ip != peer && events_.notice) {
+    if (offered.ip != peer) {
         events_.notice("PASV-Adresse " + offered.ip + " ignoriert, verwende " + peer);
     }
     sendCommand("STOR " + remoteName);
-    TcpSocket data = TcpSocket::connectTo(peer, offered.port);
+    TcpSocket data = open(peer, offered.port);
     expect(readReply(timeouts_.readMs), {110, 125, 150});
     return data;
 }
@@ -123,7 +123,7 @@ TcpSocket FtpClient::awaitServerConnection(TcpSocket& listener) {
 void FtpClient::sendFile(InputFile& file, TcpSocket& data) {
     const std::int64_t size = file.size();
     if (size < 0) throw GeneralError(file.errorText());
-    if (events_.workBegin) events_.workBegin(size);
+    events_.IdFTP1WorkBegin(size);
     std::vector<char> block(kBlockSize);
     std::int64_t written = 0;
     try {
@@ -136,15 +136,15 @@ void FtpClient::sendFile(InputFile& file, TcpSocket& data) {
             written += static_cast<std::int64_t>(sent.written);
             if (sent.kind == SendResult::ConnectionLost) throw brokenDataConnection(written, size, sent.systemError);
             if (sent.kind == SendResult::Stalled) throw stalledDataConnection(written, size);
-            if (events_.work) events_.work(written);
+            events_.IdFTP1Work(written);
             // A handler that pumped window messages may have closed the session.
             requireConnected();
         }
     } catch (...) {
-        if (events_.workEnd) events_.workEnd();
+        events_.IdFTP1WorkEnd();
         throw;
     }
-    if (events_.workEnd) events_.workEnd();
+    events_.IdFTP1WorkEnd();
     awaitDelivery(data, written, size);
 }
 

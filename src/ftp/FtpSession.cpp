@@ -1,23 +1,18 @@
 #include "ftp/FtpSession.h"
 
-
 #include "ftp/FtpClient.h"
 #include "platform/Errors.h"
 #include "platform/WholeNumber.h"
 
 namespace velora {
 
-FtpSession::FtpSession(const ClientIdentity& identity, EventLog& log, UiHost& ui, FtpTimeouts timeouts)
-    : identity_(identity), log_(log), ui_(ui), transferTimeoutMs_(timeouts.transferMs) {
-    FtpClientEvents events;
-    events.status = [this](const std::string& text) { IdFTP1Status(text); };
-    events.workBegin = [this](std::int64_t size) { IdFTP1WorkBegin(size); };
-    events.work = [this](std::int64_t bytes) { IdFTP1Work(bytes); };
-    events.workEnd = [this] { IdFTP1WorkEnd(); };
-    events.disconnected = [this] { IdFTP1Disconnected(); };
-    events.notice = [this](const std::string& text) { log_.write(text); };
-    client_ = std::make_unique<FtpClient>(std::move(events), timeouts);
-}
+FtpSession::FtpSession(const ClientIdentity& identity, EventLog& log, UiHost& ui, NameResolver& resolver,
+                       TcpConnector& connector, FtpTimeouts timeouts)
+    : identity_(identity),
+      log_(log),
+      ui_(ui),
+      client_(std::make_unique<FtpClient>(static_cast<FtpClientEvents&>(*this), resolver, connector, timeouts)),
+      transferTimeoutMs_(timeouts.transferMs) {}
 
 FtpSession::~FtpSession() = default;
 
@@ -93,6 +88,8 @@ void FtpSession::IdFTP1Work(std::int64_t bytesSoFar) {
 }
 
 void FtpSession::IdFTP1WorkEnd() { log_.write("Status --> Work End"); }
+
+void FtpSession::notice(const std::string& text) { log_.write(text); }
 
 void FtpSession::IdFTP1Disconnected() {
     ftpopen_ = client_->connected();

@@ -27,10 +27,11 @@ struct FtpSessionSettings {
     std::string proxyPort;       // read as a decimal integer at connect
 };
 
-class FtpSession : public FtpOperations {
+class FtpSession : public FtpOperations, private FtpClientEvents {
 public:
     // The time-outs are the program's unless a test shortens them.
-    FtpSession(const ClientIdentity& identity, EventLog& log, UiHost& ui, FtpTimeouts timeouts = {});
+    FtpSession(const ClientIdentity& identity, EventLog& log, UiHost& ui, NameResolver& resolver,
+               TcpConnector& connector, FtpTimeouts timeouts = {});
     ~FtpSession() override;
 
     void B_connectClick(const FtpSessionSettings& settings);   // "Connect"
@@ -47,11 +48,12 @@ public:
 
 private:
     // Client event handlers
-    void IdFTP1Status(const std::string& text);
-    void IdFTP1WorkBegin(std::int64_t size);
-    void IdFTP1Work(std::int64_t bytesSoFar);
-    void IdFTP1WorkEnd();
-    void IdFTP1Disconnected();
+    void IdFTP1Status(const std::string& text) override;
+    void IdFTP1WorkBegin(std::int64_t size) override;
+    void IdFTP1Work(std::int64_t bytesSoFar) override;
+    void IdFTP1WorkEnd() override;
+    void IdFTP1Disconnected() override;
+    void notice(const std::string& text) override;
 
     const ClientIdentity& identity_;
     EventLog& log_;

@@ -36,7 +36,7 @@ Program::Program(Services s)
       helpMenu_(s.shell),
       minimisedStart_(ui_) {
     files_.setScratchFolder(temp_.path());
-    ftp_ = std::make_unique<FtpSession>(identity_, log_, ui_);
+    ftp_ = std::make_unique<FtpSession>(identity_, log_, ui_, s.resolver, s.connector);
     externalIp_ = std::make_unique<ExternalIpLookup>(settings_, log_, s.resolver, s.connector, clock_);
     tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_, *externalIp_);
     preparation_ =

@@ -90,7 +90,7 @@ struct RunWorld {
           temp(env, log),
           lock(temp, log),
           store(registry, settings, files, counters, temp, log, ui),
-          ftp(identity, log, ui, timeouts),
+          ftp(identity, log, ui, resolver, connector, timeouts),
           externalIp(settings, log, resolver, connector, clock),
           builder(tags, settings, registry, env, clock, locale, log, externalIp),
           preparation(files, tags, builder, mTemp, temp, sources, log, ui),
@@ -158,9 +158,9 @@ struct RunWorld {
     StatusDisplay status;
     RunCounters counters;
     SettingsStore store;
-    FtpSession ftp;
     test::FixedResolver resolver;   // knows no names: only numeric addresses work
     SystemTcpConnector connector;
+    FtpSession ftp;
     ExternalIpLookup externalIp;
     TagBuilder builder;
     PreparationPass preparation;
