@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     SystemClock clock;
     const Locale locale = Locale::german();
     EventLog log(view, ui, clock, locale, {[&] { return logFile; }, [] { return std::string("600"); }});
-    FtpSessionSettings settings;
+    FtpLogin settings;
     settings.host = argv[1];
     settings.user = argv[3];
     settings.password = argv[4];

@@ -99,14 +99,17 @@ FtpReply FtpClient::command(const std::string& line, std::initializer_list<int> 
     return expect(command(line), expected);
 }
 
-void FtpClient::connect(const FtpLogin& login) {
+void FtpClient::connect(const FtpLogin& login, int serverPort, int proxyPort, const std::string& identification) {
     features_.clear();
     system_.clear();
     loginFolder_.clear();
     passive_ = login.passive;
-    const bool viaProxy = !login.proxyHost.empty();
+    const bool viaProxy = login.useProxy && !login.proxyHost.empty();
     const std::string& target = viaProxy ? login.proxyHost : login.host;
-    const int port = viaProxy ? login.proxyPort : login.port;
+    const int port = viaProxy ? proxyPort : serverPort;
+    // A control character would never reach the wire in OPEN; nor may it cut the name
+    // that is looked up and connected to.
+    requireClean(target);
 
     std::string ip = target;
     if (!TcpSocket::isNumericIPv4(target)) {
@@ -118,7 +121,7 @@ void FtpClient::connect(const FtpLogin& login) {
     reader_.reset();
     status("Connected.");
     try {
-        logIn(login);
+        logIn(login, serverPort, identification);
     } catch (...) {
         closeSession();
         throw;
@@ -134,17 +137,17 @@ TcpSocket FtpClient::open(const std::string& ip, int port) {
     return std::move(*socket);
 }
 
-void FtpClient::logIn(const FtpLogin& login) {
+void FtpClient::logIn(const FtpLogin& login, int serverPort, const std::string& identification) {
     expect(readReply(timeouts_.readMs), {220});
     // A proxy logs its user in with 230 or 331 only; 232 is the target server's answer.
-    if (!login.proxyUser.empty()) authenticate(login.proxyUser, login.proxyPassword, {230, 331});
+    if (login.useProxy && !login.proxyUser.empty()) authenticate(login.proxyUser, login.proxyPassword, {230, 331});
     // The proxy learns the real target from OPEN; a plain server refuses it, which
     // does no harm.
-    command("OPEN " + login.host + (login.port != 21 ? ":" + std::to_string(login.port) : ""));
+    command("OPEN " + login.host + (serverPort != 21 ? ":" + std::to_string(serverPort) : ""));
     authenticate(login.user, login.password, {230, 232, 331});
     features_ = featureLines(command("FEAT"));
-    if (!login.identification.empty() && featureListed(features_, "CLNT")) {
-        command("CLNT " + login.identification);
+    if (!identification.empty() && featureListed(features_, "CLNT")) {
+        command("CLNT " + identification);
     }
     command("TYPE I", {200});
     const FtpReply syst = command("SYST");

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ftp/FtpLogin.h"
 #include "ftp/FtpReply.h"
 #include "platform/NameResolver.h"
 #include "platform/TcpConnector.h"
@@ -20,19 +21,6 @@
 namespace velora {
 
 class InputFile;
-
-struct FtpLogin {
-    std::string host;
-    int port = 21;
-    std::string user;
-    std::string password;
-    std::string proxyHost;           // empty: connect to host:port directly
-    int proxyPort = 0;
-    std::string proxyUser;           // empty: no proxy login
-    std::string proxyPassword;
-    bool passive = true;
-    std::string identification;      // sent with "CLNT" when the server lists it
-};
 
 // What the client reports while it works, for the session to log. A handler may let
 // window messages run, and with them anything, a disconnect included.
@@ -86,9 +74,11 @@ public:
     FtpClient(const FtpClient&) = delete;
     FtpClient& operator=(const FtpClient&) = delete;
 
-    // Opens and logs in. A failure after the connection is open closes it (with
-    // "QUIT") before it leaves as SocketError or GeneralError.
-    void connect(const FtpLogin& login);
+    // Opens and logs in: to the login's host at serverPort, or with the proxy to the
+    // proxy host at proxyPort. `identification` goes with "CLNT" when the server lists
+    // it. A failure after the connection is open closes it (with "QUIT") before it
+    // leaves as SocketError or GeneralError.
+    void connect(const FtpLogin& login, int serverPort, int proxyPort, const std::string& identification);
     // "QUIT" while the link is up, then close; fires the disconnect statuses and event.
     void disconnect();
     bool connected() const { return control_.isOpen(); }
@@ -108,7 +98,7 @@ public:
     static void requireClean(const std::string& line);
 
 private:
-    void logIn(const FtpLogin& login);
+    void logIn(const FtpLogin& login, int serverPort, const std::string& identification);
     // USER (answered by one of userCodes), PASS on 331, and no account to give on 332.
     void authenticate(const std::string& user, const std::string& password, std::initializer_list<int> userCodes);
     FtpReply readReply(int timeoutMs);

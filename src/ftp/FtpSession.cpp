@@ -18,34 +18,25 @@ FtpSession::~FtpSession() = default;
 
 bool FtpSession::connected() const { return client_->connected(); }
 
-void FtpSession::B_connectClick(const FtpSessionSettings& settings) {
+void FtpSession::B_connectClick(const FtpLogin& login) {
     if (client_->connected()) {
         log_.write("es besteht bereits ein Connected");
         return;
     }
     log_.write("Procedure --> Connect");
     try {
-        FtpLogin login;
-        if (settings.useProxy) {
-            login.proxyHost = settings.proxyHost;
-            login.proxyUser = settings.proxyUser;
-            login.proxyPassword = settings.proxyPassword;
-            login.proxyPort = parseWholeNumber(settings.proxyPort);
-            log_.write("Use Proxy " + settings.proxyHost);
-            log_.write("Proxy User " + settings.proxyUser);
-            log_.write("Proxy Port " + settings.proxyPort);
+        int proxyPort = 0;
+        if (login.useProxy) {
+            proxyPort = parseWholeNumber(login.proxyPort);
+            log_.write("Use Proxy " + login.proxyHost);
+            log_.write("Proxy User " + login.proxyUser);
+            log_.write("Proxy Port " + login.proxyPort);
         }
-        login.passive = settings.passive;
-        login.port = serverPort_;
-        login.host = settings.host;
-        login.user = settings.user;
-        login.password = settings.password;
-        login.identification = identity_.identificationString();
         log_.write("Host " + login.host);
         log_.write("User " + login.user);
         log_.write("Host " + login.host);
 
-        client_->connect(login);
+        client_->connect(login, serverPort_, proxyPort, identity_.identificationString());
 
         ftpopen_ = client_->connected();
         log_.write(ftpopen_ ? "ONLINE" : "ERROR");

@@ -9,23 +9,10 @@
 #include "app/ClientIdentity.h"
 #include "app/EventLog.h"
 #include "ftp/FtpClient.h"
+#include "ftp/FtpLogin.h"
 #include "ftp/FtpOperations.h"
 
 namespace velora {
-
-// What a connect takes from the "FTP Login" and "Proxy" fields, as the user typed
-// them. The caller fills it afresh for every connect, so an edit counts at once.
-struct FtpSessionSettings {
-    std::string host;            // "Host"
-    std::string user;            // "User"
-    std::string password;        // "Pasword"
-    bool passive = true;         // "Passiv"
-    bool useProxy = false;       // "Proxy"
-    std::string proxyHost;
-    std::string proxyUser;
-    std::string proxyPassword;
-    std::string proxyPort;       // read as a decimal integer at connect
-};
 
 class FtpSession : public FtpOperations, private FtpClientEvents {
 public:
@@ -34,7 +21,8 @@ public:
                TcpConnector& connector, FtpTimeouts timeouts = {});
     ~FtpSession() override;
 
-    void B_connectClick(const FtpSessionSettings& settings);   // "Connect"
+    // "Connect". The login is read afresh for every connect, so an edit counts at once.
+    void B_connectClick(const FtpLogin& login);
     void B_DisconnectClick();   // "DisConnect"
     void ChangeDir(const std::string& path) override;
     void Put(const std::string& localFile, const std::string& remoteName) override;

@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "schedule/CalendarStore.h"
 #include "schedule/CalendarView.h"
+#include "schedule/FtpLoginFromSettings.h"
 #include "schedule/OnlineCheck.h"
 #include "schedule/RunCycle.h"
 #include "schedule/RunStatistics.h"
@@ -117,7 +118,7 @@ void Program::LoadConfig1Click() {
 }
 
 void Program::Reset_psClick() { velora::Reset_psClick(files_, log_); }
-void Program::B_connectClick() { ftp_->B_connectClick(ftpSessionSettings(settings_)); }
+void Program::B_connectClick() { ftp_->B_connectClick(ftpLoginFromSettings(settings_)); }
 void Program::B_DisconnectClick() { ftp_->B_DisconnectClick(); }
 // The buttons work in the scratch folder too, so they wait their turn like a run.
 bool Program::B_einlesenClick() {

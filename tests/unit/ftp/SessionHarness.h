@@ -13,7 +13,7 @@
 namespace velora::test {
 
 struct SessionHarness : test::LogHarness {
-    FtpSessionSettings settings;
+    FtpLogin settings;
     ClientIdentity identity;
     FixedResolver resolver{{{"localhost", "127.0.0.1"}}};
     SystemTcpConnector connector;

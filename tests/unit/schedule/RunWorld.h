@@ -24,6 +24,7 @@
 #include "schedule/CalendarStore.h"
 #include "schedule/CalendarView.h"
 #include "schedule/EchoCheck.h"
+#include "schedule/FtpLoginFromSettings.h"
 #include "schedule/RunCycle.h"
 #include "schedule/RunState.h"
 #include "schedule/RunStatistics.h"
