@@ -41,6 +41,9 @@ public:
     // A remark worth a log line: an address the client did not follow, a login folder
     // it could not learn.
     virtual void notice(const std::string& text) = 0;
+    // Asked between the blocks of a store and while it waits for the delivery: true
+    // gives the store up at once, as failed.
+    virtual bool abandonStore() = 0;
 };
 
 // Every wait of the client. The program keeps these values; tests shorten them.

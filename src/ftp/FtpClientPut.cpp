@@ -21,6 +21,11 @@ SocketError brokenDataConnection(std::int64_t written, std::int64_t size, int sy
                        std::to_string(size) + " Bytes: " + std::strerror(systemError));
 }
 
+GeneralError abandonedStore(std::int64_t written, std::int64_t size) {
+    return GeneralError("Übertragung abgebrochen nach " + std::to_string(written) + " von " + std::to_string(size) +
+                        " Bytes: Programmende");
+}
+
 GeneralError stalledDataConnection(std::int64_t written, std::int64_t size) {
     return GeneralError("Zeitüberschreitung der Datenverbindung nach " + std::to_string(written) + " von " +
                         std::to_string(size) + " Bytes");
@@ -139,6 +144,7 @@ void FtpClient::sendFile(InputFile& file, TcpSocket& data) {
             events_.IdFTP1Work(written);
             // A handler that pumped window messages may have closed the session.
             requireConnected();
+            if (events_.abandonStore()) throw abandonedStore(written, size);
         }
     } catch (...) {
         events_.IdFTP1WorkEnd();
@@ -182,6 +188,7 @@ void FtpClient::awaitDelivery(TcpSocket& data, std::int64_t written, std::int64_
             }
             return;
         }
+        if (events_.abandonStore()) throw abandonedStore(written, size);
         const long now = data.unacknowledgedBytes();
         if (now < queued) stall = Deadline(timeouts_.sendStallMs);
         queued = now;

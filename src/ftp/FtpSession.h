@@ -26,6 +26,7 @@ public:
     void B_DisconnectClick();   // "DisConnect"
     void ChangeDir(const std::string& path) override;
     void Put(const std::string& localFile, const std::string& remoteName) override;
+    bool endRequested() override { return ui_.endRequested(); }
 
     bool connected() const;
     bool ftpOpen() const { return ftpopen_; }
@@ -42,6 +43,7 @@ private:
     void IdFTP1WorkEnd() override;
     void IdFTP1Disconnected() override;
     void notice(const std::string& text) override;
+    bool abandonStore() override { return ui_.endGraceOver(); }
 
     const ClientIdentity& identity_;
     EventLog& log_;

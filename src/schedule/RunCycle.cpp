@@ -113,6 +113,9 @@ void RunCycle::RunTransfer() {
         log_.write(" - - - Nichts geändert. - - -");
         return;
     }
+    // Told to end meanwhile: nothing would be sent, and the rows stay "NEU" for the
+    // next start.
+    if (ui_.endRequested()) return;
     stats_.UpdateStatusDisplay();
     ftp_.B_connectClick(ftpLoginFromSettings(settings_));
     stats_.UpdateStatusDisplay();

@@ -70,7 +70,7 @@ TEST_F(NetworkServices, EveryProtocolAsksTheGivenResolverAndConnector) {
 // A host with a control character in it is neither looked up nor connected to:
 // the connect would go to the text before a NUL, and CR LF would end a command.
 TEST_F(NetworkServices, AHostWithAControlCharacterIsRefusedBeforeAnyLookUp) {
-    for (const std::string host : {std::string("127.0.0.9\0evil", 14), std::string("ftp.wetter.example\r\nDELE x")}) {
+    for (const std::string& host : {std::string("127.0.0.9\0evil", 14), std::string("ftp.wetter.example\r\nDELE x")}) {
         program.settings().e_host_ziel = host;
         program.B_connectClick();
         EXPECT_EQ(lastLine(), std::string("FTP_CONNECTED ERROR: Exception: ") + FtpClient::kBadCharacter);
