@@ -3,13 +3,15 @@
 // runs, and are never released, so no other socket can take them in between (without
 // SO_REUSEADDR a binding is exclusive): one refuses at once, the other drops every
 // connection request as a host behind a broken link does.
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <optional>
 #include <stdexcept>
+#include <vector>
+
+#include "platform/TcpConnector.h"
 
 namespace velora::test {
 
@@ -30,31 +32,17 @@ inline int refusingLoopbackPort() {
 }
 
 // A listener that never accepts, with its queue filled: the system then drops every
-// further request without an answer, so a connect there waits until its caller gives
-// up. The queue counts as full once a request has waited two seconds unanswered.
+// further request without an answer, as a host behind a broken link does. The queue
+// counts as full once a request has waited two seconds unanswered.
 inline int synDroppingLoopbackPort() {
+    static std::vector<TcpSocket> kept;   // the listener and what it queued, for good
     static const int port = [] {
-        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
-            ::listen(listener, 0) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-            throw std::runtime_error("no loopback port to listen on");
+        kept.push_back(TcpSocket::listenOn("127.0.0.1", 0));
+        const int p = kept.front().localAddress().port;
+        while (std::optional<TcpSocket> queued = SystemTcpConnector().connectWithin("127.0.0.1", p, 2000)) {
+            kept.push_back(std::move(*queued));
         }
-        for (int queued = 0; queued < 16; ++queued) {
-            // Queued connections stay open on purpose, like the listener.
-            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-            if (fd < 0) break;
-            ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len);
-            pollfd p{fd, POLLOUT, 0};
-            if (::poll(&p, 1, 2000) == 0) {
-                ::close(fd);
-                return static_cast<int>(ntohs(addr.sin_port));
-            }
-        }
-        throw std::runtime_error("the listener's queue never filled");
+        return p;
     }();
     return port;
 }

@@ -13,11 +13,10 @@
 #include "support/TempDir.h"
 
 using namespace velora;
-using velora::test::textsOf;
 
 namespace {
 
-// Takes no connection and no echo socket; notes what was asked.
+// Takes no connection and opens no echo socket; notes what was asked.
 struct NoNetwork final : TcpConnector, IcmpSockets {
     std::vector<std::string> connects;   // "ip:port within ms"
     int echoSockets = 0;
@@ -31,7 +30,7 @@ struct NoNetwork final : TcpConnector, IcmpSockets {
     }
 };
 
-struct NetworkServices : ::testing::Test {
+TEST(NetworkServices, EveryProtocolAsksTheGivenResolverAndConnector) {
     test::TempDir home;
     FixedEnvironment env{{{"temp", home.path()}}, home.path()};
     ManualClock clock;
@@ -42,21 +41,23 @@ struct NetworkServices : ::testing::Test {
     NoNetwork network;
     Program program{{env, clock, Locale::german(), ui, home.file("registry.sqlite3"), {}, screen, shell, resolver,
                      network, network}};
+    program.FormCreate();
+    const auto lastLine = [&] { return test::textsOf(program.Memo1()).back(); };
 
-    NetworkServices() {
-        program.FormCreate();
-        program.settings().e_host_ziel = "ftp.wetter.example";
+    // A control character cuts no name short (a NUL) nor ends a command (CR LF): the
+    // host is refused before anything is looked up.
+    for (const std::string& host : {std::string("127.0.0.9\0x", 11), std::string("ftp.wetter.example\r\nDELE x")}) {
+        program.settings().e_host_ziel = host;
+        program.B_connectClick();
+        EXPECT_EQ(lastLine(), std::string("FTP_CONNECTED ERROR: Exception: ") + FtpClient::kBadCharacter);
     }
-    std::string lastLine() { return textsOf(program.Memo1()).back(); }
-};
+    EXPECT_TRUE(resolver.asked.empty() && network.connects.empty());
 
-TEST_F(NetworkServices, EveryProtocolAsksTheGivenResolverAndConnector) {
+    program.settings().e_host_ziel = "ftp.wetter.example";
     program.B_connectClick();
     EXPECT_EQ(lastLine(), "FTP_CONNECTED ERROR:  EIdSocketError: Connection timed out");
-
     program.Button2Click();
     EXPECT_EQ(network.echoSockets, 1);
-
     program.settings().cb_get_ext_ip = true;
     program.settings().e_www_ext_ip = "http://ip.wetter.example/ip.php";
     ASSERT_TRUE(program.B_einlesenClick());
@@ -65,18 +66,6 @@ TEST_F(NetworkServices, EveryProtocolAsksTheGivenResolverAndConnector) {
     ASSERT_EQ(network.connects.size(), 2u);
     EXPECT_EQ(network.connects[0], "127.0.0.9:21 within " + std::to_string(FtpTimeouts::kConnectSeconds * 1000));
     EXPECT_EQ(network.connects[1].rfind("127.0.0.8:80 within ", 0), 0u) << network.connects[1];
-}
-
-// A host with a control character in it is neither looked up nor connected to:
-// the connect would go to the text before a NUL, and CR LF would end a command.
-TEST_F(NetworkServices, AHostWithAControlCharacterIsRefusedBeforeAnyLookUp) {
-    for (const std::string& host : {std::string("127.0.0.9\0evil", 14), std::string("ftp.wetter.example\r\nDELE x")}) {
-        program.settings().e_host_ziel = host;
-        program.B_connectClick();
-        EXPECT_EQ(lastLine(), std::string("FTP_CONNECTED ERROR: Exception: ") + FtpClient::kBadCharacter);
-    }
-    EXPECT_TRUE(resolver.asked.empty());
-    EXPECT_TRUE(network.connects.empty());
 }
 
 }  // namespace
