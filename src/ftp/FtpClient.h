@@ -71,7 +71,8 @@ public:
     static constexpr const char* kBadCharacter = "Ungültiges Zeichen im FTP-Befehl";
 
     // Names are looked up through `resolver`; the control and the passive data
-    // connections are opened through `connector`, each within timeouts.connectMs.
+    // connections are opened through `connector`, each within timeouts.connectMs, and
+    // the active mode's listener comes from it too.
     FtpClient(FtpClientEvents& events, NameResolver& resolver, TcpConnector& connector, FtpTimeouts timeouts = {});
     ~FtpClient();
     FtpClient(const FtpClient&) = delete;

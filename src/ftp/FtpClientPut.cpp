@@ -100,7 +100,7 @@ TcpSocket FtpClient::openPassiveData(const std::string& remoteName) {
 }
 
 TcpSocket FtpClient::openActiveData(const std::string& remoteName) {
-    TcpSocket listener = TcpSocket::listenOn(control_.localAddress().ip, 0);
+    TcpSocket listener = connector_.listenOn(control_.localAddress().ip, 0);
     command("PORT " + portArgument(listener.localAddress()), {200});
     command("STOR " + remoteName, {125, 150});
     return awaitServerConnection(listener);

@@ -24,6 +24,7 @@ struct NoNetwork final : TcpConnector, IcmpSockets {
         connects.push_back(ip + ":" + std::to_string(port) + " within " + std::to_string(timeoutMs));
         return std::nullopt;
     }
+    TcpSocket listenOn(const std::string&, int) override { throw SocketError("Operation not permitted"); }
     std::unique_ptr<IcmpSocket> open() override {
         ++echoSockets;
         throw SocketError("Operation not permitted");
