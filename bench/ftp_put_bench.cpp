@@ -22,6 +22,8 @@
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/Locale.h"
+#include "platform/NameResolver.h"
+#include "platform/TcpConnector.h"
 
 using namespace velora;
 
@@ -45,13 +47,15 @@ int main(int argc, char** argv) {
     SystemClock clock;
     const Locale locale = Locale::german();
     EventLog log(view, ui, clock, locale, {[&] { return logFile; }, [] { return std::string("600"); }});
-    FtpSessionSettings settings;
+    FtpLogin settings;
     settings.host = argv[1];
     settings.user = argv[3];
     settings.password = argv[4];
     settings.passive = std::getenv("FTP_BENCH_ACTIVE") == nullptr;
     ClientIdentity identity;
-    FtpSession session(identity, log, ui);
+    SystemNameResolver resolver;
+    SystemTcpConnector connector;
+    FtpSession session(identity, log, ui, resolver, connector);
     session.setServerPort(std::atoi(argv[2]));
     const std::string folder = argv[5];
     const int rounds = std::atoi(argv[6]);

@@ -35,6 +35,12 @@ public:
     virtual void settingsChanged() = 0;
     // Show the first page ("Config"); only a window has pages.
     virtual void showFirstPage() {}
+    // The front end has been told to end and lets the run under way wind down first
+    // (the daemon's SIGTERM; a window ends at once and never asks): the store in
+    // progress may finish, nothing further starts.
+    virtual bool endRequested() { return false; }
+    // ...and the store in progress has used up its grace: it is given up as failed.
+    virtual bool endGraceOver() { return false; }
 };
 
 // A host that does nothing a person would see; pumpEvents runs an optional hook, which

@@ -1,7 +1,5 @@
 #include "cli/CliCommands.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <ostream>
 
 #include "cli/CliUiHost.h"
@@ -47,9 +45,11 @@ std::string usage() {
            "  daemon    Läuft ohne Ende wie das Fenster mit \"Aktiv\": jede Sekunde ein\n"
            "            Timer-Schritt, Läufe im Intervall oder zu den festen Zeiten des\n"
            "            Wochenkalenders. SIGTERM oder SIGINT beenden wie \"Beenden\"\n"
-           "            (Statistik wird gespeichert, Exit-Code 0); SIGHUP lädt Einstellungen\n"
-           "            und Kalender neu (wie \"Load Config\"). Meldungen gehen ins Log und\n"
-           "            auf stderr. Exit-Code 1, wenn der Programmstart scheiterte.\n"
+           "            (eine laufende Übertragung darf noch bis zu 10 Sekunden fertig\n"
+           "            werden; Statistik wird gespeichert, Exit-Code 0); SIGHUP lädt\n"
+           "            Einstellungen und Kalender neu (wie \"Load Config\"). Meldungen\n"
+           "            gehen ins Log und auf stderr. Exit-Code 1, wenn der Programmstart\n"
+           "            scheiterte.\n"
            "  help      Diese Hilfe (auch -h, --help).\n";
 }
 
@@ -136,20 +136,6 @@ int runRun(Program& program, std::ostream& out, std::ostream& err) {
     return missing.empty() && reached ? kOk : kRunHadErrors;
 }
 
-namespace {
-
-// Ends the process from inside a run, as "Beenden" does: no further step runs. Files
-// and registry keys are closed after every operation, so nothing is lost.
-class ImmediateEnd final : public ProcessEnd {
-public:
-    void endNow(int exitCode) override {
-        std::fflush(nullptr);
-        std::_Exit(exitCode);
-    }
-};
-
-}  // namespace
-
 int runDaemon(const Services& services, std::ostream& out, std::ostream& err) {
     // The signals become events before anything else exists.
     SystemSignals signals;
@@ -157,10 +143,9 @@ int runDaemon(const Services& services, std::ostream& out, std::ostream& err) {
     X11Screen screen(services.env.get("DISPLAY"));
     XdgOpenShell shell;
     Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
-                     screen, shell});
+                     screen, shell, services.resolver, services.connector, services.icmpSockets});
     program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
-    ImmediateEnd end;
-    Daemon daemon(program, signals, services.clock, end, err);
+    Daemon daemon(program, signals, services.clock, err);
     ui.attach(&daemon);
     const int code = daemon.run();
     ui.attach(nullptr);
@@ -189,7 +174,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     X11Screen screen(services.env.get("DISPLAY"));
     XdgOpenShell shell;
     Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
-                     screen, shell});
+                     screen, shell, services.resolver, services.connector, services.icmpSockets});
     program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
     return command == "prepare" ? runPrepare(program, out, err) : runRun(program, out, err);
 }
@@ -197,7 +182,12 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     SystemEnvironment env;
     SystemClock clock;
-    return run(args, out, err, {env, clock, Locale::system(), Registry::defaultPath(), SystemInfo::fromSystem()});
+    SystemNameResolver resolver;
+    SystemTcpConnector connector;
+    SystemIcmpSockets icmpSockets;
+    return run(args, out, err,
+               {env, clock, Locale::system(), Registry::defaultPath(), SystemInfo::fromSystem(), resolver, connector,
+                icmpSockets});
 }
 
 }  // namespace velora::cli

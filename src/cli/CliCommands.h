@@ -7,8 +7,11 @@
 
 #include "platform/Clock.h"
 #include "platform/Environment.h"
+#include "platform/IcmpSocket.h"
 #include "platform/Locale.h"
+#include "platform/NameResolver.h"
 #include "platform/Registry.h"
+#include "platform/TcpConnector.h"
 
 namespace velora {
 class Program;
@@ -44,6 +47,9 @@ struct Services {
     Locale locale;
     std::string registryPath;
     SystemInfo systemInfo;
+    NameResolver& resolver;
+    TcpConnector& connector;
+    IcmpSockets& icmpSockets;
 };
 
 // velora-cli daemon: ticks on the given services until SIGTERM or SIGINT came.

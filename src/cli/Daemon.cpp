@@ -20,30 +20,36 @@ bool sameSecond(const DateTime& a, const DateTime& b) {
 
 }  // namespace
 
-Daemon::Daemon(Program& program, SignalSource& signals, const Clock& clock, ProcessEnd& end, std::ostream& err)
-    : program_(program), signals_(signals), clock_(clock), end_(end), err_(err) {}
+Daemon::Daemon(Program& program, SignalSource& signals, const Clock& clock, std::ostream& err)
+    : program_(program), signals_(signals), clock_(clock), err_(err) {}
 
 int Daemon::run() {
     try {
         program_.FormCreate();
     } catch (const std::exception& e) {
         err_ << e.what() << '\n';
-        return kFailed;
+        // The start-up may have waited long (a store another program keeps locked);
+        // an end asked for meanwhile is still an end as "Beenden" does it.
+        if (signals_.wait(0) != ProcessSignal::Terminate) return kFailed;
+        beenden();
+        return kOk;
     }
     started_ = true;
-    for (;;) {
-        if (reloadPending_) reload();
-        const std::optional<ProcessSignal> signal = signals_.wait(msToNextSecond());
-        if (signal == ProcessSignal::Terminate) {
-            beenden();
-            return kOk;
+    while (!endRequested_) {
+        if (reloadPending_) {
+            reload();
+            continue;
         }
+        const std::optional<ProcessSignal> signal = signals_.wait(msToNextSecond());
+        if (signal == ProcessSignal::Terminate) break;
         if (signal == ProcessSignal::Reload) {
             reload();
             continue;
         }
         tickIfDue();
     }
+    beenden();
+    return kOk;
 }
 
 int Daemon::msToNextSecond() const { return 1000 - clock_.now().millisecond + kPastTheSecondMs; }
@@ -65,15 +71,33 @@ void Daemon::tickIfDue() {
 void Daemon::pumpEvents() {
     // No tick before start-up has finished, and nothing more once the end has begun.
     if (!started_ || ending_) return;
-    if (const std::optional<ProcessSignal> signal = signals_.wait(0)) {
-        if (*signal == ProcessSignal::Terminate) {
-            beenden();
-            end_.endNow(kOk);
-            return;
-        }
+    takeSignal();
+    // Once the end is asked for no tick runs: none may start a run.
+    if (!endRequested_) tickIfDue();
+}
+
+// Signals taken inside a run only take note: a reload waits for the run's end, and an
+// end lets the run wind down.
+void Daemon::takeSignal() {
+    const std::optional<ProcessSignal> signal = signals_.wait(0);
+    if (!signal) return;
+    if (*signal == ProcessSignal::Reload) {
         reloadPending_ = true;
+        return;
     }
-    tickIfDue();
+    if (endRequested_) return;
+    endRequested_ = true;
+    endRequestedAtMs_ = clock_.tickMs();
+    program_.log().write("Programm -> Ende angefordert");
+}
+
+bool Daemon::endRequested() {
+    if (started_ && !ending_) takeSignal();
+    return endRequested_;
+}
+
+bool Daemon::endGraceOver() {
+    return endRequested() && clock_.tickMs() - endRequestedAtMs_ >= kStoreGraceSeconds * 1000LL;
 }
 
 void Daemon::reload() {
@@ -106,6 +130,10 @@ void Daemon::showMessage(const std::string& text) {
 void DaemonUiHost::pumpEvents() {
     if (daemon_) daemon_->pumpEvents();
 }
+
+bool DaemonUiHost::endRequested() { return daemon_ && daemon_->endRequested(); }
+
+bool DaemonUiHost::endGraceOver() { return daemon_ && daemon_->endGraceOver(); }
 
 void DaemonUiHost::showMessage(const std::string& text) {
     if (daemon_) {

@@ -9,6 +9,11 @@
 // The window lets pending messages run at fixed points of a run; here those points
 // look for signals and run the tick of a second that began meanwhile, so the restart
 // countdown goes on during a run. A reload asked for during a run waits for its end.
+// An end asked for during a run lets that run wind down first: the store in progress
+// finishes (or, after kStoreGraceSeconds, fails), is counted and logged with the
+// transfer-log line, no further row starts and no tick runs, the connection closes and
+// the transfer copy goes; then the end follows.
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
@@ -23,16 +28,12 @@ class Program;
 
 namespace velora::cli {
 
-// How the process ends when told to while a run is in progress: at once.
-class ProcessEnd {
-public:
-    virtual ~ProcessEnd() = default;
-    virtual void endNow(int exitCode) = 0;
-};
-
 class Daemon {
 public:
-    Daemon(Program& program, SignalSource& signals, const Clock& clock, ProcessEnd& end, std::ostream& err);
+    // After the end was asked for, a store in progress may go on this long.
+    static constexpr int kStoreGraceSeconds = 10;
+
+    Daemon(Program& program, SignalSource& signals, const Clock& clock, std::ostream& err);
 
     // Start-up, then ticks until told to end. The exit code: 0 after SIGTERM or SIGINT,
     // 1 when start-up failed (the reason is on standard error).
@@ -41,12 +42,17 @@ public:
     // The pumped points of a run.
     void pumpEvents();
     void showMessage(const std::string& text);
+    // Whether the end has been asked for (a look for signals first), and whether the
+    // store under way has used up its grace since.
+    bool endRequested();
+    bool endGraceOver();
 
     // Ticks run so far (nested ones included).
     long ticks() const { return ticks_; }
 
 private:
     void tickIfDue();
+    void takeSignal();
     void reload();
     void beenden();
     // Milliseconds to wait for the next whole second (a little past it).
@@ -55,13 +61,14 @@ private:
     Program& program_;
     SignalSource& signals_;
     const Clock& clock_;
-    ProcessEnd& end_;
     std::ostream& err_;
     DateTime lastTick_{};
     bool ticked_ = false;
     bool reloadPending_ = false;
     bool started_ = false;
     bool ending_ = false;
+    bool endRequested_ = false;
+    std::int64_t endRequestedAtMs_ = 0;
     long ticks_ = 0;
 };
 
@@ -74,6 +81,8 @@ public:
 
     void pumpEvents() override;
     void showMessage(const std::string& text) override;
+    bool endRequested() override;
+    bool endGraceOver() override;
 
 private:
     Daemon* daemon_ = nullptr;

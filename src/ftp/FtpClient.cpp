@@ -24,8 +24,8 @@ std::vector<std::string> featureLines(const FtpReply& reply) {
 
 }  // namespace
 
-FtpClient::FtpClient(FtpClientEvents events, FtpTimeouts timeouts)
-    : events_(std::move(events)), timeouts_(timeouts) {}
+FtpClient::FtpClient(FtpClientEvents& events, NameResolver& resolver, TcpConnector& connector, FtpTimeouts timeouts)
+    : events_(events), resolver_(resolver), connector_(connector), timeouts_(timeouts) {}
 
 // Closing here fires no events: whoever listens may already be gone.
 FtpClient::~FtpClient() = default;
@@ -99,27 +99,29 @@ FtpReply FtpClient::command(const std::string& line, std::initializer_list<int> 
     return expect(command(line), expected);
 }
 
-void FtpClient::connect(const FtpLogin& login) {
+void FtpClient::connect(const FtpLogin& login, int serverPort, int proxyPort, const std::string& identification) {
     features_.clear();
     system_.clear();
     loginFolder_.clear();
     passive_ = login.passive;
-    const bool viaProxy = !login.proxyHost.empty();
+    const bool viaProxy = login.useProxy && !login.proxyHost.empty();
     const std::string& target = viaProxy ? login.proxyHost : login.host;
-    const int port = viaProxy ? login.proxyPort : login.port;
+    const int port = viaProxy ? proxyPort : serverPort;
+    // A control character would never reach the wire in OPEN; nor may it cut the name
+    // that is looked up and connected to.
+    requireClean(target);
 
     std::string ip = target;
     if (!TcpSocket::isNumericIPv4(target)) {
         status("Resolving hostname " + target + ".");
-        ip = TcpSocket::resolve(target);
+        ip = resolver_.resolveIPv4(target);
     }
     status("Connecting to " + ip + ".");
-    TcpSocket socket = TcpSocket::connectTo(ip, port);
-    control_ = std::move(socket);
+    control_ = open(ip, port);
     reader_.reset();
     status("Connected.");
     try {
-        logIn(login);
+        logIn(login, serverPort, identification);
     } catch (...) {
         closeSession();
         throw;
@@ -127,17 +129,25 @@ void FtpClient::connect(const FtpLogin& login) {
     status("Connection established");
 }
 
-void FtpClient::logIn(const FtpLogin& login) {
+TcpSocket FtpClient::open(const std::string& ip, int port) {
+    // Port 0 takes no connection anywhere; say so as a refusal, as the system would.
+    if (port == 0) throw SocketError(std::strerror(ECONNREFUSED));
+    std::optional<TcpSocket> socket = connector_.connectWithin(ip, port, timeouts_.connectMs);
+    if (!socket) throw SocketError(std::strerror(ETIMEDOUT));
+    return std::move(*socket);
+}
+
+void FtpClient::logIn(const FtpLogin& login, int serverPort, const std::string& identification) {
     expect(readReply(timeouts_.readMs), {220});
     // A proxy logs its user in with 230 or 331 only; 232 is the target server's answer.
-    if (!login.proxyUser.empty()) authenticate(login.proxyUser, login.proxyPassword, {230, 331});
+    if (login.useProxy && !login.proxyUser.empty()) authenticate(login.proxyUser, login.proxyPassword, {230, 331});
     // The proxy learns the real target from OPEN; a plain server refuses it, which
     // does no harm.
-    command("OPEN " + login.host + (login.port != 21 ? ":" + std::to_string(login.port) : ""));
+    command("OPEN " + login.host + (serverPort != 21 ? ":" + std::to_string(serverPort) : ""));
     authenticate(login.user, login.password, {230, 232, 331});
     features_ = featureLines(command("FEAT"));
-    if (!login.identification.empty() && featureListed(features_, "CLNT")) {
-        command("CLNT " + login.identification);
+    if (!identification.empty() && featureListed(features_, "CLNT")) {
+        command("CLNT " + identification);
     }
     command("TYPE I", {200});
     const FtpReply syst = command("SYST");
@@ -146,7 +156,7 @@ void FtpClient::logIn(const FtpLogin& login) {
     // sent before them.
     const FtpReply pwd = command("PWD");
     loginFolder_ = pwd.code == 257 ? parseQuotedPath(pwd.lines.front()) : std::string();
-    if (loginFolder_.empty() && events_.notice) {
+    if (loginFolder_.empty()) {
         events_.notice("PWD ohne Ordner (" + pwd.text() + "): relative FTP Pfade werden nicht gesendet");
     }
 }
@@ -175,7 +185,7 @@ void FtpClient::closeSession() {
     control_.close();
     reader_.reset();
     status("Disconnecting.");
-    if (events_.disconnected) events_.disconnected();
+    events_.IdFTP1Disconnected();
     status("Disconnected.");
 }
 

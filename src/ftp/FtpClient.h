@@ -2,51 +2,61 @@
 // The FTP protocol over one control connection (RFC 959, plain TCP/IPv4): open and
 // log in with the "OPEN" proxy method, change directory, store a file passively or
 // actively, close. Everything the session wants to log leaves through FtpClientEvents.
+// The client opens no connection of its own: names and connections come from the
+// resolver and the connector it is given.
 //
 // Every command line passes through sendCommand(), which refuses control characters,
 // so no field a user typed can smuggle a second command onto the connection.
 #include <cstdint>
-#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "ftp/FtpLogin.h"
 #include "ftp/FtpReply.h"
+#include "platform/NameResolver.h"
+#include "platform/TcpConnector.h"
 #include "platform/TcpSocket.h"
 
 namespace velora {
 
 class InputFile;
 
-struct FtpLogin {
-    std::string host;
-    int port = 21;
-    std::string user;
-    std::string password;
-    std::string proxyHost;           // empty: connect to host:port directly
-    int proxyPort = 0;
-    std::string proxyUser;           // empty: no proxy login
-    std::string proxyPassword;
-    bool passive = true;
-    std::string identification;      // sent with "CLNT" when the server lists it
-};
-
-struct FtpClientEvents {
-    std::function<void(const std::string&)> status;
-    std::function<void(std::int64_t size)> workBegin;
-    std::function<void(std::int64_t bytesSoFar)> work;
-    std::function<void()> workEnd;
-    std::function<void()> disconnected;
-    std::function<void(const std::string&)> notice;   // remarks worth a log line
+// What the client reports while it works, for the session to log. A handler may let
+// window messages run, and with them anything, a disconnect included.
+class FtpClientEvents {
+public:
+    virtual ~FtpClientEvents() = default;
+    // "Resolving hostname %s.", "Connecting to %s.", "Connected.", "Connection
+    // established", "Starting FTP transfer", "Transfer complete", "Disconnecting.",
+    // "Disconnected."
+    virtual void IdFTP1Status(const std::string& text) = 0;
+    // A store: the file's size before the first byte, the bytes written so far after
+    // every block, and its end (also when it failed).
+    virtual void IdFTP1WorkBegin(std::int64_t size) = 0;
+    virtual void IdFTP1Work(std::int64_t bytesSoFar) = 0;
+    virtual void IdFTP1WorkEnd() = 0;
+    // The control connection has just been closed.
+    virtual void IdFTP1Disconnected() = 0;
+    // A remark worth a log line: an address the client did not follow, a login folder
+    // it could not learn.
+    virtual void notice(const std::string& text) = 0;
+    // Asked between the blocks of a store and while it waits for the delivery: true
+    // gives the store up at once, as failed.
+    virtual bool abandonStore() = 0;
 };
 
 // Every wait of the client. The program keeps these values; tests shorten them.
 struct FtpTimeouts {
+    // A connection the server's system has not taken by then will not come: a host
+    // that drops the request would otherwise hold the one thread for minutes.
+    static constexpr int kConnectSeconds = 15;
     // A whole reply, however slowly it trickles in, must be complete within this.
     static constexpr int kWholeReplySeconds = 10;
     // A store whose data has not moved for this long has stalled.
     static constexpr int kSendStallSeconds = 30;
 
+    int connectMs = kConnectSeconds * 1000;   // control and passive data connections
     int readMs = 1000;          // ReadTimeout: a reply must begin within this
     int wholeReplyMs = kWholeReplySeconds * 1000;
     int transferMs = 1000;      // TransferTimeout: reads on the data connection
@@ -60,14 +70,19 @@ public:
     static constexpr std::size_t kBlockSize = 256 * 1024;
     static constexpr const char* kBadCharacter = "Ungültiges Zeichen im FTP-Befehl";
 
-    explicit FtpClient(FtpClientEvents events, FtpTimeouts timeouts = {});
+    // Names are looked up through `resolver`; the control and the passive data
+    // connections are opened through `connector`, each within timeouts.connectMs, and
+    // the active mode's listener comes from it too.
+    FtpClient(FtpClientEvents& events, NameResolver& resolver, TcpConnector& connector, FtpTimeouts timeouts = {});
     ~FtpClient();
     FtpClient(const FtpClient&) = delete;
     FtpClient& operator=(const FtpClient&) = delete;
 
-    // Opens and logs in. A failure after the connection is open closes it (with
-    // "QUIT") before it leaves as SocketError or GeneralError.
-    void connect(const FtpLogin& login);
+    // Opens and logs in: to the login's host at serverPort, or with the proxy to the
+    // proxy host at proxyPort. `identification` goes with "CLNT" when the server lists
+    // it. A failure after the connection is open closes it (with "QUIT") before it
+    // leaves as SocketError or GeneralError.
+    void connect(const FtpLogin& login, int serverPort, int proxyPort, const std::string& identification);
     // "QUIT" while the link is up, then close; fires the disconnect statuses and event.
     void disconnect();
     bool connected() const { return control_.isOpen(); }
@@ -88,7 +103,7 @@ public:
     static void requireClean(const std::string& line);
 
 private:
-    void logIn(const FtpLogin& login);
+    void logIn(const FtpLogin& login, int serverPort, const std::string& identification);
     // USER (answered by one of userCodes), PASS on 331, and no account to give on 332.
     void authenticate(const std::string& user, const std::string& password, std::initializer_list<int> userCodes);
     FtpReply readReply(int timeoutMs);
@@ -100,6 +115,9 @@ private:
     void closeSession();
     std::string folderToSend(const std::string& path) const;
 
+    // A connection within the connect time-out; one that does not come in time is the
+    // system's own time-out, only sooner.
+    TcpSocket open(const std::string& ip, int port);
     TcpSocket openPassiveData(const std::string& remoteName);
     TcpSocket openActiveData(const std::string& remoteName);
     TcpSocket awaitServerConnection(TcpSocket& listener);
@@ -107,11 +125,11 @@ private:
     void awaitDelivery(TcpSocket& data, std::int64_t written, std::int64_t size);
     void readReplyAfterFailedStore();
 
-    void status(const std::string& text) {
-        if (events_.status) events_.status(text);
-    }
+    void status(const std::string& text) { events_.IdFTP1Status(text); }
 
-    FtpClientEvents events_;
+    FtpClientEvents& events_;
+    NameResolver& resolver_;
+    TcpConnector& connector_;
     FtpTimeouts timeouts_;
     TcpSocket control_;
     ReplyReader reader_{control_};

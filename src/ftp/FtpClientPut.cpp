@@ -21,6 +21,11 @@ SocketError brokenDataConnection(std::int64_t written, std::int64_t size, int sy
                        std::to_string(size) + " Bytes: " + std::strerror(systemError));
 }
 
+GeneralError abandonedStore(std::int64_t written, std::int64_t size) {
+    return GeneralError("Übertragung abgebrochen nach " + std::to_string(written) + " von " + std::to_string(size) +
+                        " Bytes: Programmende");
+}
+
 GeneralError stalledDataConnection(std::int64_t written, std::int64_t size) {
     return GeneralError("Zeitüberschreitung der Datenverbindung nach " + std::to_string(written) + " von " +
                         std::to_string(size) + " Bytes");
@@ -87,17 +92,17 @@ TcpSocket FtpClient::openPassiveData(const std::string& remoteName) {
     // Only the port is taken from the reply: an address there could point the data
     // connection at any host, so it always goes to the server we are talking to.
     const std::string peer = control_.peerAddress().ip;
-    if (offered.ip != peer && events_.notice) {
+    if (offered.ip != peer) {
         events_.notice("PASV-Adresse " + offered.ip + " ignoriert, verwende " + peer);
     }
     sendCommand("STOR " + remoteName);
-    TcpSocket data = TcpSocket::connectTo(peer, offered.port);
+    TcpSocket data = open(peer, offered.port);
     expect(readReply(timeouts_.readMs), {110, 125, 150});
     return data;
 }
 
 TcpSocket FtpClient::openActiveData(const std::string& remoteName) {
-    TcpSocket listener = TcpSocket::listenOn(control_.localAddress().ip, 0);
+    TcpSocket listener = connector_.listenOn(control_.localAddress().ip, 0);
     command("PORT " + portArgument(listener.localAddress()), {200});
     command("STOR " + remoteName, {125, 150});
     return awaitServerConnection(listener);
@@ -125,7 +130,7 @@ TcpSocket FtpClient::awaitServerConnection(TcpSocket& listener) {
 std::int64_t FtpClient::sendFile(InputFile& file, TcpSocket& data) {
     const std::int64_t size = file.size();
     if (size < 0) throw GeneralError(file.errorText());
-    if (events_.workBegin) events_.workBegin(size);
+    events_.IdFTP1WorkBegin(size);
     std::vector<char> block(kBlockSize);
     std::int64_t written = 0;
     try {
@@ -138,15 +143,16 @@ std::int64_t FtpClient::sendFile(InputFile& file, TcpSocket& data) {
             written += static_cast<std::int64_t>(sent.written);
             if (sent.kind == SendResult::ConnectionLost) throw brokenDataConnection(written, size, sent.systemError);
             if (sent.kind == SendResult::Stalled) throw stalledDataConnection(written, size);
-            if (events_.work) events_.work(written);
+            events_.IdFTP1Work(written);
             // A handler that pumped window messages may have closed the session.
             requireConnected();
+            if (events_.abandonStore()) throw abandonedStore(written, size);
         }
     } catch (...) {
-        if (events_.workEnd) events_.workEnd();
+        events_.IdFTP1WorkEnd();
         throw;
     }
-    if (events_.workEnd) events_.workEnd();
+    events_.IdFTP1WorkEnd();
     awaitDelivery(data, written, size);
     return written;
 }
@@ -185,6 +191,7 @@ void FtpClient::awaitDelivery(TcpSocket& data, std::int64_t written, std::int64_
             }
             return;
         }
+        if (events_.abandonStore()) throw abandonedStore(written, size);
         const long now = data.unacknowledgedBytes();
         if (now < queued) stall = Deadline(timeouts_.sendStallMs);
         queued = now;

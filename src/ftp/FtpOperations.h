@@ -10,6 +10,9 @@ namespace velora {
 class FtpOperations {
 public:
     virtual ~FtpOperations() = default;
+    // True once the program has been told to end: the connection closes after the
+    // store under way, so no further one should start.
+    virtual bool endRequested() { return false; }
     // "CWD " + path; 200 and 250 are success.
     virtual void ChangeDir(const std::string& path) = 0;
     // Stores the whole local file as remoteName in the current folder (never appends);

@@ -1,56 +1,42 @@
 #include "ftp/FtpSession.h"
 
-
 #include "ftp/FtpClient.h"
 #include "platform/Errors.h"
 #include "platform/WholeNumber.h"
 
 namespace velora {
 
-FtpSession::FtpSession(const ClientIdentity& identity, EventLog& log, UiHost& ui, FtpTimeouts timeouts)
-    : identity_(identity), log_(log), ui_(ui), transferTimeoutMs_(timeouts.transferMs) {
-    FtpClientEvents events;
-    events.status = [this](const std::string& text) { IdFTP1Status(text); };
-    events.workBegin = [this](std::int64_t size) { IdFTP1WorkBegin(size); };
-    events.work = [this](std::int64_t bytes) { IdFTP1Work(bytes); };
-    events.workEnd = [this] { IdFTP1WorkEnd(); };
-    events.disconnected = [this] { IdFTP1Disconnected(); };
-    events.notice = [this](const std::string& text) { log_.write(text); };
-    client_ = std::make_unique<FtpClient>(std::move(events), timeouts);
-}
+FtpSession::FtpSession(const ClientIdentity& identity, EventLog& log, UiHost& ui, NameResolver& resolver,
+                       TcpConnector& connector, FtpTimeouts timeouts)
+    : identity_(identity),
+      log_(log),
+      ui_(ui),
+      client_(std::make_unique<FtpClient>(static_cast<FtpClientEvents&>(*this), resolver, connector, timeouts)),
+      transferTimeoutMs_(timeouts.transferMs) {}
 
 FtpSession::~FtpSession() = default;
 
 bool FtpSession::connected() const { return client_->connected(); }
 
-void FtpSession::B_connectClick(const FtpSessionSettings& settings) {
+void FtpSession::B_connectClick(const FtpLogin& login) {
     if (client_->connected()) {
         log_.write("es besteht bereits ein Connected");
         return;
     }
     log_.write("Procedure --> Connect");
     try {
-        FtpLogin login;
-        if (settings.useProxy) {
-            login.proxyHost = settings.proxyHost;
-            login.proxyUser = settings.proxyUser;
-            login.proxyPassword = settings.proxyPassword;
-            login.proxyPort = parseWholeNumber(settings.proxyPort);
-            log_.write("Use Proxy " + settings.proxyHost);
-            log_.write("Proxy User " + settings.proxyUser);
-            log_.write("Proxy Port " + settings.proxyPort);
+        int proxyPort = 0;
+        if (login.useProxy) {
+            proxyPort = parseWholeNumber(login.proxyPort);
+            log_.write("Use Proxy " + login.proxyHost);
+            log_.write("Proxy User " + login.proxyUser);
+            log_.write("Proxy Port " + login.proxyPort);
         }
-        login.passive = settings.passive;
-        login.port = serverPort_;
-        login.host = settings.host;
-        login.user = settings.user;
-        login.password = settings.password;
-        login.identification = identity_.identificationString();
         log_.write("Host " + login.host);
         log_.write("User " + login.user);
         log_.write("Host " + login.host);
 
-        client_->connect(login);
+        client_->connect(login, serverPort_, proxyPort, identity_.identificationString());
 
         ftpopen_ = client_->connected();
         log_.write(ftpopen_ ? "ONLINE" : "ERROR");
@@ -93,6 +79,8 @@ void FtpSession::IdFTP1Work(std::int64_t bytesSoFar) {
 }
 
 void FtpSession::IdFTP1WorkEnd() { log_.write("Status --> Work End"); }
+
+void FtpSession::notice(const std::string& text) { log_.write(text); }
 
 void FtpSession::IdFTP1Disconnected() {
     ftpopen_ = client_->connected();

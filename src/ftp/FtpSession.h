@@ -9,34 +9,24 @@
 #include "app/ClientIdentity.h"
 #include "app/EventLog.h"
 #include "ftp/FtpClient.h"
+#include "ftp/FtpLogin.h"
 #include "ftp/FtpOperations.h"
 
 namespace velora {
 
-// What a connect takes from the "FTP Login" and "Proxy" fields, as the user typed
-// them. The caller fills it afresh for every connect, so an edit counts at once.
-struct FtpSessionSettings {
-    std::string host;            // "Host"
-    std::string user;            // "User"
-    std::string password;        // "Pasword"
-    bool passive = true;         // "Passiv"
-    bool useProxy = false;       // "Proxy"
-    std::string proxyHost;
-    std::string proxyUser;
-    std::string proxyPassword;
-    std::string proxyPort;       // read as a decimal integer at connect
-};
-
-class FtpSession : public FtpOperations {
+class FtpSession : public FtpOperations, private FtpClientEvents {
 public:
     // The time-outs are the program's unless a test shortens them.
-    FtpSession(const ClientIdentity& identity, EventLog& log, UiHost& ui, FtpTimeouts timeouts = {});
+    FtpSession(const ClientIdentity& identity, EventLog& log, UiHost& ui, NameResolver& resolver,
+               TcpConnector& connector, FtpTimeouts timeouts = {});
     ~FtpSession() override;
 
-    void B_connectClick(const FtpSessionSettings& settings);   // "Connect"
+    // "Connect". The login is read afresh for every connect, so an edit counts at once.
+    void B_connectClick(const FtpLogin& login);
     void B_DisconnectClick();   // "DisConnect"
     void ChangeDir(const std::string& path) override;
     std::int64_t Put(const std::string& localFile, const std::string& remoteName) override;
+    bool endRequested() override { return ui_.endRequested(); }
 
     bool connected() const;
     bool ftpOpen() const { return ftpopen_; }
@@ -47,11 +37,13 @@ public:
 
 private:
     // Client event handlers
-    void IdFTP1Status(const std::string& text);
-    void IdFTP1WorkBegin(std::int64_t size);
-    void IdFTP1Work(std::int64_t bytesSoFar);
-    void IdFTP1WorkEnd();
-    void IdFTP1Disconnected();
+    void IdFTP1Status(const std::string& text) override;
+    void IdFTP1WorkBegin(std::int64_t size) override;
+    void IdFTP1Work(std::int64_t bytesSoFar) override;
+    void IdFTP1WorkEnd() override;
+    void IdFTP1Disconnected() override;
+    void notice(const std::string& text) override;
+    bool abandonStore() override { return ui_.endGraceOver(); }
 
     const ClientIdentity& identity_;
     EventLog& log_;

@@ -34,6 +34,11 @@ SystemSignals::SystemSignals() : oldMask_(std::make_unique<Mask>()) {
 }
 
 SystemSignals::~SystemSignals() {
+    // Signals that came after the last look were this object's to take: unblocked,
+    // they would end the process by their default action after it has ended properly.
+    signalfd_siginfo info{};
+    while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+    }
     ::close(fd_);
     ::sigprocmask(SIG_SETMASK, &oldMask_->set, nullptr);
 }

@@ -19,7 +19,8 @@ public:
 
 // SIGTERM, SIGINT and SIGHUP of this process. While the object lives they are blocked
 // for the calling thread (create it before any other thread) and read from a
-// descriptor; the old signal mask comes back when it goes.
+// descriptor; the old signal mask comes back when it goes, and signals still pending
+// then are dropped.
 class SystemSignals final : public SignalSource {
 public:
     SystemSignals();

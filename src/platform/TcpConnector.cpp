@@ -43,7 +43,7 @@ bool waitWritable(int fd, int timeoutMs) {
 
 }  // namespace
 
-std::optional<TcpSocket> TcpConnector::connectWithin(const std::string& ip, int port, int timeoutMs) {
+std::optional<TcpSocket> SystemTcpConnector::connectWithin(const std::string& ip, int port, int timeoutMs) {
     const sockaddr_in addr = addressOf(ip, port);
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) raiseSystem(errno);

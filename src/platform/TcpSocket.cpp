@@ -2,10 +2,8 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <linux/sockios.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -102,36 +100,6 @@ void TcpSocket::close() {
 bool TcpSocket::isNumericIPv4(const std::string& host) {
     in_addr addr{};
     return inet_pton(AF_INET, host.c_str(), &addr) == 1;
-}
-
-std::string TcpSocket::resolve(const std::string& host) {
-    if (isNumericIPv4(host)) return host;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (rc != 0) {
-        throw SocketError(rc == EAI_SYSTEM ? std::strerror(errno) : gai_strerror(rc));
-    }
-    const auto* addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    std::string ip = fromSockaddr(*addr).ip;
-    ::freeaddrinfo(found);
-    return ip;
-}
-
-TcpSocket TcpSocket::connectTo(const std::string& ip, int port) {
-    const sockaddr_in addr = makeAddress(ip, port);
-    if (port == 0) raiseSystem(ECONNREFUSED);
-    TcpSocket sock(newStreamSocket());
-    int rc;
-    do {
-        rc = ::connect(sock.fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) raiseSystem(errno);
-    const int one = 1;
-    ::setsockopt(sock.fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return sock;
 }
 
 TcpSocket TcpSocket::listenOn(const std::string& ip, int port) {

@@ -1,8 +1,8 @@
 #pragma once
 // A TCP/IPv4 stream socket over POSIX calls. Every wait is bounded by a time-out
 // given by the caller and done with poll(); failures of the socket layer raise
-// SocketError with the system's own text. Connecting has no time-out of its own: the
-// system decides when to give up, as the program expects.
+// SocketError with the system's own text. Connections are opened by a TcpConnector,
+// names looked up by a NameResolver.
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -53,10 +53,6 @@ public:
 
     // True for a dotted IPv4 address such as "127.0.0.1" (no name look-up needed).
     static bool isNumericIPv4(const std::string& host);
-    // The first IPv4 address of a host name (a numeric address is returned as is).
-    static std::string resolve(const std::string& host);
-    // Connects to a numeric IPv4 address.
-    static TcpSocket connectTo(const std::string& ip, int port);
     // A listening socket on ip:port (port 0: any free port).
     static TcpSocket listenOn(const std::string& ip, int port);
 

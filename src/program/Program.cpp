@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "schedule/CalendarStore.h"
 #include "schedule/CalendarView.h"
+#include "schedule/FtpLoginFromSettings.h"
 #include "schedule/OnlineCheck.h"
 #include "schedule/RunCycle.h"
 #include "schedule/RunStatistics.h"
@@ -37,8 +38,8 @@ Program::Program(Services s)
       helpMenu_(s.shell),
       minimisedStart_(ui_) {
     files_.setScratchFolder(temp_.path());
-    ftp_ = std::make_unique<FtpSession>(identity_, log_, ui_);
-    externalIp_ = std::make_unique<ExternalIpLookup>(settings_, log_, resolver_, clock_);
+    ftp_ = std::make_unique<FtpSession>(identity_, log_, ui_, s.resolver, s.connector);
+    externalIp_ = std::make_unique<ExternalIpLookup>(settings_, log_, s.resolver, s.connector, clock_);
     tagBuilder_ = std::make_unique<TagBuilder>(tags_, settings_, registry_, env_, clock_, locale_, log_, *externalIp_);
     preparation_ =
         std::make_unique<PreparationPass>(files_, tags_, *tagBuilder_, mTemp_, temp_, sources_, snapshots_, log_, ui_);
@@ -48,7 +49,7 @@ Program::Program(Services s)
     upload_ = std::make_unique<UploadPass>(files_, *ftp_, *statistics_, temp_, sources_, snapshots_, log_, clock_,
                                            locale_);
     screenShot_ = std::make_unique<ScreenShot>(settings_, env_, s.screen, log_);
-    onlineCheck_ = std::make_unique<OnlineCheck>(resolver_, icmpSockets_, clock_, log_, currentProcessId());
+    onlineCheck_ = std::make_unique<OnlineCheck>(s.resolver, s.icmpSockets, clock_, log_, currentProcessId());
     runCycle_ = std::make_unique<RunCycle>(settings_, state_, *preparation_, files_, *ftp_, *upload_, *statistics_,
                                            *onlineCheck_, runLock_, log_, ui_, *screenShot_);
     calendarView_ = std::make_unique<CalendarView>(calendar_, state_, *statistics_, locale_);
@@ -119,7 +120,7 @@ void Program::LoadConfig1Click() {
 }
 
 void Program::Reset_psClick() { velora::Reset_psClick(files_, log_); }
-void Program::B_connectClick() { ftp_->B_connectClick(ftpSessionSettings(settings_)); }
+void Program::B_connectClick() { ftp_->B_connectClick(ftpLoginFromSettings(settings_)); }
 void Program::B_DisconnectClick() { ftp_->B_DisconnectClick(); }
 // The buttons work in the scratch folder too, so they wait their turn like a run.
 bool Program::B_einlesenClick() {

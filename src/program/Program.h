@@ -24,6 +24,7 @@
 #include "platform/Registry.h"
 #include "platform/Screen.h"
 #include "platform/Shell.h"
+#include "platform/TcpConnector.h"
 #include "schedule/RunState.h"
 #include "schedule/StartupTicks.h"
 #include "schedule/StatusDisplay.h"
@@ -63,6 +64,12 @@ public:
         SystemInfo systemInfo;      // SystemInfo::fromSystem() in the programs
         Screen& screen;             // X11Screen on $DISPLAY in the programs
         Shell& shell;               // XdgOpenShell in the programs
+        // The way out to the network, for every protocol: the FTP session, the HTTP
+        // lookup of the external IP and the echo of the online check. A test that gives
+        // its own resolver decides every name the program looks up.
+        NameResolver& resolver;     // SystemNameResolver in the programs
+        TcpConnector& connector;    // SystemTcpConnector in the programs
+        IcmpSockets& icmpSockets;   // SystemIcmpSockets in the programs
     };
 
     explicit Program(Services services);
@@ -169,8 +176,6 @@ private:
     ClientIdentity identity_;
     SettingsStore store_;
     std::unique_ptr<FtpSession> ftp_;
-    SystemNameResolver resolver_;
-    SystemIcmpSockets icmpSockets_;
     std::unique_ptr<RunStateSources> statusSources_;
     std::unique_ptr<OnlineCheck> onlineCheck_;
     std::unique_ptr<ExternalIpLookup> externalIp_;

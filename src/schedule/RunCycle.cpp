@@ -1,5 +1,6 @@
 #include "schedule/RunCycle.h"
 
+#include "schedule/FtpLoginFromSettings.h"
 #include "transfer/Checksums.h"
 #include "transfer/PreparationPass.h"
 
@@ -9,20 +10,6 @@ namespace {
 const std::string kDashes(58, '-');
 const std::string kStars(58, '*');
 }  // namespace
-
-FtpSessionSettings ftpSessionSettings(const Settings& settings) {
-    FtpSessionSettings s;
-    s.host = settings.e_host_ziel;
-    s.user = settings.e_user_ziel;
-    s.password = settings.ME_pwd_ziel;
-    s.passive = settings.cb_passiv;
-    s.useProxy = settings.cb_proxy;
-    s.proxyHost = settings.E_Host;
-    s.proxyUser = settings.E_User_name;
-    s.proxyPassword = settings.ME_Pasword;
-    s.proxyPort = settings.E_ftp_Port;
-    return s;
-}
 
 RunCycle::RunCycle(Settings& settings, RunState& state, PreparationPass& preparation, FileTable& files,
                    FtpSession& ftp, UploadPass& upload, RunStatistics& stats, EchoCheck& echo, RunLock& lock,
@@ -126,8 +113,11 @@ void RunCycle::RunTransfer() {
         log_.write(" - - - Nichts geändert. - - -");
         return;
     }
+    // Told to end meanwhile: nothing would be sent, and the rows stay "NEU" for the
+    // next start.
+    if (ui_.endRequested()) return;
     stats_.UpdateStatusDisplay();
-    ftp_.B_connectClick(ftpSessionSettings(settings_));
+    ftp_.B_connectClick(ftpLoginFromSettings(settings_));
     stats_.UpdateStatusDisplay();
     if (!ftp_.ftpOpen()) {
         outcome_ = RunOutcome::ServerUnreachable;

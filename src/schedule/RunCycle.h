@@ -22,10 +22,6 @@ namespace velora {
 
 class PreparationPass;
 
-// The login and proxy fields of the settings as a connect takes them; read at every
-// connect, so an edit made since the last one counts.
-FtpSessionSettings ftpSessionSettings(const Settings& settings);
-
 // How the latest run ended, for those who report it (velora-cli's exit code).
 enum class RunOutcome {
     Done,               // prepared; sent what changed, or nothing had changed

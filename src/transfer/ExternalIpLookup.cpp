@@ -8,8 +8,8 @@
 namespace velora {
 
 ExternalIpLookup::ExternalIpLookup(const Settings& settings, EventLog& log, NameResolver& resolver,
-                                   const Clock& clock, HttpLimits limits)
-    : settings_(settings), log_(log), client_(*this, resolver, clock, limits) {}
+                                   TcpConnector& connector, const Clock& clock, HttpLimits limits)
+    : settings_(settings), log_(log), client_(*this, resolver, connector, clock, limits) {}
 
 std::string ExternalIpLookup::LookupExternalIp() {
     HttpProxy proxy;

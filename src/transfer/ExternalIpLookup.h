@@ -9,6 +9,7 @@
 #include "app/EventLog.h"
 #include "platform/Clock.h"
 #include "platform/NameResolver.h"
+#include "platform/TcpConnector.h"
 #include "settings/Settings.h"
 #include "transfer/ExternalIpSource.h"
 #include "transfer/HttpClient.h"
@@ -17,8 +18,8 @@ namespace velora {
 
 class ExternalIpLookup final : public ExternalIpSource, private HttpClientEvents {
 public:
-    ExternalIpLookup(const Settings& settings, EventLog& log, NameResolver& resolver, const Clock& clock,
-                     HttpLimits limits = {});
+    ExternalIpLookup(const Settings& settings, EventLog& log, NameResolver& resolver, TcpConnector& connector,
+                     const Clock& clock, HttpLimits limits = {});
 
     // A proxy HTTP port that is not a whole number raises GeneralError before the
     // request; every failure of the request itself gives "ERROR".

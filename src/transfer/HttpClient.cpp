@@ -4,8 +4,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/TcpConnector.h"
-
 namespace velora {
 namespace {
 
@@ -46,8 +44,9 @@ bool offersBasic(const HttpAnswer& answer) {
 
 }  // namespace
 
-HttpClient::HttpClient(HttpClientEvents& events, NameResolver& resolver, const Clock& clock, HttpLimits limits)
-    : events_(events), resolver_(resolver), clock_(clock), limits_(limits) {}
+HttpClient::HttpClient(HttpClientEvents& events, NameResolver& resolver, TcpConnector& connector, const Clock& clock,
+                       HttpLimits limits)
+    : events_(events), resolver_(resolver), connector_(connector), clock_(clock), limits_(limits) {}
 
 std::string HttpClient::get(const HttpUrl& url, const HttpProxy& proxy, const HttpTimeouts& timeouts) {
     disconnect();
@@ -115,7 +114,7 @@ TcpSocket HttpClient::open(const std::string& host, int port, int connectTimeout
         ip = resolver_.resolveIPv4(host);
     }
     events_.IdHTTP1Status("Connecting to " + ip + ".");
-    std::optional<TcpSocket> socket = TcpConnector::connectWithin(ip, port, connectTimeoutMs);
+    std::optional<TcpSocket> socket = connector_.connectWithin(ip, port, connectTimeoutMs);
     if (!socket) throw GeneralError("Connect Timeout");
     events_.IdHTTP1Status("Connected.");
     return std::move(*socket);

@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/NameResolver.h"
+#include "platform/TcpConnector.h"
 #include "platform/TcpSocket.h"
 #include "transfer/HttpAnswerReader.h"
 #include "transfer/HttpUrl.h"
@@ -54,7 +55,8 @@ public:
 
 class HttpClient {
 public:
-    HttpClient(HttpClientEvents& events, NameResolver& resolver, const Clock& clock, HttpLimits limits = {});
+    HttpClient(HttpClientEvents& events, NameResolver& resolver, TcpConnector& connector, const Clock& clock,
+               HttpLimits limits = {});
 
     // The body of a 2xx answer exactly as received. Any other status is an HttpError
     // (a 407 of the proxy after one retry with credentials); the socket layer's
@@ -78,6 +80,7 @@ private:
 
     HttpClientEvents& events_;
     NameResolver& resolver_;
+    TcpConnector& connector_;
     const Clock& clock_;
     HttpLimits limits_;
     TcpSocket open_;   // left by a failed request until disconnect()

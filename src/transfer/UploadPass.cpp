@@ -33,6 +33,8 @@ void UploadPass::B_versendenClick() {
     // The row count is read anew each time: rows may vanish while events run.
     for (int row = 1; row <= files_.rowCount(); ++row) {
         if (!isDue(row)) continue;
+        // Told to end: the row sent last was the last of this pass.
+        if (ftp_.endRequested()) break;
         stats_.UpdateStatusDisplay();
         clock_.sleepMs(kRowPauseMs);
         sendRow(row, passFiles, passBytes);

@@ -9,6 +9,7 @@
 #include "settings/SettingsStore.h"
 #include "support/SampleSystemInfo.h"
 #include "support/TempDir.h"
+#include "support/TestNetwork.h"
 
 using namespace velora;
 
@@ -20,10 +21,12 @@ struct CliFixture : ::testing::Test {
     test::TempDir home;
     FixedEnvironment env{{{"temp", home.path()}, {"COMPUTERNAME", "CLIHOST"}, {"OS", "Linux"}}, home.path()};
     ManualClock clock;
+    test::TestNetwork network;
     std::ostringstream out, err;
     int run(std::vector<std::string> args) {
         return cli::run(args, out, err,
-                        {env, clock, Locale::german(), home.file("registry.sqlite3"), test::sampleSystemInfo()});
+                        {env, clock, Locale::german(), home.file("registry.sqlite3"), test::sampleSystemInfo(),
+                         network.resolver, network.connector, network.icmpSockets});
     }
 
     // Writes a store with the given rows (Aktiv, TAG, Quelle) as a saved configuration.

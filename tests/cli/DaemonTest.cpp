@@ -1,8 +1,11 @@
 // velora-cli daemon with a hand-moved clock and scripted signals: a tick at every whole
 // second, interval runs, SIGHUP reloading the settings, SIGTERM ending as "Beenden",
-// signals that arrive in the middle of a run, and messages that become log lines.
+// signals that arrive in the middle of a run or a store, and messages that become log
+// lines.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <filesystem>
 #include <functional>
 #include <sstream>
 
@@ -14,9 +17,12 @@
 #include "schedule/RunState.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeScreen.h"
+#include "unit/ftp/FakeFtpServer.h"
+#include "unit/ftp/SessionHarness.h"
 #include "support/LogHarness.h"
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
+#include "support/TestNetwork.h"
 
 using namespace velora;
 
@@ -40,13 +46,6 @@ struct ScriptedSignals final : SignalSource {
     }
 };
 
-struct Ended {
-    int code;
-};
-struct ThrowingEnd final : cli::ProcessEnd {
-    void endNow(int code) override { throw Ended{code}; }
-};
-
 struct DaemonFixture : ::testing::Test {
     test::TempDir home;
     FixedEnvironment env{{{"temp", home.path()}, {"COMPUTERNAME", "WETTER"}, {"OS", "Linux"}}, home.path()};
@@ -56,9 +55,9 @@ struct DaemonFixture : ::testing::Test {
     std::string registryFile = home.file("registry.sqlite3");
     test::FakeScreen screen;
     test::RecordingShell shell;
+    test::TestNetwork network;
     std::unique_ptr<Program> program;
     ScriptedSignals signals{clock};
-    ThrowingEnd end;
     std::unique_ptr<cli::Daemon> daemon;
     std::vector<std::string> lines;
 
@@ -73,9 +72,11 @@ struct DaemonFixture : ::testing::Test {
         key.writeInteger("Liste_row_count", 1);
     }
     void makeDaemon() {
-        program = std::make_unique<Program>(Program::Services{env, clock, Locale::german(), ui, registryFile, {}, screen, shell});
+        program = std::make_unique<Program>(Program::Services{env, clock, Locale::german(), ui, registryFile, {}, screen,
+                                                              shell, network.resolver, network.connector,
+                                                              network.icmpSockets});
         program->log().setEcho([this](const std::string& l) { lines.push_back(test::withoutStamp(l)); });
-        daemon = std::make_unique<cli::Daemon>(*program, signals, clock, end, err);
+        daemon = std::make_unique<cli::Daemon>(*program, signals, clock, err);
         ui.attach(daemon.get());
     }
     void TearDown() override { ui.attach(nullptr); }
@@ -125,15 +126,12 @@ TEST_F(DaemonFixture, TicksEverySecondReloadsOnHangupAndEndsOnTerminate) {
 }
 
 // At the pumped points of a run a second passes each time: the ticks that come in
-// between only count down; a signal that arrives there ends the daemon at once, or
-// reloads once the run is over.
-TEST_F(DaemonFixture, SignalsDuringARunEndItAtOnceOrReloadAfterIt) {
-    struct Case {
-        ProcessSignal signal;
-        bool endsAtOnce;
-    };
-    for (const Case c : {Case{ProcessSignal::Terminate, true}, Case{ProcessSignal::Reload, false}}) {
-        SCOPED_TRACE(c.endsAtOnce ? "terminate" : "reload");
+// between only count down; a signal that arrives there takes effect once the run is
+// over: the end, or the reload.
+TEST_F(DaemonFixture, SignalsDuringARunTakeEffectAfterIt) {
+    for (const ProcessSignal signal : {ProcessSignal::Terminate, ProcessSignal::Reload}) {
+        const bool terminate = signal == ProcessSignal::Terminate;
+        SCOPED_TRACE(terminate ? "terminate" : "reload");
         lines.clear();
         storeSettings(10);
         makeDaemon();
@@ -152,29 +150,23 @@ TEST_F(DaemonFixture, SignalsDuringARunEndItAtOnceOrReloadAfterIt) {
             if (!working) return std::nullopt;
             ++pumped;
             clock.advanceMs(400);
-            return pumped == 12 ? std::optional(c.signal) : std::nullopt;
+            return pumped == 12 ? std::optional(signal) : std::nullopt;
         };
-        int code = -1;
-        try {
-            code = daemon->run();
-        } catch (const Ended& e) {
-            code = 100 + e.code;
-        }
+        EXPECT_EQ(daemon->run(), cli::kOk);
         const auto start = std::find(lines.begin(), lines.end(), std::string(58, '-') + " Transfer Start");
         ASSERT_NE(start, lines.end());
         const auto endLine = std::find(start, lines.end(), "Programm -> END");
         const auto load = std::find(start, lines.end(), "Load Config");
         const auto runEnd = std::find(start, lines.end(), "Timer (Procedure Start) --> Start");
-        EXPECT_NE(endLine, lines.end());
+        ASSERT_NE(endLine, lines.end());
+        ASSERT_NE(runEnd, lines.end());
         ASSERT_GE(countdown.size(), 2u);
         EXPECT_EQ(countdown.front(), "Restart in 599 sec.");
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "Modus -> Intervall"), 1);
-        if (c.endsAtOnce) {
-            EXPECT_EQ(code, 100 + cli::kOk);
-            EXPECT_EQ(runEnd, lines.end()) << "the run was not finished";
+        if (terminate) {
+            EXPECT_LT(runEnd, endLine) << "the run ends before the program";
             EXPECT_EQ(load, lines.end());
         } else {
-            EXPECT_EQ(code, cli::kOk);
             ASSERT_NE(load, lines.end());
             EXPECT_LT(runEnd, load) << "the reload waits for the run's end";
         }
@@ -195,13 +187,76 @@ TEST_F(DaemonFixture, MessageBecomesALogLineAndAnErrorLine) {
     EXPECT_TRUE(test::contains(lines, "Ping geht nicht mit Proxy."));
 }
 
+// A start-up that fails ends with its reason; an end asked for while it waited (for a
+// store another program keeps locked) ends as "Beenden" does, never by the signal.
 TEST_F(DaemonFixture, StartUpThatFailsEndsWithItsReason) {
-    test::writeFileBytes(registryFile, "no store");
-    makeDaemon();
-    signals.script = [&](int, int) -> std::optional<ProcessSignal> { return ProcessSignal::Terminate; };
-    EXPECT_EQ(daemon->run(), cli::kFailed);
-    EXPECT_NE(err.str().find(registryFile), std::string::npos) << err.str();
-    EXPECT_EQ(signals.waits, 0);
+    for (const bool terminated : {false, true}) {
+        test::writeFileBytes(registryFile, "no store");
+        makeDaemon();
+        signals.script = [&](int, int) { return terminated ? std::optional(ProcessSignal::Terminate) : std::nullopt; };
+        EXPECT_EQ(daemon->run(), terminated ? cli::kOk : cli::kFailed);
+        EXPECT_NE(err.str().find(registryFile), std::string::npos) << err.str();
+        EXPECT_EQ(signals.waits, 0);
+        EXPECT_EQ(lines.back() == "Programm -> END", terminated);
+    }
+}
+
+// SIGTERM while row 1 of 2 is stored: the store is counted when the server confirms it
+// within the grace, or fails once the grace is used up; either way the pass is logged,
+// row 2 never starts, the transfer copy goes and the end follows.
+TEST_F(DaemonFixture, TerminateDuringAStoreLetsItFinishWithinTheGrace) {
+    struct Case {
+        std::size_t size;
+        test::FakeAction receive;
+        int msPerLook;   // the clock's step at each look once the end is asked for
+        const char* rowState;
+    } const cases[] = {{600 * 1024, test::receivePassive("150 go\r\n", "226 done\r\n"), 0, msg::kSend},
+                       {1000, test::receivePassiveNeverReading("150 go\r\n"), 5000, msg::kError}};
+    for (const Case& c : cases) {
+        const bool sent = c.rowState == msg::kSend;
+        SCOPED_TRACE(c.rowState);
+        lines.clear();
+        std::filesystem::remove(registryFile);
+        std::filesystem::remove(home.file("transfer.csv"));
+        storeSettings(10);
+        auto key = Registry(registryFile).openKey(kSettingsKey);
+        key.writeString("Login_Host", "127.0.0.1");
+        key.writeString("Transfer_Log_Datei", home.file("transfer.csv"));
+        key.writeInteger("Liste_row_count", 3);
+        for (const std::string r : {"1", "2"}) {
+            const std::array<std::pair<const char*, std::string>, 5> row = {
+                {{"8", "Ja"}, {"1", "No"}, {"2", home.write("file" + r, test::patterned(c.size))}, {"7", "/"},
+                 {"3", "remote" + r}}};
+            for (const auto& [code, value] : row) key.writeString("Liste_" + std::string(code) + "_" + r, value);
+        }
+        key.close();
+        test::FakeFtpServer server(test::withLogin({{"CWD", test::send("250 ok\r\n")},
+                                                    {"PASV", test::pasv("227 Entering Passive Mode (%s)\r\n")},
+                                                    {"STOR", c.receive}}));
+        makeDaemon();
+        program->ftp().setServerPort(server.port());
+        bool asked = false;
+        signals.script = [&](int, int timeoutMs) -> std::optional<ProcessSignal> {
+            if (timeoutMs > 0 || !test::containsStartOf(lines, "Status --> Size : ")) return std::nullopt;
+            if (asked) clock.advanceMs(c.msPerLook);
+            return asked ? std::nullopt : (asked = true, std::optional(ProcessSignal::Terminate));
+        };
+
+        EXPECT_EQ(daemon->run(), cli::kOk);
+        EXPECT_EQ(program->files().cell(Msg, 1), c.rowState);
+        EXPECT_EQ(program->files().cell(Msg, 2), msg::kNeu);
+        EXPECT_FALSE(test::contains(lines, "Zeile : 2 ist NEU"));
+        EXPECT_TRUE(test::contains(lines, sent ? "akt.anzahl -> 1" : "akt.anzahl -> 0"));
+        EXPECT_NE(sent, test::contains(lines, "FTP_PUT_SENDE ERROR: Exception: Übertragung abgebrochen nach 1000 "
+                                              "von 1000 Bytes: Programmende"));
+        EXPECT_EQ(lines.back(), "Programm -> END");
+        const std::string transferLog = test::readFileBytes(home.file("transfer.csv"));
+        EXPECT_EQ(std::count(transferLog.begin(), transferLog.end(), '\n'), 2) << transferLog;
+        EXPECT_FALSE(std::filesystem::exists(program->tempFolder().transferCopyPath()));
+        EXPECT_EQ(Registry(registryFile).openKeyReadOnly(kSettingsKey).readInteger("Send_Files_ges"), sent ? 1 : 0);
+        server.finish();
+        EXPECT_EQ(server.data().size(), sent ? c.size : 0u);
+    }
 }
 
 }  // namespace

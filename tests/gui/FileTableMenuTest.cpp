@@ -23,7 +23,8 @@ protected:
             dir.string());
         program = std::make_unique<Program>(Program::Services{*env, clock, Locale::german(), scripted,
                                                               (dir / "registry.sqlite3").string(), systemInfo,
-                                                              screen, shell});
+                                                              screen, shell, network.resolver, network.connector,
+                                                              network.icmpSockets});
         window = std::make_unique<MainWindow>(*program, ui);
         window->endProcess = [this] { ++ended; };
         FileTable& t = program->files();

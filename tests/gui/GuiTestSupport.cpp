@@ -45,7 +45,7 @@ void GuiTest::makeWindow(const std::string& home) {
         home.empty() ? dir.string() : home);
     program = std::make_unique<Program>(
         Program::Services{*env, clock, Locale::german(), ui, (dir / "registry.sqlite3").string(), systemInfo, screen,
-                          shell});
+                          shell, network.resolver, network.connector, network.icmpSockets});
     window = std::make_unique<MainWindow>(*program, ui);
     window->endProcess = [this] { ++ended; };
 }

@@ -19,6 +19,7 @@
 #include "program/Program.h"
 #include "support/FakeScreen.h"
 #include "support/RecordingShell.h"
+#include "support/TestNetwork.h"
 
 namespace velora::gui::test {
 
@@ -46,6 +47,7 @@ protected:
     QtUiHost ui{dialogs};
     velora::test::FakeScreen screen;
     velora::test::RecordingShell shell;
+    velora::test::TestNetwork network;
     std::unique_ptr<Program> program;
     std::unique_ptr<MainWindow> window;
     std::vector<std::string> errors;

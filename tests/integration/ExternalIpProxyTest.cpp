@@ -38,7 +38,8 @@ struct ProxyRig : test::LogHarness {
     }
     Settings settings;
     test::FixedResolver resolver;   // no names: the proxy and the page are addresses
-    ExternalIpLookup lookup{settings, log, resolver, clock};
+    SystemTcpConnector connector;
+    ExternalIpLookup lookup{settings, log, resolver, connector, clock};
 };
 
 TEST(ExternalIpThroughTinyproxy, OpenProxyPassesTheRequestAndTheAnswer) {

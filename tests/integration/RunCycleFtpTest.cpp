@@ -143,7 +143,7 @@ TEST_F(RunCycleFtpTest, UncaughtTransferLogFailureLeavesTheRunHangingUntilLabel1
     EXPECT_TRUE(w.ftp.connected());
     w.stats.UpdateStatusDisplay();
     EXPECT_EQ(w.status.panels[2], "Offline");
-    w.ftp.B_connectClick(ftpSessionSettings(w.settings));
+    w.ftp.B_connectClick(ftpLoginFromSettings(w.settings));
     EXPECT_EQ(w.lines.back(), "es besteht bereits ein Connected");
     w.ftp.B_DisconnectClick();
 }

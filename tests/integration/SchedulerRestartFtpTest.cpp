@@ -22,7 +22,7 @@ TEST(SchedulerRestartFtp, LastTickOfTheCountdownClosesTheOpenConnection) {
     w.settings.e_user_ziel = PyFtpServer::kWriteUser;
     w.settings.ME_pwd_ziel = PyFtpServer::kPassword;
     w.settings.RestartSeconds = 180;
-    w.ftp.B_connectClick(ftpSessionSettings(w.settings));
+    w.ftp.B_connectClick(ftpLoginFromSettings(w.settings));
     ASSERT_TRUE(w.ftp.ftpOpen());
     w.state.in_work = true;   // a run that never came back
     w.lines.clear();

@@ -1,13 +1,17 @@
 #pragma once
-// A port on 127.0.0.1 that refuses every connection, for as long as the test process
-// runs: a socket is bound to it but never listens, and it is never released, so no
-// other socket can take the port in between. (Without SO_REUSEADDR the binding is
-// exclusive.)
+// Ports on 127.0.0.1 that never take a connection, for as long as the test process
+// runs, and are never released, so no other socket can take them in between (without
+// SO_REUSEADDR a binding is exclusive): one refuses at once, the other drops every
+// connection request as a host behind a broken link does.
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <optional>
 #include <stdexcept>
+#include <vector>
+
+#include "platform/TcpConnector.h"
 
 namespace velora::test {
 
@@ -23,6 +27,22 @@ inline int refusingLoopbackPort() {
             throw std::runtime_error("no loopback port to reserve");
         }
         return static_cast<int>(ntohs(addr.sin_port));   // fd stays open on purpose
+    }();
+    return port;
+}
+
+// A listener that never accepts, with its queue filled: the system then drops every
+// further request without an answer, as a host behind a broken link does. The queue
+// counts as full once a request has waited two seconds unanswered.
+inline int synDroppingLoopbackPort() {
+    static std::vector<TcpSocket> kept;   // the listener and what it queued, for good
+    static const int port = [] {
+        kept.push_back(TcpSocket::listenOn("127.0.0.1", 0));
+        const int p = kept.front().localAddress().port;
+        while (std::optional<TcpSocket> queued = SystemTcpConnector().connectWithin("127.0.0.1", p, 2000)) {
+            kept.push_back(std::move(*queued));
+        }
+        return p;
     }();
     return port;
 }

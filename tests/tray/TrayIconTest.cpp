@@ -26,6 +26,7 @@
 #include "support/LogHarness.h"
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
+#include "support/TestNetwork.h"
 #include "tray/TrayHost.h"
 
 namespace velora::gui {
@@ -61,7 +62,9 @@ protected:
         window.reset();
         program.reset();
         program = std::make_unique<Program>(Program::Services{env, clock, Locale::german(), ui,
-                                                              dir.file("registry.sqlite3"), {}, screen, shell});
+                                                              dir.file("registry.sqlite3"), {}, screen, shell,
+                                                              network.resolver, network.connector,
+                                                              network.icmpSockets});
         window = std::make_unique<MainWindow>(*program, ui);
         window->endProcess = [this] { ++ended; };
     }
@@ -84,6 +87,7 @@ protected:
     QtUiHost ui{dialogs};
     velora::test::FakeScreen screen;
     velora::test::RecordingShell shell;
+    velora::test::TestNetwork network;
     std::unique_ptr<Program> program;
     std::unique_ptr<MainWindow> window;
     std::vector<std::string> errors;

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "platform/TcpConnector.h"
+
 namespace velora::test {
 namespace {
 
@@ -243,7 +245,9 @@ TcpSocket FakeFtpServer::connectToLastPort() {
     }
     const std::string ip = std::to_string(n[0]) + "." + std::to_string(n[1]) + "." + std::to_string(n[2]) + "." +
                            std::to_string(n[3]);
-    return TcpSocket::connectTo(ip, n[4] * 256 + n[5]);
+    std::optional<TcpSocket> data = SystemTcpConnector().connectWithin(ip, n[4] * 256 + n[5], kWaitMs);
+    if (!data) throw std::runtime_error("the client's data port took no connection");
+    return std::move(*data);
 }
 
 void FakeFtpServer::readDataSlowly(TcpSocket& data, std::size_t step, int pauseMs) {

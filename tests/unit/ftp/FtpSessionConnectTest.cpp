@@ -5,12 +5,15 @@
 
 #include "FakeFtpServer.h"
 #include "SessionHarness.h"
+#include "platform/Errors.h"
+#include "support/ErrorOf.h"
 #include "support/LoopbackPort.h"
 
 namespace velora::test {
 namespace {
 
 using Lines = std::vector<std::string>;
+using test::errorOf;
 
 const FakeStep kGreeting{"", send("220 fake ready\r\n")};
 
@@ -351,6 +354,32 @@ TEST(FtpSessionConnect, RefusedConnectionIsASocketErrorWithTheSystemText) {
     EXPECT_EQ(h.lines.back(), "FTP_CONNECTED ERROR:  EIdSocketError: Connection refused");
     EXPECT_FALSE(h.logged("Status --> Connected."));
     EXPECT_FALSE(h.logged("Procedure --> Disconnected"));   // nothing was open to close
+}
+
+// A host that drops connection requests: the control and the passive data connection
+// give up after the connect time-out with the system's own time-out text.
+TEST(FtpSessionConnect, ConnectionsNobodyTakesEndAfterTheConnectTimeOut) {
+    const int dropping = test::synDroppingLoopbackPort();
+    FtpTimeouts timeouts;
+    timeouts.connectMs = 100;
+
+    SessionHarness control(dropping, timeouts);
+    control.connect();
+    EXPECT_EQ(control.linesFrom(4), (Lines{"Status --> Connecting to 127.0.0.1.",
+                                           "FTP_CONNECTED ERROR:  EIdSocketError: Connection timed out"}));
+    EXPECT_FALSE(control.session.connected());
+
+    const std::string pasv = "227 Entering Passive Mode (127,0,0,1," + std::to_string(dropping / 256) + "," +
+                             std::to_string(dropping % 256) + ")\r\n";
+    FakeFtpServer server(withLogin({{"PASV", send(pasv)}}));
+    SessionHarness data(server.port(), timeouts);
+    data.connect();
+    EXPECT_EQ(errorOf<SocketError>([&] { data.session.Put(data.dir.write("a.txt", "x"), "a.txt"); }),
+              "Connection timed out");
+    EXPECT_TRUE(data.session.connected());
+    data.session.B_DisconnectClick();
+    const Lines wire = server.finish();
+    EXPECT_EQ(Lines(wire.begin() + kLoginCommands, wire.end()), (Lines{"PASV", "STOR a.txt", "QUIT"}));
 }
 
 TEST(FtpSessionConnect, SecondConnectAndDisconnectWhileClosedOnlyLog) {

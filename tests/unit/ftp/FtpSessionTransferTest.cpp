@@ -168,18 +168,13 @@ TEST(FtpSessionPut, ActiveStoreGivesUpWhenTheServerNeverConnects) {
     FakeFtpServer server(withLogin({{"PORT", send("200 ok\r\n")}, {"STOR", send("150 go\r\n")}}));
     FtpTimeouts timeouts;
     timeouts.acceptMs = 300;
-    FtpClient client({}, timeouts);
-    FtpLogin login;
-    login.host = "127.0.0.1";
-    login.port = server.port();
-    login.user = "anna";
-    login.passive = false;
-    client.connect(login);
-    test::TempDir dir;
-    const std::string local = dir.write("a", "x");
-    EXPECT_EQ(errorOf([&] { client.put(local, "a"); }), "Zeitüberschreitung: keine Datenverbindung vom Server");
-    EXPECT_TRUE(client.connected());
-    client.disconnect();
+    SessionHarness h(server.port(), timeouts);
+    h.settings.passive = false;
+    h.connect();
+    const std::string local = h.dir.write("a", "x");
+    EXPECT_EQ(errorOf([&] { h.session.Put(local, "a"); }), "Zeitüberschreitung: keine Datenverbindung vom Server");
+    EXPECT_TRUE(h.session.connected());
+    h.session.B_DisconnectClick();
     EXPECT_EQ(afterLogin(server.finish()).back(), "QUIT");
 }
 

@@ -6,19 +6,23 @@
 
 #include "app/ClientIdentity.h"
 #include "ftp/FtpSession.h"
+#include "platform/TcpConnector.h"
+#include "support/FixedResolver.h"
 #include "support/LogHarness.h"
 
 namespace velora::test {
 
 struct SessionHarness : test::LogHarness {
-    FtpSessionSettings settings;
+    FtpLogin settings;
     ClientIdentity identity;
+    FixedResolver resolver{{{"localhost", "127.0.0.1"}}};
+    SystemTcpConnector connector;
     FtpSession session;
 
     // Points the session at a server on 127.0.0.1:port with user "anna", password "pw";
     // the proxy fields hold the program's defaults for user and password.
     explicit SessionHarness(int port = 21, FtpTimeouts timeouts = {})
-        : LogHarness("5000"), session(identity, log, ui, timeouts) {
+        : LogHarness("5000"), session(identity, log, ui, resolver, connector, timeouts) {
         settings.host = "127.0.0.1";
         settings.user = "anna";
         settings.password = "pw";

@@ -16,9 +16,10 @@ namespace velora {
 namespace {
 
 TEST(TcpConnector, ConnectsRefusesOrGivesUp) {
+    SystemTcpConnector connector;
     TcpSocket listener = TcpSocket::listenOn("127.0.0.1", 0);
     const int port = listener.localAddress().port;
-    std::optional<TcpSocket> first = TcpConnector::connectWithin("127.0.0.1", port, 1000);
+    std::optional<TcpSocket> first = connector.connectWithin("127.0.0.1", port, 1000);
     ASSERT_TRUE(first.has_value());
     // The socket is usable as a blocking one by the readers and writers.
     EXPECT_TRUE(first->writeAll("x", 1000).ok());
@@ -28,9 +29,9 @@ TEST(TcpConnector, ConnectsRefusesOrGivesUp) {
     EXPECT_EQ(taken->readSome(&c, 1, 1000), std::optional<std::size_t>(1));
     EXPECT_EQ(c, 'x');
 
-    EXPECT_EQ(test::errorOf<SocketError>([&] { TcpConnector::connectWithin("127.0.0.1", test::refusingLoopbackPort(), 1000); }),
+    EXPECT_EQ(test::errorOf<SocketError>([&] { connector.connectWithin("127.0.0.1", test::refusingLoopbackPort(), 1000); }),
               "Connection refused");
-    EXPECT_EQ(test::errorOf<SocketError>([&] { TcpConnector::connectWithin("localhost", port, 1000); }),
+    EXPECT_EQ(test::errorOf<SocketError>([&] { connector.connectWithin("localhost", port, 1000); }),
               "Invalid argument");
 
     // Nobody accepts: once the queue is full the system drops further requests, and
@@ -38,7 +39,7 @@ TEST(TcpConnector, ConnectsRefusesOrGivesUp) {
     std::vector<TcpSocket> queued;
     bool gaveUp = false;
     for (int i = 0; i < 64 && !gaveUp; ++i) {
-        std::optional<TcpSocket> s = TcpConnector::connectWithin("127.0.0.1", port, 200);
+        std::optional<TcpSocket> s = connector.connectWithin("127.0.0.1", port, 200);
         if (s) {
             queued.push_back(std::move(*s));
         } else {

@@ -10,6 +10,7 @@
 #include "support/LogHarness.h"
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
+#include "support/TestNetwork.h"
 
 using namespace velora;
 using velora::test::textsOf;
@@ -23,11 +24,14 @@ struct CalendarStartup : ::testing::Test {
     QuietUiHost ui;
     test::FakeScreen screen;
     test::RecordingShell shell;
+    test::TestNetwork network;
     std::string registryFile = home.file("registry.sqlite3");
 
     std::unique_ptr<Program> startAt(int hour, int minute) {
         clock.set({2026, 12, 8, hour, minute, 30, 0, 3});   // a Tuesday
-        auto p = std::make_unique<Program>(Program::Services{env, clock, Locale::german(), ui, registryFile, {}, screen, shell});
+        auto p = std::make_unique<Program>(Program::Services{env, clock, Locale::german(), ui, registryFile, {}, screen,
+                                                             shell, network.resolver, network.connector,
+                                                             network.icmpSockets});
         p->FormCreate();
         return p;
     }

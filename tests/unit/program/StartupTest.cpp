@@ -8,6 +8,7 @@
 #include "support/LogHarness.h"
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
+#include "support/TestNetwork.h"
 
 using namespace velora;
 using velora::test::readFileBytes;
@@ -22,11 +23,13 @@ struct StartupFixture : ::testing::Test {
     QuietUiHost ui;
     test::FakeScreen screen;
     test::RecordingShell shell;
+    test::TestNetwork network;
     std::string registryFile = home.file("registry.sqlite3");
 
     std::unique_ptr<Program> makeProgram() {
         return std::make_unique<Program>(
-            Program::Services{env, clock, Locale::german(), ui, registryFile, {}, screen, shell});
+            Program::Services{env, clock, Locale::german(), ui, registryFile, {}, screen, shell, network.resolver,
+                              network.connector, network.icmpSockets});
     }
 };
 

@@ -24,6 +24,7 @@
 #include "schedule/CalendarStore.h"
 #include "schedule/CalendarView.h"
 #include "schedule/EchoCheck.h"
+#include "schedule/FtpLoginFromSettings.h"
 #include "schedule/RunCycle.h"
 #include "schedule/RunState.h"
 #include "schedule/RunStatistics.h"
@@ -90,8 +91,8 @@ struct RunWorld {
           temp(env, log),
           lock(temp, log),
           store(registry, settings, files, counters, temp, log, ui),
-          ftp(identity, log, ui, timeouts),
-          externalIp(settings, log, resolver, clock),
+          ftp(identity, log, ui, resolver, connector, timeouts),
+          externalIp(settings, log, resolver, connector, clock),
           builder(tags, settings, registry, env, clock, locale, log, externalIp),
           preparation(files, tags, builder, mTemp, temp, sources, snapshots, log, ui),
           statusSources(state, ftp),
@@ -163,8 +164,9 @@ struct RunWorld {
     StatusDisplay status;
     RunCounters counters;
     SettingsStore store;
-    FtpSession ftp;
     test::FixedResolver resolver;   // knows no names: only numeric addresses work
+    SystemTcpConnector connector;
+    FtpSession ftp;
     ExternalIpLookup externalIp;
     TagBuilder builder;
     PreparationPass preparation;

@@ -43,7 +43,7 @@ Lines otherFailure(const std::string& text) {
 
 struct LookupRig : test::LogHarness {
     explicit LookupRig(const Clock* answerClock = nullptr)
-        : lookup(settings, log, resolver, answerClock ? *answerClock : clock) {
+        : lookup(settings, log, resolver, connector, answerClock ? *answerClock : clock) {
         settings.cb_get_ext_ip = true;
         settings.se_timeout_http.text = "2000";
     }
@@ -58,6 +58,7 @@ struct LookupRig : test::LogHarness {
 
     Settings settings;
     test::FixedResolver resolver{{{"ip.example.test", "127.0.0.1"}, {"proxy.example.test", "127.0.0.1"}}};
+    SystemTcpConnector connector;
     ExternalIpLookup lookup;
 };
 
