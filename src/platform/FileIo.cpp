@@ -123,6 +123,59 @@ void appendCreatingWithHeader(const std::string& path, std::string_view headerBy
     writeAndClose(existing, bytes, {});
 }
 
+namespace {
+
+// A log that is not a plain file of this user's, named, with what it is instead: the
+// transfer log's failure reaches the user without any other context.
+class RefusedLog : public IoError {
+public:
+    RefusedLog(const std::string& path, const char* why, int systemCode) : IoError(path + " " + why, systemCode) {}
+};
+
+const char* whatItIs(mode_t mode) {
+    if (S_ISLNK(mode)) return "ist ein Verweis";
+    if (S_ISFIFO(mode)) return "ist eine FIFO";
+    if (S_ISDIR(mode)) return "ist ein Ordner";
+    if (S_ISSOCK(mode)) return "ist ein Socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "ist ein Gerät";
+    return "gehört einem anderen Benutzer";
+}
+
+[[noreturn]] void refuseLog(const std::string& path, const struct stat& info) {
+    throw RefusedLog(path, whatItIs(info.st_mode), S_ISREG(info.st_mode) ? EPERM : EINVAL);
+}
+
+bool acceptableLog(const struct stat& info, unsigned uid) { return S_ISREG(info.st_mode) && info.st_uid == uid; }
+
+}  // namespace
+
+void appendToLog(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid) {
+    // No wait on a fifo without reader, no controlling terminal from a tty; O_EXCL
+    // never follows a link, so a dangling one cannot make us create its target.
+    const int quiet = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    Fd created(openRetrying(path.c_str(), quiet | O_CREAT | O_EXCL, 0600));
+    if (created.valid()) {
+        writeAndClose(created, headerBytes, bytes);
+        return;
+    }
+    if (errno != EEXIST) throw IoError(errno);
+    // Looked at before opening, so a device is never opened at all; the descriptor is
+    // looked at again, as the entry may have been swapped in between.
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) throw IoError(errno);
+    if (!acceptableLog(info, uid)) refuseLog(path, info);
+    Fd existing(openRetrying(path.c_str(), quiet));
+    if (!existing.valid()) {
+        // Swapped since: a link now, or a fifo without reader.
+        if (errno == ELOOP) throw RefusedLog(path, whatItIs(S_IFLNK), ELOOP);
+        if (errno == ENXIO) throw RefusedLog(path, whatItIs(S_IFIFO), ENXIO);
+        throw IoError(errno);
+    }
+    if (fstat(existing.get(), &info) != 0) throw IoError(errno);
+    if (!acceptableLog(info, uid)) refuseLog(path, info);
+    writeAndClose(existing, bytes, {});
+}
+
 std::string readAll(const std::string& path) {
     Fd fd(openRetrying(path.c_str(), O_RDONLY));
     if (!fd.valid()) throw IoError(errno);

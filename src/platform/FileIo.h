@@ -16,6 +16,14 @@ void append(const std::string& path, std::string_view bytes);
 // As append, but a file created by this call first receives headerBytes.
 void appendCreatingWithHeader(const std::string& path, std::string_view headerBytes,
                               std::string_view bytes);
+// Appends to a log (the event log, the transfer log) without ever blocking and only
+// into a plain file of this user's, since the log folder may be open to others: the
+// last path element is not followed when it is a link, a fifo, device, socket or
+// folder is refused before a byte is written, and so is a file owned by another
+// account than `uid`. A missing file is created with mode 0600 (a log holds server
+// replies) and first receives headerBytes. A refusal or failure raises IoError; an
+// existing file is never emptied.
+void appendToLog(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid);
 // The whole content, every byte (NUL bytes included).
 std::string readAll(const std::string& path);
 // Creates or replaces the file with exactly these bytes.

@@ -1,7 +1,6 @@
 #include "program/Program.h"
 
 #include "ftp/FtpSession.h"
-#include "platform/Paths.h"
 #include "schedule/CalendarStore.h"
 #include "schedule/CalendarView.h"
 #include "schedule/OnlineCheck.h"
@@ -27,9 +26,7 @@ Program::Program(Services s)
       registry_(std::move(s.registryPath), std::move(s.systemInfo)),
       filesView_(files_),
       fileCommands_(files_, filesView_, ui_),
-      log_(memo1_, ui_, clock_, locale_,
-           EventLog::Sources{[this] { return paths::resolveIn(env_.homeFolder(), settings_.E_logfile); },
-                             [this] { return settings_.se_max_log_zeilen.text; }}),
+      log_(memo1_, ui_, clock_, locale_, logSources_),
       temp_(env_, log_),
       runLock_(temp_, log_),
       store_(registry_, settings_, files_, counters_, temp_, log_, ui_),
