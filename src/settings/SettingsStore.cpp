@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <type_traits>
 #include <variant>
@@ -154,6 +155,21 @@ std::vector<FileTable::Row> readRows(Registry::Key& key, int dataRows) {
 
 }  // namespace
 
+namespace {
+
+std::string octal(unsigned mode) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", mode);
+    return text;
+}
+
+}  // namespace
+
+void logStoreModeChanges(Registry& registry, EventLog& log) {
+    for (const Registry::ModeChange& c : registry.takeModeChanges())
+        log.write("Registry -> " + c.file + " = Rechte " + octal(c.before) + " auf " + octal(c.after) + " gesetzt");
+}
+
 SettingsStore::SettingsStore(Registry& registry, Settings& settings, FileTable& table, RunCounters& counters,
                              const TempFolder& temp, EventLog& log, UiHost& ui)
     : registry_(registry), settings_(settings), table_(table), counters_(counters), temp_(temp), log_(log), ui_(ui) {}
@@ -211,6 +227,7 @@ void SettingsStore::SaveConfig() {
 
     for (const Binding& b : screenshotValues(settings_)) save(key, b);
     key.close();
+    logStoreModeChanges(registry_, log_);
     log_("Save Config ");
 }
 
@@ -255,6 +272,7 @@ void SettingsStore::LoadConfig() {
         stored_.bytesPerWeekday[static_cast<std::size_t>(d)] = counters_.bytesPerWeekday[static_cast<std::size_t>(d)];
     }
     key.close();
+    logStoreModeChanges(registry_, log_);
     repairTmpQuelle();
     log_("Load Config");
     if (afterLoad) afterLoad();
@@ -266,6 +284,7 @@ void SettingsStore::SaveRunCounters() {
     mergeRunCounters(key, true);
     for (const auto& [name, value] : counterFields(counters_, true)) key.writeInteger(name, *value);
     key.close();
+    logStoreModeChanges(registry_, log_);
 }
 
 // Names in "tmp-Quelle" that would send the wrong bytes: a copy in the old folder
