@@ -1,12 +1,15 @@
 #include "platform/FileIo.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
 #include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 
 namespace velora::fileio {
 
@@ -314,6 +317,43 @@ PrivateFolder ensurePrivateFolder(const std::string& path, unsigned uid) {
     if ((info.st_mode & 077) != 0 && ::chmod(path.c_str(), 0700) != 0)
         return {PrivateFolder::Refused, "ist für andere Benutzer offen"};
     return {created ? PrivateFolder::Created : PrivateFolder::Existing, {}};
+}
+
+bool ownedByOther(const std::string& path, unsigned uid) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && info.st_uid != uid;
+}
+
+namespace {
+
+// An entry of `folder` named `prefix` and six more characters that only `uid` can use.
+bool ownPrivateFolder(const std::string& folder, const std::string& name, const std::string& prefix, unsigned uid) {
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) return false;
+    struct stat info {};
+    const std::string path = paths::join(folder, name);
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid &&
+           (info.st_mode & 077) == 0;
+}
+
+}  // namespace
+
+FolderBeside privateFolderBeside(const std::string& usual, unsigned uid) {
+    const std::size_t slash = usual.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : usual.substr(0, slash);
+    const std::string prefix = usual.substr(slash == std::string::npos ? 0 : slash + 1) + "-";
+    // The first in name order, so every process of this user picks the same one.
+    std::string found;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if ((found.empty() || name < found) && ownPrivateFolder(folder, name, prefix, uid)) found = name;
+        }
+        ::closedir(dir);
+    }
+    if (!found.empty()) return {paths::join(folder, found), false, {}};
+    std::string pattern = paths::join(folder, prefix + "XXXXXX");
+    if (::mkdtemp(pattern.data()) == nullptr) return {{}, false, IoError::textFor(errno)};
+    return {pattern, true, {}};
 }
 
 std::optional<FileStatus> statusOf(const std::string& path) {

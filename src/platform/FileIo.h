@@ -61,6 +61,21 @@ struct PrivateFolder {
 };
 PrivateFolder ensurePrivateFolder(const std::string& path, unsigned uid);
 
+// The scratch folder to use when `usual` is taken by another account: this user's
+// private folder named `usual` + "-" + six characters in the same place, an existing
+// one when there is (so cron runs share one folder and its run lock), else a new one
+// with a random name. Returns the folder and whether this call made it; an empty
+// folder when none can be made (the reason in `why`).
+struct FolderBeside {
+    std::string path;
+    bool created = false;
+    std::string why;
+};
+FolderBeside privateFolderBeside(const std::string& usual, unsigned uid);
+// Whether `path` names an entry (a link itself, not its target) that belongs to
+// another account than `uid`.
+bool ownedByOther(const std::string& path, unsigned uid);
+
 // Whether writing to `target` would overwrite `source`: the same file when both exist
 // (hard and symbolic links included), else the same normalised absolute path.
 bool sameFile(const std::string& source, const std::string& target);

@@ -81,8 +81,9 @@ void Program::FormCreate() {
     calendar_.resetRestOfToday(clock_.now());
     calendarView_->RedrawCalendar();
     // 12. The progress bar is placed by the window.
-    // 13. Scratch folder.
+    // 13. Scratch folder (another account may have taken its name: then one of its own).
     temp_.ensure();
+    files_.setScratchFolder(temp_.path());
     // 14. FTP client identity.
     identity_.setClientName(env_.get("COMPUTERNAME"));
     identity_.setPlatformDescription(env_.get("OS"));

@@ -288,9 +288,10 @@ void SettingsStore::SaveRunCounters() {
 }
 
 // Names in "tmp-Quelle" that would send the wrong bytes: a copy in the old folder
-// every account could write to; a plain row still naming a tag copy (its "TAG" was
-// switched off); and a copy shared by two rows, one of which would send the other's
-// page. The next pass gives each a right one.
+// every account could write to, or in a scratch folder not in use (an earlier
+// process's private one, or the usual one another account took); a plain row still
+// naming a tag copy (its "TAG" was switched off); and a copy shared by two rows, one
+// of which would send the other's page. The next pass gives each a right one.
 void SettingsStore::repairTmpQuelle() {
     const std::string former = temp_.formerSharedPath() + "/";
     for (int r = 1; r <= table_.rowCount(); ++r) {
@@ -300,7 +301,8 @@ void SettingsStore::repairTmpQuelle() {
         const bool staleCopy = !runsAsJa(table_.cell(Tag, r)) && temp_.contains(name);
         bool shared = false;
         for (int earlier = 1; earlier < r && !shared; ++earlier) shared = table_.cell(TmpQuelle, earlier) == name;
-        if (inFormer || staleCopy || (shared && temp_.contains(name))) table_.setCell(TmpQuelle, r, "");
+        if (inFormer || staleCopy || (shared && temp_.contains(name)) || temp_.inOtherScratchFolder(name))
+            table_.setCell(TmpQuelle, r, "");
     }
 }
 

@@ -358,6 +358,7 @@ TEST_F(SettingsStoreTest, LoadDropsScratchNamesThatCannotBeRight) {
         {"No", scratch + "/2_page.html", ""},                 // "TAG" switched off since
         {"Ja", scratch + "/3_en.html", scratch + "/3_en.html"},
         {"Ja", scratch + "/3_en.html", ""},                   // the same copy as the row above
+        {"Ja", scratch + "-Ab12Cd/4_de.html", ""},            // an earlier process's private folder
         {"No", "/srv/cam/bild.jpg", "/srv/cam/bild.jpg"},     // a plain source
         {"Ja", "/srv/out/by_hand.html", "/srv/out/by_hand.html"},
         {"No", "/srv/cam/bild.jpg", "/srv/cam/bild.jpg"},     // plain rows may share a source
