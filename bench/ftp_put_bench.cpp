@@ -29,6 +29,16 @@ using namespace velora;
 
 namespace {
 
+// The bench's log file; the password given on the command line stays out of it.
+struct BenchLog final : EventLogSources {
+    BenchLog(std::string file, std::string password) : file_(std::move(file)), password_(std::move(password)) {}
+    std::string fileName() const override { return file_; }
+    std::string limitText() const override { return "600"; }
+    std::vector<std::string> passwords() const override { return {password_}; }
+    unsigned userId() const override { return ::geteuid(); }
+    std::string file_, password_;
+};
+
 long long msSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
@@ -46,7 +56,8 @@ int main(int argc, char** argv) {
     QuietUiHost ui;
     SystemClock clock;
     const Locale locale = Locale::german();
-    EventLog log(view, ui, clock, locale, {[&] { return logFile; }, [] { return std::string("600"); }});
+    const BenchLog logSources(logFile, argv[4]);
+    EventLog log(view, ui, clock, locale, logSources);
     FtpLogin settings;
     settings.host = argv[1];
     settings.user = argv[3];

@@ -70,10 +70,21 @@ struct OfflineExternalIp final : ExternalIpSource {
     std::string LookupExternalIp() override { return "ERROR"; }
 };
 
+// The log in the work folder, no passwords to mask.
+struct WorkLog final : EventLogSources {
+    explicit WorkLog(std::string file) : file_(std::move(file)) {}
+    std::string fileName() const override { return file_; }
+    std::string limitText() const override { return "600"; }
+    std::vector<std::string> passwords() const override { return {}; }
+    unsigned userId() const override { return ::geteuid(); }
+    std::string file_;
+};
+
 struct Rig {
     explicit Rig(const std::string& work)
         : env({{"temp", work}, {"COMPUTERNAME", "BENCH"}, {"OS", "Linux"}}),
-          log(memo1, ui, clock, locale, {[work] { return work + "/velora.log"; }, [] { return "600"; }}),
+          logSources(work + "/velora.log"),
+          log(memo1, ui, clock, locale, logSources),
           temp(env, log),
           registry(work + "/registry.sqlite3", sampleInfo()),
           builder(tags, settings, registry, env, clock, locale, log, externalIp),
@@ -101,6 +112,7 @@ struct Rig {
     FixedEnvironment env;
     TextView memo1;
     TextView mTemp;
+    WorkLog logSources;
     EventLog log;
     TempFolder temp;
     ResolvedSources sources;

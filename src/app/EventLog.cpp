@@ -1,5 +1,6 @@
 #include "app/EventLog.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -12,8 +13,9 @@ namespace {
 constexpr int kLowestLimit = 10;
 }
 
-EventLog::EventLog(TextView& view, UiHost& ui, const Clock& clock, const Locale& locale, Sources sources)
-    : view_(view), ui_(ui), clock_(clock), locale_(locale), sources_(std::move(sources)) {}
+EventLog::EventLog(TextView& view, UiHost& ui, const Clock& clock, const Locale& locale,
+                   const EventLogSources& sources)
+    : view_(view), ui_(ui), clock_(clock), locale_(locale), sources_(sources) {}
 
 int EventLog::limitFromText(const std::string& text) {
     // Only a whole number counts; the spin field may hold anything while it is edited.
@@ -49,8 +51,45 @@ std::string EventLog::oneLine(const std::string& text) {
     return out;
 }
 
+namespace {
+
+bool wordByte(const std::string& text, std::size_t at) {
+    return at < text.size() && std::isalnum(static_cast<unsigned char>(text[at])) != 0;
+}
+
+// A short password counts only between bytes that are no letters or digits.
+bool standsAlone(const std::string& text, std::size_t at, std::size_t length) {
+    return (at == 0 || !wordByte(text, at - 1)) && !wordByte(text, at + length);
+}
+
+}  // namespace
+
+std::string EventLog::masked(const std::string& text, std::vector<std::string> passwords) {
+    passwords.erase(std::remove(passwords.begin(), passwords.end(), std::string()), passwords.end());
+    if (passwords.empty()) return text;
+    // The longer first: one password may contain the other.
+    std::sort(passwords.begin(), passwords.end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    std::string out;
+    out.reserve(text.size());
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto hit = std::find_if(passwords.begin(), passwords.end(), [&](const std::string& p) {
+            return text.compare(at, p.size(), p) == 0 &&
+                   (p.size() >= kShortPassword || standsAlone(text, at, p.size()));
+        });
+        if (hit == passwords.end()) {
+            out += text[at++];
+        } else {
+            out += kPasswordMask;
+            at += hit->size();
+        }
+    }
+    return out;
+}
+
 void EventLog::show(const std::string& line) {
-    const int limit = limitFromText(sources_.limitText ? sources_.limitText() : std::string());
+    const int limit = limitFromText(sources_.limitText());
     if (static_cast<long long>(view_.lineCount()) > limit) view_.removeFirstLine();
     view_.appendLine(line);
     if (echo_) echo_(line);
@@ -59,20 +98,22 @@ void EventLog::show(const std::string& line) {
 void EventLog::write(const std::string& text) {
     const DateTime now = clock_.now();
     const std::string stamp = locale_.shortDate(now) + " " + locale_.longTime(now) + " ";
-    const std::string line = stamp + oneLine(text);
+    // Read at every line: the passwords may have been edited since the last one.
+    const std::vector<std::string> passwords = sources_.passwords();
+    const std::string line = stamp + oneLine(masked(text, passwords));
     show(line);
 
     // Events served here may log lines of their own; they reach the file first.
     ui_.pumpEvents();
 
-    const std::string file = sources_.fileName ? sources_.fileName() : std::string();
+    const std::string file = sources_.fileName();
     try {
-        fileio::append(file, line + "\r\n");
+        fileio::appendToLog(file, {}, line + "\r\n", sources_.userId());
         fileFailing_ = false;
     } catch (const IoError& e) {
         if (fileFailing_) return;
         fileFailing_ = true;
-        show(stamp + oneLine("Log Datei " + file + " kann nicht geschrieben werden: " + e.what()));
+        show(stamp + oneLine(masked("Log Datei " + file + " kann nicht geschrieben werden: " + e.what(), passwords)));
     }
 }
 

@@ -1,12 +1,15 @@
 #include "platform/FileIo.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
 #include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 
 namespace velora::fileio {
 
@@ -120,6 +123,59 @@ void appendCreatingWithHeader(const std::string& path, std::string_view headerBy
     if (errno != EEXIST) throw IoError(errno);
     Fd existing(openRetrying(path.c_str(), O_WRONLY | O_APPEND));
     if (!existing.valid()) throw IoError(errno);
+    writeAndClose(existing, bytes, {});
+}
+
+namespace {
+
+// A log that is not a plain file of this user's, named, with what it is instead: the
+// transfer log's failure reaches the user without any other context.
+class RefusedLog : public IoError {
+public:
+    RefusedLog(const std::string& path, const char* why, int systemCode) : IoError(path + " " + why, systemCode) {}
+};
+
+const char* whatItIs(mode_t mode) {
+    if (S_ISLNK(mode)) return "ist ein Verweis";
+    if (S_ISFIFO(mode)) return "ist eine FIFO";
+    if (S_ISDIR(mode)) return "ist ein Ordner";
+    if (S_ISSOCK(mode)) return "ist ein Socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "ist ein Gerät";
+    return "gehört einem anderen Benutzer";
+}
+
+[[noreturn]] void refuseLog(const std::string& path, const struct stat& info) {
+    throw RefusedLog(path, whatItIs(info.st_mode), S_ISREG(info.st_mode) ? EPERM : EINVAL);
+}
+
+bool acceptableLog(const struct stat& info, unsigned uid) { return S_ISREG(info.st_mode) && info.st_uid == uid; }
+
+}  // namespace
+
+void appendToLog(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid) {
+    // No wait on a fifo without reader, no controlling terminal from a tty; O_EXCL
+    // never follows a link, so a dangling one cannot make us create its target.
+    const int quiet = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    Fd created(openRetrying(path.c_str(), quiet | O_CREAT | O_EXCL, 0600));
+    if (created.valid()) {
+        writeAndClose(created, headerBytes, bytes);
+        return;
+    }
+    if (errno != EEXIST) throw IoError(errno);
+    // Looked at before opening, so a device is never opened at all; the descriptor is
+    // looked at again, as the entry may have been swapped in between.
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) throw IoError(errno);
+    if (!acceptableLog(info, uid)) refuseLog(path, info);
+    Fd existing(openRetrying(path.c_str(), quiet));
+    if (!existing.valid()) {
+        // Swapped since: a link now, or a fifo without reader.
+        if (errno == ELOOP) throw RefusedLog(path, whatItIs(S_IFLNK), ELOOP);
+        if (errno == ENXIO) throw RefusedLog(path, whatItIs(S_IFIFO), ENXIO);
+        throw IoError(errno);
+    }
+    if (fstat(existing.get(), &info) != 0) throw IoError(errno);
+    if (!acceptableLog(info, uid)) refuseLog(path, info);
     writeAndClose(existing, bytes, {});
 }
 
@@ -261,6 +317,43 @@ PrivateFolder ensurePrivateFolder(const std::string& path, unsigned uid) {
     if ((info.st_mode & 077) != 0 && ::chmod(path.c_str(), 0700) != 0)
         return {PrivateFolder::Refused, "ist für andere Benutzer offen"};
     return {created ? PrivateFolder::Created : PrivateFolder::Existing, {}};
+}
+
+bool ownedByOther(const std::string& path, unsigned uid) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && info.st_uid != uid;
+}
+
+namespace {
+
+// An entry of `folder` named `prefix` and six more characters that only `uid` can use.
+bool ownPrivateFolder(const std::string& folder, const std::string& name, const std::string& prefix, unsigned uid) {
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) return false;
+    struct stat info {};
+    const std::string path = paths::join(folder, name);
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid &&
+           (info.st_mode & 077) == 0;
+}
+
+}  // namespace
+
+FolderBeside privateFolderBeside(const std::string& usual, unsigned uid) {
+    const std::size_t slash = usual.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : usual.substr(0, slash);
+    const std::string prefix = usual.substr(slash == std::string::npos ? 0 : slash + 1) + "-";
+    // The first in name order, so every process of this user picks the same one.
+    std::string found;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if ((found.empty() || name < found) && ownPrivateFolder(folder, name, prefix, uid)) found = name;
+        }
+        ::closedir(dir);
+    }
+    if (!found.empty()) return {paths::join(folder, found), false, {}};
+    std::string pattern = paths::join(folder, prefix + "XXXXXX");
+    if (::mkdtemp(pattern.data()) == nullptr) return {{}, false, IoError::textFor(errno)};
+    return {pattern, true, {}};
 }
 
 std::optional<FileStatus> statusOf(const std::string& path) {

@@ -16,6 +16,14 @@ void append(const std::string& path, std::string_view bytes);
 // As append, but a file created by this call first receives headerBytes.
 void appendCreatingWithHeader(const std::string& path, std::string_view headerBytes,
                               std::string_view bytes);
+// Appends to a log (the event log, the transfer log) without ever blocking and only
+// into a plain file of this user's, since the log folder may be open to others: the
+// last path element is not followed when it is a link, a fifo, device, socket or
+// folder is refused before a byte is written, and so is a file owned by another
+// account than `uid`. A missing file is created with mode 0600 (a log holds server
+// replies) and first receives headerBytes. A refusal or failure raises IoError; an
+// existing file is never emptied.
+void appendToLog(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid);
 // The whole content, every byte (NUL bytes included).
 std::string readAll(const std::string& path);
 // Creates or replaces the file with exactly these bytes.
@@ -52,6 +60,21 @@ struct PrivateFolder {
     std::string why;   // for Refused: the reason, in the program's words
 };
 PrivateFolder ensurePrivateFolder(const std::string& path, unsigned uid);
+
+// The scratch folder to use when `usual` is taken by another account: this user's
+// private folder named `usual` + "-" + six characters in the same place, an existing
+// one when there is (so cron runs share one folder and its run lock), else a new one
+// with a random name. Returns the folder and whether this call made it; an empty
+// folder when none can be made (the reason in `why`).
+struct FolderBeside {
+    std::string path;
+    bool created = false;
+    std::string why;
+};
+FolderBeside privateFolderBeside(const std::string& usual, unsigned uid);
+// Whether `path` names an entry (a link itself, not its target) that belongs to
+// another account than `uid`.
+bool ownedByOther(const std::string& path, unsigned uid);
 
 // Whether writing to `target` would overwrite `source`: the same file when both exist
 // (hard and symbolic links included), else the same normalised absolute path.

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <utility>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -121,6 +122,34 @@ void createFileIfMissing(const std::string& file) {
         return;
     }
     if (errno != EEXIST) failOpen(file, systemText(errno));
+}
+
+// Whether the file is empty or an SQLite database: only then is it ours to change
+// before it has been looked into (anything else must stay exactly as it is).
+bool mayBeStore(const std::string& file) {
+    static const char kHeader[16] = "SQLite format 3";   // with its NUL, as in the file
+    char start[sizeof kHeader] = {};
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const ssize_t n = ::read(fd, start, sizeof start);
+    ::close(fd);
+    return n == 0 || (n == sizeof start && std::memcmp(start, kHeader, sizeof start) == 0);
+}
+
+// Refuses a store file of another account; with `close`, closes one of ours to
+// others and returns the mode change made. A missing file is left to the caller.
+std::optional<Registry::ModeChange> guardFile(const std::string& file, const std::string& store, bool close) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) return std::nullopt;
+    const std::string subject = file == store ? "sie" : file;
+    if (info.st_uid != ::geteuid()) failOpen(store, subject + " gehört einem anderen Benutzer");
+    if (!S_ISREG(info.st_mode)) failOpen(store, subject + " ist keine gewöhnliche Datei");
+    if (!close || (info.st_mode & 077) == 0) return std::nullopt;
+    // The owner's own bits stay: a store made read-only stays read-only.
+    const unsigned before = info.st_mode & 07777;
+    const unsigned after = info.st_mode & 0700;
+    if (::chmod(file.c_str(), after) != 0) failOpen(store, systemText(errno));
+    return Registry::ModeChange{file, before, after};
 }
 
 bool fileExists(const std::string& file) {
@@ -379,10 +408,21 @@ Registry::Registry(std::string filePath, SystemInfo system)
 
 Registry::~Registry() = default;
 
+std::vector<Registry::ModeChange> Registry::takeModeChanges() { return std::exchange(modeChanges_, {}); }
+
+// Before sqlite opens anything: it gives the journal files it creates the store's mode.
+void Registry::guardFiles() {
+    const bool store = mayBeStore(path_);
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        if (auto change = guardFile(path_ + suffix, path_, store)) modeChanges_.push_back(std::move(*change));
+    }
+}
+
 bool Registry::keyExists(const std::string& keyPath) {
     const std::string key = normalizedKeyPath(keyPath);
     if (isMachineKey(key)) return true;
     if (!fileExists(path_)) return false;
+    guardFiles();
     Db db = connect(path_, false);
     if (inspect(db.get(), path_) == StoreState::Empty) return false;
     return keyRowExists(db.get(), key);
@@ -392,6 +432,7 @@ Registry::Key Registry::openKey(const std::string& keyPath) {
     const std::string key = normalizedKeyPath(keyPath);
     if (isMachineKey(key)) return openKeyReadOnly(key);
     createFileIfMissing(path_);
+    guardFiles();
     Db db = connect(path_, true);
     inspect(db.get(), path_);
     // Readers then never hold up a writer's commit, nor a writer a reader.
@@ -436,6 +477,7 @@ Registry::Key Registry::openKeyReadOnly(const std::string& keyPath) {
         return RegistryError("Der Registrierungsschlüssel '" + key + "' existiert nicht");
     };
     if (!fileExists(path_)) throw missing();
+    guardFiles();
     Db db = connect(path_, false);
     if (inspect(db.get(), path_) == StoreState::Empty) throw missing();
     if (!execute(db.get(), "BEGIN DEFERRED")) failOpen(path_, sqlite3_errmsg(db.get()));

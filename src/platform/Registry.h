@@ -64,12 +64,27 @@ public:
     // Nothing is opened or created here; the file is created (mode 0600, folder made
     // when missing) by the first key opened for writing. A file that exists but is not
     // a store raises RegistryError naming the file, and is left exactly as it was.
+    //
+    // The store holds both passwords. Every open checks the file and its journal files
+    // (-wal, -shm): one owned by another account is refused with RegistryError before
+    // anything is read or written (its owner could read the passwords or choose where
+    // our files go); one of ours that others may use is closed to them (group and other
+    // bits cleared, so 0644 becomes 0600), which takeModeChanges() reports. A file that
+    // is neither empty nor an SQLite database keeps its mode.
     explicit Registry(std::string filePath, SystemInfo system = {});
     ~Registry();
     Registry(const Registry&) = delete;
     Registry& operator=(const Registry&) = delete;
 
     const std::string& filePath() const { return path_; }
+
+    struct ModeChange {
+        std::string file;
+        unsigned before = 0;
+        unsigned after = 0;
+    };
+    // The files closed to others since the last call, for the caller to log.
+    std::vector<ModeChange> takeModeChanges();
 
     class Key {
     public:
@@ -108,8 +123,11 @@ public:
     Key openKeyReadOnly(const std::string& keyPath);
 
 private:
+    void guardFiles();
+
     std::string path_;
     SystemInfo system_;
+    std::vector<ModeChange> modeChanges_;
 };
 
 }  // namespace velora

@@ -1,7 +1,6 @@
 #include "program/Program.h"
 
 #include "ftp/FtpSession.h"
-#include "platform/Paths.h"
 #include "schedule/CalendarStore.h"
 #include "schedule/CalendarView.h"
 #include "schedule/FtpLoginFromSettings.h"
@@ -28,9 +27,7 @@ Program::Program(Services s)
       registry_(std::move(s.registryPath), std::move(s.systemInfo)),
       filesView_(files_),
       fileCommands_(files_, filesView_, ui_),
-      log_(memo1_, ui_, clock_, locale_,
-           EventLog::Sources{[this] { return paths::resolveIn(env_.homeFolder(), settings_.E_logfile); },
-                             [this] { return settings_.se_max_log_zeilen.text; }}),
+      log_(memo1_, ui_, clock_, locale_, logSources_),
       temp_(env_, log_),
       runLock_(temp_, log_),
       snapshots_(fileFacts_, clock_, ui_, settings_),
@@ -87,8 +84,9 @@ void Program::FormCreate() {
     calendar_.resetRestOfToday(clock_.now());
     calendarView_->RedrawCalendar();
     // 12. The progress bar is placed by the window.
-    // 13. Scratch folder.
+    // 13. Scratch folder (another account may have taken its name: then one of its own).
     temp_.ensure();
+    files_.setScratchFolder(temp_.path());
     // 14. FTP client identity.
     identity_.setClientName(env_.get("COMPUTERNAME"));
     identity_.setPlatformDescription(env_.get("OS"));

@@ -31,6 +31,7 @@
 #include "schedule/WeekCalendar.h"
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
+#include "settings/SettingsLogSources.h"
 #include "settings/SettingsStore.h"
 #include "transfer/ResolvedSources.h"
 #include "transfer/SettledSnapshot.h"
@@ -167,6 +168,7 @@ private:
     RunCounters counters_;
     RunState state_;
     WeekCalendar calendar_{counters_};
+    SettingsLogSources logSources_{settings_, env_};
     EventLog log_;
     TempFolder temp_;
     RunLock runLock_;

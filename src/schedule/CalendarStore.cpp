@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/Errors.h"
+#include "settings/SettingsStore.h"
 
 namespace velora {
 
@@ -51,6 +52,7 @@ void CalendarStore::SaveCalendar() {
         key.writeBinary("Default", allDays(calendar_));
         for (int day = 1; day <= 7; ++day) key.writeBinary(dayValueName(day), dayMinutes(calendar_, day));
     }
+    logStoreModeChanges(registry_, log_);
     log_.write("Save Kalender");
 }
 
@@ -66,6 +68,7 @@ void CalendarStore::LoadCalendar() {
             overlay(calendar_.minutes(day), bytes);
         }
     }
+    logStoreModeChanges(registry_, log_);
     log_.write("Load Kalender");
 }
 

@@ -52,9 +52,9 @@ std::string RunStatistics::transferLogLine(std::int32_t files, std::int64_t byte
 }
 
 void RunStatistics::AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t elapsedMs) {
-    fileio::appendCreatingWithHeader(paths::resolveIn(env_.homeFolder(), settings_.e_Transfer_Log),
-                                     std::string(kTransferLogHeader) + "\r\n",
-                                     transferLogLine(files, bytes, elapsedMs));
+    fileio::appendToLog(paths::resolveIn(env_.homeFolder(), settings_.e_Transfer_Log),
+                        std::string(kTransferLogHeader) + "\r\n", transferLogLine(files, bytes, elapsedMs),
+                        env_.userId());
 }
 
 void RunStatistics::UpdateStatusDisplay() {

@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <type_traits>
 #include <variant>
@@ -162,6 +163,21 @@ std::vector<FileTable::Row> readRows(Registry::Key& key, int dataRows) {
 
 }  // namespace
 
+namespace {
+
+std::string octal(unsigned mode) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", mode);
+    return text;
+}
+
+}  // namespace
+
+void logStoreModeChanges(Registry& registry, EventLog& log) {
+    for (const Registry::ModeChange& c : registry.takeModeChanges())
+        log.write("Registry -> " + c.file + " = Rechte " + octal(c.before) + " auf " + octal(c.after) + " gesetzt");
+}
+
 SettingsStore::SettingsStore(Registry& registry, Settings& settings, FileTable& table, RunCounters& counters,
                              const TempFolder& temp, EventLog& log, UiHost& ui)
     : registry_(registry), settings_(settings), table_(table), counters_(counters), temp_(temp), log_(log), ui_(ui) {}
@@ -220,6 +236,7 @@ void SettingsStore::SaveConfig() {
     for (const Binding& b : screenshotValues(settings_)) save(key, b);
     for (const Binding& b : extensionValues(settings_)) save(key, b);
     key.close();
+    logStoreModeChanges(registry_, log_);
     log_("Save Config ");
 }
 
@@ -266,6 +283,7 @@ void SettingsStore::LoadConfig() {
     // Last, so a damaged new value cannot keep any designed one from loading.
     for (const Binding& b : extensionValues(settings_)) load(key, b);
     key.close();
+    logStoreModeChanges(registry_, log_);
     repairTmpQuelle();
     log_("Load Config");
     if (afterLoad) afterLoad();
@@ -277,12 +295,14 @@ void SettingsStore::SaveRunCounters() {
     mergeRunCounters(key, true);
     for (const auto& [name, value] : counterFields(counters_, true)) key.writeInteger(name, *value);
     key.close();
+    logStoreModeChanges(registry_, log_);
 }
 
 // Names in "tmp-Quelle" that would send the wrong bytes: a copy in the old folder
-// every account could write to; a plain row still naming a tag copy (its "TAG" was
-// switched off); and a copy shared by two rows, one of which would send the other's
-// page. The next pass gives each a right one.
+// every account could write to, or in a scratch folder not in use (an earlier
+// process's private one, or the usual one another account took); a plain row still
+// naming a tag copy (its "TAG" was switched off); and a copy shared by two rows, one
+// of which would send the other's page. The next pass gives each a right one.
 void SettingsStore::repairTmpQuelle() {
     const std::string former = temp_.formerSharedPath() + "/";
     for (int r = 1; r <= table_.rowCount(); ++r) {
@@ -292,7 +312,8 @@ void SettingsStore::repairTmpQuelle() {
         const bool staleCopy = !runsAsJa(table_.cell(Tag, r)) && temp_.contains(name);
         bool shared = false;
         for (int earlier = 1; earlier < r && !shared; ++earlier) shared = table_.cell(TmpQuelle, earlier) == name;
-        if (inFormer || staleCopy || (shared && temp_.contains(name))) table_.setCell(TmpQuelle, r, "");
+        if (inFormer || staleCopy || (shared && temp_.contains(name)) || temp_.inOtherScratchFolder(name))
+            table_.setCell(TmpQuelle, r, "");
     }
 }
 

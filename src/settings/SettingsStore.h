@@ -20,6 +20,11 @@ inline constexpr const char* kSettingsKey = "\\SOFTWARE\\Norvex\\Kesta\\FTP";
 // neither exhaust memory nor stall the window.
 inline constexpr int kMaxFileRows = 10000;
 
+// Logs each store file the registry closed to others since the last call ("Registry
+// -> <file> = Rechte 0644 auf 0600 gesetzt"). Called with no key open, since logging
+// lets other events run.
+void logStoreModeChanges(Registry& registry, EventLog& log);
+
 class SettingsStore {
 public:
     SettingsStore(Registry& registry, Settings& settings, FileTable& table, RunCounters& counters,

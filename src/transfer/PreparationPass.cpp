@@ -281,7 +281,9 @@ std::string PreparationPass::copyTarget(const std::string& source, int r) {
     // The count only says where to look; the table itself decides.
     const bool maybeShared = !target.empty() && temp_.contains(target) && copyUsers_[target] > 1;
     const int sharedWith = maybeShared ? rowUsing(target, r) : 0;
-    if (!target.empty() && !isSource && sharedWith == 0) return target;
+    // A copy in a scratch folder no longer ours to use (another account took it).
+    const bool elsewhere = !target.empty() && temp_.inOtherScratchFolder(target);
+    if (!target.empty() && !isSource && sharedWith == 0 && !elsewhere) return target;
     if (!target.empty()) --copyUsers_[target];
     int heldBy = 0;
     target = freeCopyName(source, r, heldBy);

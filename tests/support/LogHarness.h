@@ -3,6 +3,8 @@
 // stands still, German formats) writing to a file in a scratch folder, and the texts of
 // its lines without their "dd.mm.yyyy hh:mm:ss " stamp, so tests compare what a person
 // reads. Header only: it needs the app part, which not every test executable links.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
@@ -47,13 +49,18 @@ inline bool containsStartOf(const std::vector<std::string>& texts, const std::st
     return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(prefix, 0) == 0; });
 }
 
-struct LogHarness {
+struct LogHarness : EventLogSources {
     // `limitText` is the view limit as the settings give it.
     explicit LogHarness(std::string limitText = "600") : limit(std::move(limitText)) {
         log.setEcho([this](const std::string& line) { lines.push_back(withoutStamp(line)); });
     }
     LogHarness(const LogHarness&) = delete;
     LogHarness& operator=(const LogHarness&) = delete;
+
+    std::string fileName() const override { return logFile; }
+    std::string limitText() const override { return limit; }
+    std::vector<std::string> passwords() const override { return secrets; }
+    unsigned userId() const override { return ::geteuid(); }
 
     bool logged(const std::string& text) const { return contains(lines, text); }
     bool loggedStartingWith(const std::string& prefix) const { return containsStartOf(lines, prefix); }
@@ -69,7 +76,8 @@ struct LogHarness {
     Locale locale = Locale::german();
     std::string logFile = dir.file("VELORA.Log");
     std::string limit;
-    EventLog log{view, ui, clock, locale, {[this] { return logFile; }, [this] { return limit; }}};
+    std::vector<std::string> secrets;   // the passwords the log masks
+    EventLog log{view, ui, clock, locale, *this};
     // Every text logged, in order and without its stamp (the view may drop old lines).
     std::vector<std::string> lines;
 };

@@ -2,6 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <filesystem>
+#include <functional>
 #include <map>
 
 #include "app/ClientIdentity.h"
@@ -9,6 +13,7 @@
 #include "app/TempFolder.h"
 #include "app/TextView.h"
 #include "support/LogHarness.h"
+#include "support/OtherUser.h"
 #include "support/TempDir.h"
 
 using namespace velora;
@@ -96,12 +101,38 @@ TEST_F(TempFolderFixture, FolderOthersCouldUseIsRefusedOrClosed) {
     EXPECT_FALSE(temp.ensure());
     EXPECT_TRUE(logged("Nx_Temp -> " + own() + " nicht nutzbar: ist kein Ordner"));
     ASSERT_EQ(::unlink(own().c_str()), 0);
+}
 
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::mkdir(own().c_str(), 0700), 0);
-        ASSERT_EQ(::chown(own().c_str(), 65534, 65534), 0);
-        EXPECT_FALSE(temp.ensure());
-        EXPECT_TRUE(logged("Nx_Temp -> " + own() + " nicht nutzbar: gehört einem anderen Benutzer"));
+// In a temp folder every account shares, another account may take the usual name
+// first. Refusing it would stop every run for good: the user's runs go on in a private
+// folder beside it that nobody could name in advance, one for all the user's
+// processes (they share its run lock), said once by each.
+TEST_F(TempFolderFixture, NameTakenByAnotherAccountGivesAPrivateFolderBesideIt) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can act as another account";
+    ASSERT_EQ(::chmod(dir.path().c_str(), 01777), 0);
+    const std::string usual = own();
+    const std::pair<std::function<int()>, const char*> cases[] = {
+        {[&] { return ::mkdir(usual.c_str(), 0777) | ::chmod(usual.c_str(), 0777); }, "gehört einem anderen Benutzer"},
+        {[&] { return ::symlink(dir.path().c_str(), usual.c_str()); }, "ist ein Verweis"},
+        {[&] { return ::creat(usual.c_str(), 0666) >= 0 ? 0 : -1; }, "ist kein Ordner"},
+    };
+    for (const auto& [plant, why] : cases) {
+        test::asOrdinaryUser([&] { ASSERT_EQ(plant(), 0); });
+        TempFolder first(env, log);
+        TempFolder second(env, log);   // another process of the user's
+        const std::size_t before = lines.size();
+        ASSERT_TRUE(first.ensure() && second.ensure() && first.ensure());
+        const std::string chosen = first.path();
+        EXPECT_EQ(second.path(), chosen);
+        EXPECT_EQ(chosen.size(), usual.size() + 7);
+        EXPECT_EQ(modeOf(chosen) & 0777, 0700u);
+        const std::string taken = "Nx_Temp -> " + usual + " belegt (" + why + "), Temp-Ordner ist " + chosen;
+        EXPECT_EQ(linesFrom(before), (std::vector<std::string>{taken, "Nx_Temp -> " + chosen + " = neu Erstellt", taken}));
+        // Copies named in the taken folder are never used again.
+        EXPECT_TRUE(first.inOtherScratchFolder(usual + "/1_index.html"));
+        EXPECT_FALSE(first.inOtherScratchFolder(chosen + "/1_index.html"));
+        std::filesystem::remove_all(usual);
+        std::filesystem::remove_all(chosen);
     }
 }
 

@@ -89,10 +89,11 @@ TEST_F(LogFixture, PendingEventsRunBeforeTheFileIsWritten) {
 }
 
 // A log that cannot be written (unplugged disk, full home, empty "Log Datei", a
-// folder) must never stop the exports: the line is shown, the failure is said once
-// per streak, and every line tries the file again.
+// folder, a fifo nobody reads) must never stop the exports: the line is shown, the
+// failure is said once per streak, and every line tries the file again.
 TEST_F(LogFixture, UnwritableLogFileNeverFailsTheCallerAndIsReportedOnce) {
-    for (const std::string& bad : {dir.file("missing/VELORA.Log"), std::string(), dir.path()}) {
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    for (const std::string& bad : {dir.file("missing/VELORA.Log"), std::string(), dir.path(), dir.file("fifo")}) {
         SCOPED_TRACE(bad);
         logFile = dir.file("VELORA.Log");
         log.write("gut");
@@ -153,3 +154,26 @@ TEST_F(LogFixture, ChangedFileNameTakesEffectWithTheNextLine) {
     EXPECT_EQ(readFileBytes(logFile), "08.12.2026 14:05:09 two\r\n");
 }
 
+
+// A server or proxy that repeats the password in its reply: neither the view, the
+// echo (stdout) nor the file ever shows it, and an edited password counts at once.
+TEST_F(LogFixture, PasswordsAreMaskedWhoeverPutThemIntoTheText) {
+    secrets = {"geheim99", "7x", ""};
+    const struct {
+        std::string text, shown;
+    } cases[] = {
+        {"530 Login incorrect: PASS geheim99", "530 Login incorrect: PASS ********"},
+        {"USER ax@geheim99geheim99x", "USER ax@****************x"},
+        {"PASS 7x\r\n", "PASS ********\\r\\n"},
+        {"Zeile 7x7 und 17x bleiben", "Zeile 7x7 und 17x bleiben"},   // a short one only as a word
+        {"(7x)", "(********)"},
+    };
+    for (const auto& c : cases) log.write(c.text);
+    secrets = {"neu-geheim"};
+    log.write("PASS neu-geheim geheim99");
+    std::string expected;
+    for (const auto& c : cases) expected += "08.12.2026 14:05:09 " + c.shown + "\r\n";
+    expected += "08.12.2026 14:05:09 PASS ******** geheim99\r\n";
+    EXPECT_EQ(readFileBytes(logFile), expected);
+    EXPECT_EQ(lines.back(), "PASS ******** geheim99");   // the echo on stdout, as the view
+}

@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/Errors.h"
+#include "support/OtherUser.h"
 #include "support/TempDir.h"
 
 namespace velora {
@@ -135,6 +137,41 @@ TEST(FileIoTest, NoPermissionIsAccessDenied) {
               "Dateizugriff verweigert");
     EXPECT_EQ(fileio::readAll(readOnly), "bleibt");
     EXPECT_FALSE(fileio::exists(locked + "/log.txt"));
+}
+
+// A log folder other accounts can write to: whatever one of them planted under a
+// log's name is refused at once, and nothing is written through it.
+TEST(FileIoTest, LogsGoOnlyIntoPlainFilesOfTheirOwnUser) {
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 01777), 0);
+    const std::string secret = dir.write("geheim.conf", "nur für mich\n");
+    const auto path = [&](const char* name) { return dir.file(name); };
+    const std::tuple<const char*, std::function<int(const std::string&)>, std::string> cases[] = {
+        {"fifo", [](const std::string& p) { return mkfifo(p.c_str(), 0666); }, "ist eine FIFO"},
+        {"link", [&](const std::string& p) { return symlink(secret.c_str(), p.c_str()); }, "ist ein Verweis"},
+        {"dangling", [&](const std::string& p) { return symlink(path("neu").c_str(), p.c_str()); }, "ist ein Verweis"},
+        {"folder", [](const std::string& p) { return mkdir(p.c_str(), 0777); }, "ist ein Ordner"},
+        // Only as root is the planter another account.
+        {"file", [](const std::string& p) { return creat(p.c_str(), 0666) >= 0 ? 0 : -1; },
+         geteuid() == 0 ? "gehört einem anderen Benutzer" : "(geschrieben)"},
+    };
+    test::asOrdinaryUser([&] {
+        for (const auto& [name, plant, refusal] : cases) ASSERT_EQ(plant(path(name)), 0) << name;
+    });
+    const auto refusalOf = [](const std::string& p) {
+        const auto error = ioErrorOf([&] { fileio::appendToLog(p, "Kopf\r\n", "x\r\n", geteuid()); });
+        return error ? std::string(error->what()) : p + " (geschrieben)";
+    };
+    for (const auto& [name, plant, refusal] : cases) EXPECT_EQ(refusalOf(path(name)), path(name) + " " + refusal);
+    EXPECT_EQ(refusalOf("/dev/null"), "/dev/null ist ein Gerät");
+    EXPECT_EQ(fileio::readAll(secret), "nur für mich\n");
+    EXPECT_FALSE(fileio::exists(path("neu")));
+
+    // A new log is the user's alone and gets its header once.
+    for (const char* line : {"a\r\n", "b\r\n"}) fileio::appendToLog(path("neu.csv"), "Kopf\r\n", line, geteuid());
+    EXPECT_EQ(fileio::readAll(path("neu.csv")), "Kopf\r\na\r\nb\r\n");
+    EXPECT_EQ(std::filesystem::status(path("neu.csv")).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST(FileIoTest, WriteAllReplacesTheWholeContent) {

@@ -145,3 +145,13 @@ TEST_F(StartupFixture, EndSavesTheCountersEvenWhenTheLogCannotBeWritten) {
     auto key = p->registry().openKeyReadOnly(kSettingsKey);
     EXPECT_EQ(key.readInteger("Send_Bytes_ges"), 4096);
 }
+
+// The program's log takes both passwords from the settings, as they are at each line.
+TEST_F(StartupFixture, BothPasswordsOfTheSettingsAreMaskedInTheLog) {
+    auto p = makeProgram();
+    p->FormCreate();
+    p->settings().ME_pwd_ziel = "ftp-geheim";
+    p->settings().ME_Pasword = "proxy-geheim";
+    p->log().write("530 PASS ftp-geheim / proxy-geheim");
+    EXPECT_NE(readFileBytes(home.file("VELORA.Log")).find(" 530 PASS ******** / ********\r\n"), std::string::npos);
+}

@@ -35,6 +35,7 @@
 #include "schedule/StatusDisplay.h"
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
+#include "settings/SettingsLogSources.h"
 #include "settings/SettingsStore.h"
 #include "support/FixedResolver.h"
 #include "support/LogHarness.h"
@@ -87,7 +88,8 @@ struct RunWorld {
         : env({{"temp", dir.path()}, {"COMPUTERNAME", "KESTA-PC"}, {"OS", "Linux"}}, dir.path()),
           settings(configured(env, dir)),
           registry(dir.file("registry.sqlite3"), test::sampleSystemInfo()),
-          log(memo1, ui, clock, locale, {[this] { return settings.E_logfile; }, [] { return "100000"; }}),
+          logSources(settings, env),
+          log(memo1, ui, clock, locale, logSources),
           temp(env, log),
           lock(temp, log),
           store(registry, settings, files, counters, temp, log, ui),
@@ -152,6 +154,7 @@ struct RunWorld {
     Registry registry;
     TextView memo1;
     TextView mTemp;
+    SettingsLogSources logSources;
     EventLog log;
     TempFolder temp;
     RunLock lock;

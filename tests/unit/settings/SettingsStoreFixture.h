@@ -21,6 +21,7 @@
 #include "platform/Registry.h"
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
+#include "settings/SettingsLogSources.h"
 #include "settings/SettingsStore.h"
 #include "support/LogHarness.h"
 #include "support/TempDir.h"
@@ -93,9 +94,8 @@ protected:
     SettingsStoreTest()
         : env({}, scratch.path()),
           settings(Settings::defaults(env)),
-          logPath(scratch.path() + "/VELORA.Log"),
-          log(memo, ui, clock, locale,
-              EventLog::Sources{[this] { return logPath; }, [this] { return settings.se_max_log_zeilen.text; }}),
+          logSources(settings, env),
+          log(memo, ui, clock, locale, logSources),
           registry(scratch.path() + "/registry.sqlite3"),
           temp(env, log),
           store(registry, settings, table, counters, temp, log, ui) {
@@ -156,13 +156,13 @@ protected:
     test::TempDir scratch;
     FixedEnvironment env;
     Settings settings;
-    std::string logPath;
     FileTable table;
     RunCounters counters;
     TextView memo;
     TrayCountingUi ui;
     ManualClock clock;
     Locale locale = Locale::german();
+    SettingsLogSources logSources;
     EventLog log;
     Registry registry;
     TempFolder temp;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <functional>
 
@@ -360,6 +363,7 @@ TEST_F(SettingsStoreTest, LoadDropsScratchNamesThatCannotBeRight) {
         {"No", scratch + "/2_page.html", ""},                 // "TAG" switched off since
         {"Ja", scratch + "/3_en.html", scratch + "/3_en.html"},
         {"Ja", scratch + "/3_en.html", ""},                   // the same copy as the row above
+        {"Ja", scratch + "-Ab12Cd/4_de.html", ""},            // an earlier process's private folder
         {"No", "/srv/cam/bild.jpg", "/srv/cam/bild.jpg"},     // a plain source
         {"Ja", "/srv/out/by_hand.html", "/srv/out/by_hand.html"},
         {"No", "/srv/cam/bild.jpg", "/srv/cam/bild.jpg"},     // plain rows may share a source
@@ -375,6 +379,33 @@ TEST_F(SettingsStoreTest, LoadDropsScratchNamesThatCannotBeRight) {
     store.LoadConfig();
     for (std::size_t i = 0; i < std::size(rows); ++i)
         EXPECT_EQ(table.cell(TmpQuelle, static_cast<int>(i) + 1), rows[i].kept) << i + 1;
+}
+
+// The store holds both passwords: one of ours others can read is closed at its next
+// use and that is said; another account's is refused before a byte is read.
+TEST_F(SettingsStoreTest, StoreOthersCanReadIsClosedAndAnotherAccountsIsRefused) {
+    const std::string file = registry.filePath();
+    const auto modeOf = [&] {
+        struct stat info {};
+        return ::stat(file.c_str(), &info) == 0 ? info.st_mode & 07777 : 0u;
+    };
+    test::writeFileBytes(file, "");   // a 0-byte file, as a tool leaves it
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    store.LoadConfig();
+    EXPECT_TRUE(registry.keyExists(kSettingsKey));   // filled with the defaults
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    store.SaveRunCounters();
+    EXPECT_EQ(modeOf(), 0600u);
+    const std::vector<std::string> texts = logTexts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Registry -> " + file + " = Rechte 0644 auf 0600 gesetzt"), 2);
+
+    if (::geteuid() != 0) return;   // only root can make a store another account's
+    const std::string bytes = readFileBytes(file);
+    ASSERT_EQ(::chown(file.c_str(), 65534, 65534) | ::chmod(file.c_str(), 0644), 0);
+    EXPECT_EQ(loadFailure(store),
+              "Die Registrierungsdatei '" + file + "' kann nicht geöffnet werden: sie gehört einem anderen Benutzer");
+    EXPECT_EQ(readFileBytes(file), bytes);
+    EXPECT_EQ(modeOf(), 0644u);
 }
 
 }  // namespace
