@@ -76,6 +76,20 @@ bool startUp(Program& program, std::ostream& err) {
     }
 }
 
+// Puts the program together on the given services and the front end's UiHost, every
+// log line echoed on `out`, and hands it to `command`. The screen is the one $DISPLAY
+// names: a screen shot before a run needs it, and without one the run ends with an
+// error that says so.
+template <typename Command>
+int onProgram(const Services& services, UiHost& ui, std::ostream& out, Command&& command) {
+    X11Screen screen(services.env.get("DISPLAY"));
+    XdgOpenShell shell;
+    Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
+                     screen, shell, services.resolver, services.connector, services.icmpSockets});
+    program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
+    return command(program);
+}
+
 }  // namespace
 
 std::vector<std::string> rowsNotExported(const FileTable& files) {
@@ -140,16 +154,13 @@ int runDaemon(const Services& services, std::ostream& out, std::ostream& err) {
     // The signals become events before anything else exists.
     SystemSignals signals;
     DaemonUiHost ui(err);
-    X11Screen screen(services.env.get("DISPLAY"));
-    XdgOpenShell shell;
-    Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
-                     screen, shell, services.resolver, services.connector, services.icmpSockets});
-    program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
-    Daemon daemon(program, signals, services.clock, err);
-    ui.attach(&daemon);
-    const int code = daemon.run();
-    ui.attach(nullptr);
-    return code;
+    return onProgram(services, ui, out, [&](Program& program) {
+        Daemon daemon(program, signals, services.clock, err);
+        ui.attach(&daemon);
+        const int code = daemon.run();
+        ui.attach(nullptr);
+        return code;
+    });
 }
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Services& services) {
@@ -169,14 +180,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (command == "daemon") return runDaemon(services, out, err);
 
     CliUiHost ui(err);
-    // The screen shot before a run needs a screen; without DISPLAY it ends the run
-    // with an error that says so.
-    X11Screen screen(services.env.get("DISPLAY"));
-    XdgOpenShell shell;
-    Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
-                     screen, shell, services.resolver, services.connector, services.icmpSockets});
-    program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
-    return command == "prepare" ? runPrepare(program, out, err) : runRun(program, out, err);
+    return onProgram(services, ui, out, [&](Program& program) {
+        return command == "prepare" ? runPrepare(program, out, err) : runRun(program, out, err);
+    });
 }
 
 int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

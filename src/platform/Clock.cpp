@@ -48,6 +48,18 @@ int weekdayOf(int year, int month, int day) {
     return weekdayOfDays(daysFromCivil(year, month, day));
 }
 
+std::tm brokenDown(const DateTime& t) {
+    std::tm parts{};
+    parts.tm_year = t.year - 1900;
+    parts.tm_mon = t.month - 1;
+    parts.tm_mday = t.day;
+    parts.tm_hour = t.hour;
+    parts.tm_min = t.minute;
+    parts.tm_sec = t.second;
+    parts.tm_isdst = -1;
+    return parts;
+}
+
 DateTime SystemClock::now() const {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);

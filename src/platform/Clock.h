@@ -3,6 +3,7 @@
 // that depends on time takes a Clock, so tests pin midnight, weekdays and the
 // two-second steps of file stamps without sleeping.
 #include <cstdint>
+#include <ctime>
 
 namespace velora {
 
@@ -23,6 +24,10 @@ struct DateTime {
 
 // Weekday (1 = Sunday ... 7 = Saturday) of a Gregorian date.
 int weekdayOf(int year, int month, int day);
+
+// The C library's broken-down time of a calendar time, built from the fields alone
+// (no time zone applied, daylight saving left for mktime to decide).
+std::tm brokenDown(const DateTime& t);
 
 class Clock {
 public:

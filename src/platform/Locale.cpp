@@ -23,16 +23,9 @@ int dayOfYear(int year, int month, int day) {
 // Builds the broken-down time from the fields themselves, so the text never depends
 // on the process time zone or on what mktime would make of the date.
 tm toTm(const DateTime& t) {
-    tm parts{};
-    parts.tm_year = t.year - 1900;
-    parts.tm_mon = t.month - 1;
-    parts.tm_mday = t.day;
-    parts.tm_hour = t.hour;
-    parts.tm_min = t.minute;
-    parts.tm_sec = t.second;
+    tm parts = brokenDown(t);
     parts.tm_wday = ((t.weekday - 1) % 7 + 7) % 7;
     parts.tm_yday = dayOfYear(t.year, t.month, t.day);
-    parts.tm_isdst = -1;
     return parts;
 }
 

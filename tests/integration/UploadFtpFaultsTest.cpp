@@ -139,7 +139,7 @@ TEST(UploadFtpFaults, AServerThatStopsReadingIsAnErrorInBoundedTime) {
 // the next row is answered in step.
 TEST(UploadFtpFaults, AResetDataConnectionFollowedBy226IsAnError) {
     FaultRun f({kCwdOk, kPasv,
-                {"STOR", receivePassiveResettingAfter(64 * 1024, "150 go\r\n", "226 Transfer complete.\r\n")},
+                {"STOR", receivePassiveEndingAfter(64 * 1024, DataEnd::Reset, "150 go\r\n", "226 Transfer complete.\r\n")},
                 kCwdOk, kPasv, kStoreOk});
     const int r1 = f.row("big.bin", patterned(1024 * 1024), "/a", "big.bin");
     const int r2 = f.row("b.txt", "zwei", "/b", "b.txt");

@@ -19,14 +19,7 @@ inline void setFileTime(const std::string& path, time_t seconds, long nanosecond
 
 // Seconds since the epoch of a local calendar time (the process's time zone decides).
 inline time_t epochOfLocal(const DateTime& t) {
-    tm parts{};
-    parts.tm_year = t.year - 1900;
-    parts.tm_mon = t.month - 1;
-    parts.tm_mday = t.day;
-    parts.tm_hour = t.hour;
-    parts.tm_min = t.minute;
-    parts.tm_sec = t.second;
-    parts.tm_isdst = -1;
+    tm parts = brokenDown(t);
     return mktime(&parts);
 }
 

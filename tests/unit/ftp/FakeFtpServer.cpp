@@ -60,22 +60,13 @@ FakeAction pasv(std::string pattern, std::string address, int receiveBuffer) {
     };
 }
 
-FakeAction receivePassiveClosingAfter(std::size_t limit, std::string before, std::string after) {
-    return [limit, before, after](FakeFtpServer& s) {
+FakeAction receivePassiveEndingAfter(std::size_t limit, DataEnd end, std::string before, std::string after) {
+    return [limit, end, before, after](FakeFtpServer& s) {
         TcpSocket data = s.acceptData(kWaitMs);
         s.write(before);
         s.readDataUntilClosed(data, limit);
-        data.close();
-        s.write(after);
-    };
-}
-
-FakeAction receivePassiveResettingAfter(std::size_t limit, std::string before, std::string after) {
-    return [limit, before, after](FakeFtpServer& s) {
-        TcpSocket data = s.acceptData(kWaitMs);
-        s.write(before);
-        s.readDataUntilClosed(data, limit);
-        data.abort();
+        if (end == DataEnd::Reset) data.abort();
+        else data.close();
         s.write(after);
     };
 }
@@ -99,7 +90,7 @@ FakeAction receivePassiveNeverReading(std::string before) {
 }
 
 FakeAction receivePassive(std::string before, std::string after) {
-    return receivePassiveClosingAfter(static_cast<std::size_t>(-1), std::move(before), std::move(after));
+    return receivePassiveEndingAfter(static_cast<std::size_t>(-1), DataEnd::Close, std::move(before), std::move(after));
 }
 
 FakeAction receiveActive(std::string before, std::string after) {

@@ -41,10 +41,10 @@ FakeAction pasv(std::string pattern, std::string address = "127,0,0,1", int rece
 // Takes the passive data connection, sends `before`, reads the file until the client
 // closes, then sends `after`.
 FakeAction receivePassive(std::string before, std::string after);
-// As receivePassive but closes the data connection after `limit` bytes.
-FakeAction receivePassiveClosingAfter(std::size_t limit, std::string before, std::string after);
-// As receivePassive but resets the data connection after `limit` bytes.
-FakeAction receivePassiveResettingAfter(std::size_t limit, std::string before, std::string after);
+// How an action ends a data connection: an orderly close (FIN) or a reset (RST).
+enum class DataEnd { Close, Reset };
+// As receivePassive but ends the data connection after `limit` bytes.
+FakeAction receivePassiveEndingAfter(std::size_t limit, DataEnd end, std::string before, std::string after);
 // As receivePassive but reads in steps of `step` bytes with `pauseMs` between them.
 FakeAction receivePassiveSlowly(std::size_t step, int pauseMs, std::string before, std::string after);
 // Takes the data connection, sends `before`, then reads nothing and keeps the

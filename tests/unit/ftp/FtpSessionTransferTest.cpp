@@ -110,10 +110,10 @@ TEST(FtpSessionPut, ServerFailuresReachTheCallerWithTheReplyText) {
         // The bytes that were written before the break depend on the buffers; the size
         // is the file's.
         {"data connection closed early", true,
-         {pasvOk, {"STOR", receivePassiveClosingAfter(1000, "150 go\r\n", "426 Transfer aborted.\r\n")}},
+         {pasvOk, {"STOR", receivePassiveEndingAfter(1000, DataEnd::Close, "150 go\r\n", "426 Transfer aborted.\r\n")}},
          "Datenverbindung abgebrochen nach \\d+ von 614400 Bytes: .+", true},
         {"data connection reset, then 226", true,
-         {pasvOk, {"STOR", receivePassiveResettingAfter(1000, "150 go\r\n", "226 Transfer complete.\r\n")}},
+         {pasvOk, {"STOR", receivePassiveEndingAfter(1000, DataEnd::Reset, "150 go\r\n", "226 Transfer complete.\r\n")}},
          "Datenverbindung abgebrochen nach \\d+ von 614400 Bytes: .+", true},
         {"final reply is an error", true, {pasvOk, {"STOR", receivePassive("150 go\r\n", "451 Disk error.\r\n")}},
          "451 Disk error.", true},
