@@ -80,7 +80,8 @@ struct WorkLog final : EventLogSources {
     std::string file_;
 };
 
-struct Rig {
+// The rig counts the updates the scratch view would show.
+struct Rig : TextView::Listener {
     explicit Rig(const std::string& work)
         : env({{"temp", work}, {"COMPUTERNAME", "BENCH"}, {"OS", "Linux"}}),
           logSources(work + "/velora.log"),
@@ -89,7 +90,7 @@ struct Rig {
           registry(work + "/registry.sqlite3", sampleInfo()),
           builder(tags, settings, registry, env, clock, locale, log, externalIp),
           pass(files, tags, builder, mTemp, temp, sources, snapshots, log, ui) {
-        mTemp.setListener([this](TextView::Change) { ++mTempUpdates; });
+        mTemp.setListener(this);
     }
     static SystemInfo sampleInfo() {
         SystemInfo info;
@@ -126,6 +127,7 @@ struct Rig {
     TagBuilder builder;
     PreparationPass pass;
     int mTempUpdates = 0;
+    void textViewChanged(TextView::Change) override { ++mTempUpdates; }
 };
 
 int countMarks(const FileTable& files, const char* mark) {

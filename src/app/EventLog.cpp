@@ -92,7 +92,7 @@ void EventLog::show(const std::string& line) {
     const int limit = limitFromText(sources_.limitText());
     if (static_cast<long long>(view_.lineCount()) > limit) view_.removeFirstLine();
     view_.appendLine(line);
-    if (echo_) echo_(line);
+    if (echo_) echo_->echoLine(line);
 }
 
 void EventLog::write(const std::string& text) {

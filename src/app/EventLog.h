@@ -17,7 +17,6 @@
 // replaced by kPasswordMask. A password shorter than kShortPassword is masked only
 // where it stands as a word of its own, so that a password "1" leaves row numbers and
 // byte counts readable; a longer one wherever it occurs.
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,8 +52,14 @@ public:
     // The view limit as the text gives it: a whole number, or 10 (the lower bound).
     static int limitFromText(const std::string& text);
 
-    // Observers see every line as it is written (velora-cli echoes them to stdout).
-    void setEcho(std::function<void(const std::string& line)> echo) { echo_ = std::move(echo); }
+    // Sees every line as it is written (velora-cli echoes them to stdout).
+    class Echo {
+    public:
+        virtual ~Echo() = default;
+        virtual void echoLine(const std::string& line) = 0;
+    };
+    // One echo; nullptr for none.
+    void setEcho(Echo* echo) { echo_ = echo; }
 
     // CR and LF as the two characters "\r" and "\n"; every other byte as it is.
     static std::string oneLine(const std::string& text);
@@ -69,7 +74,7 @@ private:
     const Clock& clock_;
     const Locale& locale_;
     const EventLogSources& sources_;
-    std::function<void(const std::string&)> echo_;
+    Echo* echo_ = nullptr;
     bool fileFailing_ = false;
 };
 

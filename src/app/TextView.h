@@ -3,7 +3,6 @@
 // "M_temp". The window mirrors it through the listener; the core never touches a
 // widget. Lines are byte strings without their line breaks.
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,12 @@ namespace velora {
 class TextView {
 public:
     enum class Change { Appended, FirstRemoved, Replaced };
-    using Listener = std::function<void(Change)>;
+    // Told after every change (the window's mirror of the view).
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void textViewChanged(Change change) = 0;
+    };
 
     std::size_t lineCount() const { return lines_.size(); }
     const std::string& line(std::size_t i) const { return lines_.at(i); }
@@ -28,14 +32,15 @@ public:
     // The lines joined with CR LF, no break after the last one.
     std::string text() const;
 
-    void setListener(Listener l) { listener_ = std::move(l); }
+    // One listener; nullptr for none.
+    void setListener(Listener* l) { listener_ = l; }
 
 private:
     void notify(Change c) {
-        if (listener_) listener_(c);
+        if (listener_) listener_->textViewChanged(c);
     }
     std::deque<std::string> lines_;
-    Listener listener_;
+    Listener* listener_ = nullptr;
 };
 
 }  // namespace velora

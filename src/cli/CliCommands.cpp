@@ -76,6 +76,16 @@ bool startUp(Program& program, std::ostream& err) {
     }
 }
 
+// velora-cli prints every log line on standard output as well.
+class StreamEcho final : public EventLog::Echo {
+public:
+    explicit StreamEcho(std::ostream& out) : out_(out) {}
+    void echoLine(const std::string& line) override { out_ << line << '\n' << std::flush; }
+
+private:
+    std::ostream& out_;
+};
+
 // Puts the program together on the given services and the front end's UiHost, every
 // log line echoed on `out`, and hands it to `command`. The screen is the one $DISPLAY
 // names: a screen shot before a run needs it, and without one the run ends with an
@@ -84,9 +94,10 @@ template <typename Command>
 int onProgram(const Services& services, UiHost& ui, std::ostream& out, Command&& command) {
     X11Screen screen(services.env.get("DISPLAY"));
     XdgOpenShell shell;
+    StreamEcho echo(out);
     Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
                      screen, shell, services.resolver, services.connector, services.icmpSockets});
-    program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
+    program.log().setEcho(&echo);
     return command(program);
 }
 

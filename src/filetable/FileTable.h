@@ -4,7 +4,6 @@
 // rows may vanish while a pass lets window messages run: reading past the end gives
 // an empty text, writing there does nothing.
 #include <array>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,8 +63,12 @@ struct CurrentCell {
 class FileTable {
 public:
     using Row = std::array<std::string, kFileColumns>;
-    // Called after any change; `row` is the changed row or -1 for a structural change.
-    using Listener = std::function<void(int row)>;
+    // Told after any change; `row` is the changed row or -1 for a structural change.
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void fileTableChanged(int row) = 0;
+    };
 
     FileTable();
 
@@ -108,16 +111,17 @@ public:
     // and PS alt "0", MSG "No", the rest empty).
     void fillSampleRows();
 
-    void setListener(Listener l) { listener_ = std::move(l); }
+    // One listener (the grid's model); nullptr for none.
+    void setListener(Listener* l) { listener_ = l; }
 
 private:
     void changed(int row) {
-        if (listener_) listener_(row);
+        if (listener_) listener_->fileTableChanged(row);
     }
     std::vector<Row> rows_;  // rows_[0] is data row 1
     std::array<int, kFileColumns> widths_;
     std::string scratchFolder_;
-    Listener listener_;
+    Listener* listener_ = nullptr;
 };
 
 }  // namespace velora

@@ -111,11 +111,11 @@ CalendarPanel::CalendarPanel(Program& program, QWidget* parent)
     l->addStretch(1);
     buildMenu();
 
-    program_.calendarView().display().listener = [this] { showDisplay(); };
+    program_.calendarView().setListener(this);
     showDisplay();
 }
 
-CalendarPanel::~CalendarPanel() { program_.calendarView().display().listener = nullptr; }
+CalendarPanel::~CalendarPanel() { program_.calendarView().setListener(nullptr); }
 
 QTableWidget* CalendarPanel::buildHourGrid() {
     auto* grid = named(new QTableWidget(G::kHourRows, G::kHourColumns), "sg_std");

@@ -6,6 +6,8 @@
 #include <QGroupBox>
 #include <array>
 
+#include "schedule/CalendarView.h"
+
 class QLabel;
 class QMenu;
 class QTableWidget;
@@ -16,7 +18,7 @@ class Program;
 
 namespace velora::gui {
 
-class CalendarPanel : public QGroupBox {
+class CalendarPanel : public QGroupBox, private CalendarView::Listener {
     Q_OBJECT
 public:
     explicit CalendarPanel(Program& program, QWidget* parent = nullptr);
@@ -34,6 +36,7 @@ private slots:
     void B_load_KalenderClick();
 
 private:
+    void calendarRedrawn() override { showDisplay(); }
     QWidget* buildArea();
     QTableWidget* buildHourGrid();
     QTableWidget* buildMinuteGrid();

@@ -12,7 +12,7 @@ namespace velora::gui {
 
 FileTableModel::FileTableModel(FileTable& table, FileTableView& view, QObject* parent)
     : QAbstractTableModel(parent), table_(table), view_(view), shownRows_(table.rowCount()) {
-    table_.setListener([this](int row) { tableChanged(row); });
+    table_.setListener(this);
 }
 
 int FileTableModel::rowCount(const QModelIndex& parent) const {

@@ -4,14 +4,15 @@
 // colours come from FileTable and FileTableView, so the grid only paints them.
 #include <QAbstractTableModel>
 
+#include "filetable/FileTable.h"
+
 namespace velora {
-class FileTable;
 class FileTableView;
 }  // namespace velora
 
 namespace velora::gui {
 
-class FileTableModel : public QAbstractTableModel {
+class FileTableModel : public QAbstractTableModel, private FileTable::Listener {
     Q_OBJECT
 public:
     FileTableModel(FileTable& table, FileTableView& view, QObject* parent = nullptr);
@@ -34,6 +35,8 @@ signals:
     void structureReset();
 
 private:
+    void fileTableChanged(int row) override { tableChanged(row); }
+
     FileTable& table_;
     FileTableView& view_;
     int shownRows_ = 0;

@@ -9,14 +9,14 @@ namespace velora::gui {
 
 namespace {
 
-ErrorSink& sink() {
-    static ErrorSink s;
+ErrorSink*& sink() {
+    static ErrorSink* s = nullptr;
     return s;
 }
 
 void report(const std::string& text) {
     if (sink()) {
-        sink()(text);
+        sink()->reportError(text);
         return;
     }
     showProgramMessage(QApplication::activeWindow(), text, true);
@@ -24,7 +24,7 @@ void report(const std::string& text) {
 
 }  // namespace
 
-void setErrorSink(ErrorSink s) { sink() = std::move(s); }
+void setErrorSink(ErrorSink* s) { sink() = s; }
 
 bool guarded(const std::function<void()>& work) {
     try {

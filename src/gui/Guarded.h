@@ -12,8 +12,13 @@ namespace velora::gui {
 
 // Where guarded() reports an error text. By default a message box titled "VELORA";
 // tests install a sink that records the text instead of blocking on a dialog.
-using ErrorSink = std::function<void(const std::string& text)>;
-void setErrorSink(ErrorSink sink);
+class ErrorSink {
+public:
+    virtual ~ErrorSink() = default;
+    virtual void reportError(const std::string& text) = 0;
+};
+// nullptr brings the message box back.
+void setErrorSink(ErrorSink* sink);
 
 // Runs `work`; a velora::Error or any std::exception is reported through the sink.
 // Returns false when the work left with an error.

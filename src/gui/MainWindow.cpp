@@ -47,6 +47,17 @@ QIcon programIcon() {
     return QIcon(pm);
 }
 
+// Files and registry keys are closed after every operation, so nothing is lost.
+class ImmediateEnd final : public ProcessEnd {
+public:
+    void endProcess() override {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
+};
+
+ImmediateEnd immediateEnd;
+
 // The screens' work area, or one of a small screen while none can be asked.
 QRect workArea() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -57,15 +68,10 @@ QRect workArea() {
 }  // namespace
 
 MainWindow::MainWindow(Program& program, QtUiHost& ui, QWidget* parent)
-    : QMainWindow(parent), program_(program), ui_(ui) {
+    : QMainWindow(parent), program_(program), ui_(ui), end_(&immediateEnd) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("VELORA"));
     setWindowIcon(programIcon());
-    endProcess = [] {
-        // Files and registry keys are closed after every operation, so nothing is lost.
-        std::fflush(nullptr);
-        std::_Exit(0);
-    };
 
     buildMenus();
     buildPages();
@@ -90,24 +96,19 @@ MainWindow::MainWindow(Program& program, QtUiHost& ui, QWidget* parent)
     // where the next ticks must arrive to count down to the restart.
     connect(timer_, &QTimer::timeout, this, &MainWindow::Timer1Timer, Qt::QueuedConnection);
 
-    ui_.attach(this, pages_);
-    ui_.setHideHandler([this] { B_hideClick(); });
-    ui_.setSettingsHandler([this] { refreshFromSettings(); });
-    installStoreHooks();
-    program_.status().listener = [this] { repaintStatus(); };
+    ui_.attach(this, pages_, this);
+    program_.store().setHooks(this);
+    program_.status().setListener(this);
     applyWindowGeometry();
     repaintStatus();
 }
 
 MainWindow::~MainWindow() {
-    program_.status().listener = nullptr;
-    program_.store().afterLoad = nullptr;
-    program_.store().beforeSave = nullptr;
+    program_.status().setListener(nullptr);
+    program_.store().setHooks(nullptr);
     program_.tags().setListener(nullptr);
     program_.files().setListener(nullptr);
-    ui_.setHideHandler(nullptr);
-    ui_.setSettingsHandler(nullptr);
-    ui_.attach(nullptr, nullptr);
+    ui_.attach(nullptr, nullptr, nullptr);
 }
 
 QAction* MainWindow::addItem(QMenu* menu, const char* name, const char* caption, void (MainWindow::*slot)()) {
@@ -179,20 +180,19 @@ void MainWindow::connectButtons() {
     connect(panel_->button("B_hide"), &QPushButton::clicked, this, &MainWindow::B_hideClick);
 }
 
-void MainWindow::installStoreHooks() {
-    program_.store().afterLoad = [this] {
-        applyWindowGeometry();
-        files_->fitColumnWidths(widthsNotStored());
-        files_->applyColumnWidths();
-        refreshFromSettings();
-    };
-    program_.store().beforeSave = [this] {
-        storeWindowGeometry();
-        // The designed widths cut texts in the fonts here (row 1000, "Reset", the
-        // fingerprints): a first start's save, before any width is stored, stores widths
-        // that fit. Widths the store holds are the user's and stay.
-        if (firstSave()) files_->fitColumnWidths(widthsNotStored());
-    };
+void MainWindow::afterLoad() {
+    applyWindowGeometry();
+    files_->fitColumnWidths(widthsNotStored());
+    files_->applyColumnWidths();
+    refreshFromSettings();
+}
+
+void MainWindow::beforeSave() {
+    storeWindowGeometry();
+    // The designed widths cut texts in the fonts here (row 1000, "Reset", the
+    // fingerprints): a first start's save, before any width is stored, stores widths
+    // that fit. Widths the store holds are the user's and stay.
+    if (firstSave()) files_->fitColumnWidths(widthsNotStored());
 }
 
 bool MainWindow::firstSave() {
@@ -297,7 +297,7 @@ void MainWindow::Beenden1Click() {
     // The user asked to end: an error while logging the end is shown, then we end.
     guarded([this] { program_.Beenden1Click(); });
     tray_->remove();
-    if (endProcess) endProcess();
+    end_->endProcess();
 }
 
 void MainWindow::LoadConfig1Click() {
@@ -326,7 +326,7 @@ void MainWindow::Feedback1Click() { program_.helpMenu().Feedback1Click(); }
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The close box ends the process without saving or logging anything.
     event->accept();
-    if (endProcess) endProcess();
+    end_->endProcess();
 }
 
 }  // namespace velora::gui

@@ -3,10 +3,12 @@
 // one-second timer and the tray icon; everything it shows is held by the Program.
 #include <QMainWindow>
 #include <array>
-#include <functional>
 
 #include "filetable/FileTable.h"
+#include "gui/QtUiHost.h"
 #include "schedule/StartupTicks.h"
+#include "schedule/StatusDisplay.h"
+#include "settings/SettingsStore.h"
 
 class QMenu;
 class QSystemTrayIcon;
@@ -23,7 +25,6 @@ class ButtonPanel;
 class ConfigPage;
 class FilesPage;
 class LogPage;
-class QtUiHost;
 class SchedulePage;
 class StatusBar;
 class TagsPage;
@@ -31,9 +32,23 @@ class TempPage;
 class ToolsPage;
 class TrayIcon;
 
+// How the process ends ("Ende", "Beenden", the close box): at once, with nothing else
+// run. Tests count the ends instead.
+class ProcessEnd {
+public:
+    virtual ~ProcessEnd() = default;
+    virtual void endProcess() = 0;
+};
+
 // The window is the scheduler's minimised-start step: the first tick hides it to the
-// tray when "Minimiert" is set.
-class MainWindow : public QMainWindow, public StartupTicks {
+// tray when "Minimiert" is set. It repaints when the status changes, keeps its place
+// and column widths through the settings store's hooks, and hides and refreshes itself
+// for the UiHost.
+class MainWindow : public QMainWindow,
+                   public StartupTicks,
+                   private StatusDisplay::Listener,
+                   private SettingsStore::Hooks,
+                   private QtUiHost::WindowActions {
     Q_OBJECT
 public:
     MainWindow(Program& program, QtUiHost& ui, QWidget* parent = nullptr);
@@ -60,9 +75,8 @@ public:
     QSystemTrayIcon* trayIcon() const;
     TrayIcon* tray() const { return tray_; }
 
-    // How the process ends ("Ende", "Beenden", the close box): at once, with nothing
-    // else run. Tests replace it.
-    std::function<void()> endProcess;
+    // Replaces the immediate end of the process (the tests' counter).
+    void setProcessEnd(ProcessEnd& end) { end_ = &end; }
 
     // The first step of every tick: counts the first ticks and hides on the first one
     // when "Minimiert" is set.
@@ -88,7 +102,11 @@ private:
     void buildPages();
     void buildTray();
     void connectButtons();
-    void installStoreHooks();
+    void statusChanged() override { repaintStatus(); }
+    void beforeSave() override;
+    void afterLoad() override;
+    void hideWindowToTray() override { B_hideClick(); }
+    void showSettingsAgain() override { refreshFromSettings(); }
     void applyWindowGeometry();
     // The file table's columns the settings store holds no width for: all of them
     // before the very first save, later those a store written by another version lacks.
@@ -100,6 +118,7 @@ private:
 
     Program& program_;
     QtUiHost& ui_;
+    ProcessEnd* end_;
     QTabWidget* pages_ = nullptr;
     ConfigPage* config_ = nullptr;
     SchedulePage* schedule_ = nullptr;

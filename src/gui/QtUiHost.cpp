@@ -50,9 +50,10 @@ void presetName(QFileDialog& dialog, const QString& preset) {
 QtUiHost::QtUiHost(DialogRunner& dialogs) : dialogs_(dialogs) {}
 QtUiHost::~QtUiHost() = default;
 
-void QtUiHost::attach(QWidget* window, QTabWidget* pages) {
+void QtUiHost::attach(QWidget* window, QTabWidget* pages, WindowActions* actions) {
     window_ = window;
     pages_ = pages;
+    actions_ = actions;
 }
 
 void QtUiHost::pumpEvents() { QCoreApplication::processEvents(); }
@@ -138,8 +139,8 @@ std::vector<std::string> QtUiHost::pickFiles(const FileDialogRequest& request) {
 }
 
 void QtUiHost::hideToTray() {
-    if (hideHandler_) {
-        hideHandler_();
+    if (actions_) {
+        actions_->hideWindowToTray();
     } else if (window_) {
         window_->hide();
     }

@@ -4,7 +4,6 @@
 // to the tray. The dialogs are prepared here and shown by the DialogRunner.
 #include <QPointer>
 #include <QStringList>
-#include <functional>
 #include <memory>
 
 #include "app/UiHost.h"
@@ -21,12 +20,18 @@ public:
     explicit QtUiHost(DialogRunner& dialogs);
     ~QtUiHost() override;
 
-    // The window the services act on; set once the main window exists.
-    void attach(QWidget* window, QTabWidget* pages);
-    // What "hide to tray" does; the main window installs its tray behaviour here.
-    void setHideHandler(std::function<void()> handler) { hideHandler_ = std::move(handler); }
-    // What showing the settings again does; the main window refreshes its controls.
-    void setSettingsHandler(std::function<void()> handler) { settingsHandler_ = std::move(handler); }
+    // What the main window does for the host: its tray behaviour, and showing its
+    // controls' settings again.
+    class WindowActions {
+    public:
+        virtual ~WindowActions() = default;
+        virtual void hideWindowToTray() = 0;
+        virtual void showSettingsAgain() = 0;
+    };
+
+    // The window the services act on; set once the main window exists. Without
+    // actions, hiding hides the window and a changed setting shows nothing.
+    void attach(QWidget* window, QTabWidget* pages, WindowActions* actions);
 
     void pumpEvents() override;
     void showLogPage() override;
@@ -35,7 +40,7 @@ public:
     std::vector<std::string> pickFiles(const FileDialogRequest& request) override;
     void hideToTray() override;
     void settingsChanged() override {
-        if (settingsHandler_) settingsHandler_();
+        if (actions_) actions_->showSettingsAgain();
     }
 
     // "desc|pattern|desc|pattern" -> {"desc (pattern)", ...}; ";" between patterns
@@ -54,8 +59,7 @@ private:
     QPointer<QTabWidget> pages_;
     // Where the last file dialog was left; the next one without a folder starts there.
     QString lastFolder_;
-    std::function<void()> hideHandler_;
-    std::function<void()> settingsHandler_;
+    WindowActions* actions_ = nullptr;
 };
 
 }  // namespace velora::gui

@@ -28,7 +28,6 @@ QString memoText(const std::vector<std::string>& lines) {
 void SettingsBinder::bind(QAbstractButton* box, bool Settings::*field) {
     QObject::connect(box, &QAbstractButton::toggled, box, [this, field](bool on) {
         settings_.*field = on;
-        edited();
     });
     refreshers_.push_back([this, box, field] {
         const QSignalBlocker block(box);
@@ -39,7 +38,6 @@ void SettingsBinder::bind(QAbstractButton* box, bool Settings::*field) {
 void SettingsBinder::bind(QLineEdit* edit, std::string Settings::*field) {
     QObject::connect(edit, &QLineEdit::textChanged, edit, [this, field](const QString& text) {
         settings_.*field = text.toStdString();
-        edited();
     });
     refreshers_.push_back([this, edit, field] {
         const QSignalBlocker block(edit);
@@ -52,7 +50,6 @@ void SettingsBinder::bind(QSpinBox* spin, SpinField Settings::*field) {
     spin->setRange((settings_.*field).minimum, (settings_.*field).maximum);
     QObject::connect(spin, &QSpinBox::textChanged, spin, [this, spin, field](const QString&) {
         (settings_.*field).text = spin->cleanText().toStdString();
-        edited();
     });
     refreshers_.push_back([this, spin, field] {
         const QSignalBlocker block(spin);
@@ -64,7 +61,6 @@ void SettingsBinder::bind(QSpinBox* spin, SpinField Settings::*field) {
 void SettingsBinder::bind(QPlainTextEdit* memo, std::vector<std::string> Settings::*field) {
     QObject::connect(memo, &QPlainTextEdit::textChanged, memo, [this, memo, field] {
         settings_.*field = memoLines(memo);
-        edited();
     });
     refreshers_.push_back([this, memo, field] {
         const QSignalBlocker block(memo);

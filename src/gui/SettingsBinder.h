@@ -27,18 +27,11 @@ public:
     // One line of the memo per entry.
     void bind(QPlainTextEdit* memo, std::vector<std::string> Settings::*field);
 
-    // Runs after every write-through of any bound control.
-    void setOnEdit(std::function<void()> f) { onEdit_ = std::move(f); }
-
     void refresh();
 
 private:
-    void edited() {
-        if (onEdit_) onEdit_();
-    }
     Settings& settings_;
     std::vector<std::function<void()>> refreshers_;
-    std::function<void()> onEdit_;
 };
 
 }  // namespace velora::gui

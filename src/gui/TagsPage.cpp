@@ -32,7 +32,7 @@ TagsPage::TagsPage(TagTable& tags, QWidget* parent) : QWidget(parent), tags_(tag
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(grid_);
-    tags_.setListener([this] { refresh(); });
+    tags_.setListener(this);
     refresh();
 }
 

@@ -3,21 +3,21 @@
 // the core announces a new build.
 #include <QWidget>
 
-class QTableWidget;
+#include "transfer/TagTable.h"
 
-namespace velora {
-class TagTable;
-}
+class QTableWidget;
 
 namespace velora::gui {
 
-class TagsPage : public QWidget {
+class TagsPage : public QWidget, private TagTable::Listener {
     Q_OBJECT
 public:
     explicit TagsPage(TagTable& tags, QWidget* parent = nullptr);
     void refresh();
 
 private:
+    void tagTableChanged() override { refresh(); }
+
     TagTable& tags_;
     QTableWidget* grid_;
 };

@@ -16,17 +16,19 @@ TextViewMirror::TextViewMirror(TextView& source, const char* name, QWidget* pare
     setUndoRedoEnabled(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    source_.setListener([this](TextView::Change change) {
-        switch (change) {
-        case TextView::Change::Appended: appendLast(); break;
-        case TextView::Change::FirstRemoved: removeFirst(); break;
-        case TextView::Change::Replaced: replaceAll(); break;
-        }
-    });
+    source_.setListener(this);
     replaceAll();
 }
 
 TextViewMirror::~TextViewMirror() { source_.setListener(nullptr); }
+
+void TextViewMirror::textViewChanged(TextView::Change change) {
+    switch (change) {
+    case TextView::Change::Appended: appendLast(); break;
+    case TextView::Change::FirstRemoved: removeFirst(); break;
+    case TextView::Change::Replaced: replaceAll(); break;
+    }
+}
 
 void TextViewMirror::appendLast() {
     if (source_.lineCount() == 0) return;

@@ -4,19 +4,18 @@
 // each costs one block, so views of thousands of lines stay quick.
 #include <QPlainTextEdit>
 
-namespace velora {
-class TextView;
-}
+#include "app/TextView.h"
 
 namespace velora::gui {
 
-class TextViewMirror : public QPlainTextEdit {
+class TextViewMirror : public QPlainTextEdit, private TextView::Listener {
     Q_OBJECT
 public:
     TextViewMirror(TextView& source, const char* name, QWidget* parent = nullptr);
     ~TextViewMirror() override;
 
 private:
+    void textViewChanged(TextView::Change change) override;
     void appendLast();
     void removeFirst();
     void replaceAll();

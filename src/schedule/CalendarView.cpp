@@ -63,7 +63,7 @@ void CalendarView::RedrawCalendar() {
     d.l_zeit_start_alt = state_.LastFixedStart;
     d.l_dauer_max = Locale::durationAsTime(stats_.MaxUploadDuration());
     // 7. Repaint.
-    if (d.listener) d.listener();
+    if (listener_) listener_->calendarRedrawn();
 }
 
 void CalendarView::sg_stdSelectCell(int column, int row) {

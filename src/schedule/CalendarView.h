@@ -5,7 +5,6 @@
 // change the calendar here and end with RedrawCalendar, as the page does.
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,8 +62,6 @@ struct CalendarDisplay {
     std::string l_zeit_start_alt = kNeverStarted;
     std::string l_dauer_max;
     std::array<std::string, 60> minuteRow;   // row 2 of `sg_min`: "X" or empty
-
-    std::function<void()> listener;          // the window repaints both grids from here
 };
 
 // Tops of the sum labels beside `sg_std`, aligned with its rows.
@@ -78,6 +75,15 @@ CalendarLabelTops calendarLabelTops(int gridTop, int defaultRowHeight);
 class CalendarView {
 public:
     CalendarView(WeekCalendar& calendar, const RunState& state, const RunStatistics& stats, const Locale& locale);
+
+    // Told at the end of every RedrawCalendar: the window repaints both grids from here.
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void calendarRedrawn() = 0;
+    };
+    // One listener; nullptr for none.
+    void setListener(Listener* l) { listener_ = l; }
 
     int SelectedDay = 1;      // 1..7
     int SelectedHour = 0;     // 0..23
@@ -120,6 +126,7 @@ private:
     const RunStatistics& stats_;
     const Locale& locale_;
     CalendarDisplay display_;
+    Listener* listener_ = nullptr;
 };
 
 }  // namespace velora

@@ -2,7 +2,6 @@
 // What the status bar, the button panel, the progress bar and two labels show. The
 // core fills it (UpdateStatusDisplay); the window paints it.
 #include <array>
-#include <functional>
 #include <string>
 
 namespace velora {
@@ -20,10 +19,20 @@ struct StatusDisplay {
     std::string l_zeit_start_alt = "noch nie";
     std::string l_dauer_max;
 
-    std::function<void()> listener;            // the window repaints from here
+    // Told after every change: the window repaints from here.
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void statusChanged() = 0;
+    };
+    // One listener; nullptr for none.
+    void setListener(Listener* l) { listener_ = l; }
     void changed() {
-        if (listener) listener();
+        if (listener_) listener_->statusChanged();
     }
+
+private:
+    Listener* listener_ = nullptr;
 };
 
 }  // namespace velora

@@ -216,7 +216,7 @@ void SettingsStore::mergeRunCounters(Registry::Key& key, bool weekdaysToo) {
 }
 
 void SettingsStore::SaveConfig() {
-    if (beforeSave) beforeSave();
+    if (hooks_) hooks_->beforeSave();
     Registry::Key key = registry_.openKey(kSettingsKey);
     mergeRunCounters(key, false);
     for (const Binding& b : settingsValues(settings_, counters_)) save(key, b);
@@ -286,7 +286,7 @@ void SettingsStore::LoadConfig() {
     logStoreModeChanges(registry_, log_);
     repairTmpQuelle();
     log_("Load Config");
-    if (afterLoad) afterLoad();
+    if (hooks_) hooks_->afterLoad();
     if (settings_.cb_mini_start) ui_.hideToTray();
 }
 

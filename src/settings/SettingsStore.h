@@ -2,7 +2,6 @@
 // SaveConfig and LoadConfig: every setting, the file table, its column widths, the
 // folder presets, the screen-shot values and the run counters as named values in the
 // key "\SOFTWARE\Norvex\Kesta\FTP".
-#include <functional>
 #include <string>
 
 #include "app/EventLog.h"
@@ -41,10 +40,16 @@ public:
     // so a cron run beside the window never loses the other's counts.
     void SaveRunCounters();
 
-    // Window state not kept in Settings is read and applied through these hooks
-    // (the front end sets them; without them the values in Settings are used).
-    std::function<void()> beforeSave;   // e.g. copy the window geometry into Settings
-    std::function<void()> afterLoad;    // e.g. apply geometry and column widths
+    // Window state not kept in Settings is read and applied through the front end's
+    // hooks; without them the values in Settings are used.
+    class Hooks {
+    public:
+        virtual ~Hooks() = default;
+        virtual void beforeSave() = 0;   // e.g. copy the window geometry into Settings
+        virtual void afterLoad() = 0;    // e.g. apply geometry and column widths
+    };
+    // nullptr for none.
+    void setHooks(Hooks* hooks) { hooks_ = hooks; }
 
 private:
     void mergeRunCounters(Registry::Key& key, bool weekdaysToo);
@@ -58,6 +63,7 @@ private:
     const TempFolder& temp_;
     EventLog& log_;
     UiHost& ui_;
+    Hooks* hooks_ = nullptr;
 };
 
 }  // namespace velora

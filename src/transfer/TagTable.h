@@ -1,7 +1,6 @@
 #pragma once
 // Placeholders in square brackets and their values: rows 0..13 the system tags, then
 // the lines of the tag file. Rebuilt at the start of every preparation pass.
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,7 +15,12 @@ struct TagRow {
 
 class TagTable {
 public:
-    using Listener = std::function<void()>;
+    // Told after every new build (the page "TAGs").
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void tagTableChanged() = 0;
+    };
 
     int rowCount() const { return static_cast<int>(rows_.size()); }
     const TagRow& row(int i) const { return rows_.at(static_cast<std::size_t>(i)); }
@@ -32,13 +36,14 @@ public:
     void append(std::string name, std::string value) { rows_.push_back({std::move(name), std::move(value)}); }
     // SG_Tags is refreshed once per build, not once per row.
     void changed() {
-        if (listener_) listener_();
+        if (listener_) listener_->tagTableChanged();
     }
-    void setListener(Listener l) { listener_ = std::move(l); }
+    // One listener; nullptr for none.
+    void setListener(Listener* l) { listener_ = l; }
 
 private:
     std::vector<TagRow> rows_;
-    Listener listener_;
+    Listener* listener_ = nullptr;
 };
 
 }  // namespace velora

@@ -46,7 +46,8 @@ struct ScriptedSignals final : SignalSource {
     }
 };
 
-struct DaemonFixture : ::testing::Test {
+// The fixture keeps every log line the daemon writes, without its stamp.
+struct DaemonFixture : ::testing::Test, EventLog::Echo {
     test::TempDir home;
     FixedEnvironment env{{{"temp", home.path()}, {"COMPUTERNAME", "WETTER"}, {"OS", "Linux"}}, home.path()};
     ManualClock clock{DateTime{2026, 12, 8, 14, 5, 9, 0, 3}};
@@ -75,7 +76,7 @@ struct DaemonFixture : ::testing::Test {
         program = std::make_unique<Program>(Program::Services{env, clock, Locale::german(), ui, registryFile, {}, screen,
                                                               shell, network.resolver, network.connector,
                                                               network.icmpSockets});
-        program->log().setEcho([this](const std::string& l) { lines.push_back(test::withoutStamp(l)); });
+        program->log().setEcho(this);
         daemon = std::make_unique<cli::Daemon>(*program, signals, clock, err);
         ui.attach(daemon.get());
     }
@@ -83,11 +84,12 @@ struct DaemonFixture : ::testing::Test {
 
     // Waits (1-based) after which a run began.
     std::vector<int> runStarts;
-    void recordRunStarts() {
-        program->log().setEcho([this](const std::string& l) {
-            lines.push_back(test::withoutStamp(l));
-            if (lines.back() == "Modus -> Intervall") runStarts.push_back(signals.waits);
-        });
+    bool recordingRunStarts = false;
+    void recordRunStarts() { recordingRunStarts = true; }
+
+    void echoLine(const std::string& l) override {
+        lines.push_back(test::withoutStamp(l));
+        if (recordingRunStarts && lines.back() == "Modus -> Intervall") runStarts.push_back(signals.waits);
     }
 };
 
@@ -135,11 +137,18 @@ TEST_F(DaemonFixture, SignalsDuringARunTakeEffectAfterIt) {
         lines.clear();
         storeSettings(10);
         makeDaemon();
-        std::vector<std::string> countdown;
-        program->status().listener = [&] {
-            const std::string& p6 = program->status().panels[6];
-            if (!p6.empty() && (countdown.empty() || countdown.back() != p6)) countdown.push_back(p6);
-        };
+        // Each new text of the countdown panel, as the window would paint it.
+        struct Countdown : StatusDisplay::Listener {
+            explicit Countdown(const StatusDisplay& status) : status(status) {}
+            void statusChanged() override {
+                const std::string& p6 = status.panels[6];
+                if (!p6.empty() && (texts.empty() || texts.back() != p6)) texts.push_back(p6);
+            }
+            const StatusDisplay& status;
+            std::vector<std::string> texts;
+        } shown(program->status());
+        program->status().setListener(&shown);
+        const std::vector<std::string>& countdown = shown.texts;
         int pumped = 0;
         signals.script = [&](int, int timeoutMs) -> std::optional<ProcessSignal> {
             const bool working = program->runState().in_work;

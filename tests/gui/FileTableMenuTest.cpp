@@ -26,7 +26,7 @@ protected:
                                                               screen, shell, network.resolver, network.connector,
                                                               network.icmpSockets});
         window = std::make_unique<MainWindow>(*program, ui);
-        window->endProcess = [this] { ++ended; };
+        window->setProcessEnd(*this);
         FileTable& t = program->files();
         t.setRowCount(3);
         const FileTable::Row rows[3] = {

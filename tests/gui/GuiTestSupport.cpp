@@ -25,7 +25,7 @@ void GuiTest::SetUp() {
     std::string pattern = (std::filesystem::temp_directory_path() / "velora-gui-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir = pattern;
-    setErrorSink([this](const std::string& text) { errors.push_back(text); });
+    setErrorSink(this);
 }
 
 void GuiTest::TearDown() {
@@ -47,7 +47,7 @@ void GuiTest::makeWindow(const std::string& home) {
         Program::Services{*env, clock, Locale::german(), ui, (dir / "registry.sqlite3").string(), systemInfo, screen,
                           shell, network.resolver, network.connector, network.icmpSockets});
     window = std::make_unique<MainWindow>(*program, ui);
-    window->endProcess = [this] { ++ended; };
+    window->setProcessEnd(*this);
 }
 
 }  // namespace velora::gui::test

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/Guarded.h"
 #include "gui/MainWindow.h"
 #include "gui/QtUiHost.h"
 #include "ScriptedDialogs.h"
@@ -26,8 +27,13 @@ namespace velora::gui::test {
 // The one QApplication of the test process, made on first use (gtest_main owns main).
 QApplication& application();
 
-class GuiTest : public ::testing::Test {
+// The fixture records what the window reports instead of showing it, and counts the
+// ends of the process instead of ending it.
+class GuiTest : public ::testing::Test, public ErrorSink, public ProcessEnd {
 protected:
+    void reportError(const std::string& text) override { errors.push_back(text); }
+    void endProcess() override { ++ended; }
+
     void SetUp() override;
     void TearDown() override;
 

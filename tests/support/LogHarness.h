@@ -49,10 +49,10 @@ inline bool containsStartOf(const std::vector<std::string>& texts, const std::st
     return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(prefix, 0) == 0; });
 }
 
-struct LogHarness : EventLogSources {
+struct LogHarness : EventLogSources, EventLog::Echo {
     // `limitText` is the view limit as the settings give it.
     explicit LogHarness(std::string limitText = "600") : limit(std::move(limitText)) {
-        log.setEcho([this](const std::string& line) { lines.push_back(withoutStamp(line)); });
+        log.setEcho(this);
     }
     LogHarness(const LogHarness&) = delete;
     LogHarness& operator=(const LogHarness&) = delete;
@@ -61,6 +61,7 @@ struct LogHarness : EventLogSources {
     std::string limitText() const override { return limit; }
     std::vector<std::string> passwords() const override { return secrets; }
     unsigned userId() const override { return ::geteuid(); }
+    void echoLine(const std::string& line) override { lines.push_back(withoutStamp(line)); }
 
     bool logged(const std::string& text) const { return contains(lines, text); }
     bool loggedStartingWith(const std::string& prefix) const { return containsStartOf(lines, prefix); }

@@ -43,11 +43,14 @@ bool eventually(const std::function<bool()>& done) {
     return true;
 }
 
-class TrayIconTest : public ::testing::Test {
+class TrayIconTest : public ::testing::Test, public ErrorSink, public ProcessEnd {
 protected:
+    void reportError(const std::string& text) override { errors.push_back(text); }
+    void endProcess() override { ++ended; }
+
     void SetUp() override {
         ASSERT_TRUE(QSystemTrayIcon::isSystemTrayAvailable());
-        setErrorSink([this](const std::string& text) { errors.push_back(text); });
+        setErrorSink(this);
         makeWindow();
     }
     void TearDown() override {
@@ -66,7 +69,7 @@ protected:
                                                               network.resolver, network.connector,
                                                               network.icmpSockets});
         window = std::make_unique<MainWindow>(*program, ui);
-        window->endProcess = [this] { ++ended; };
+        window->setProcessEnd(*this);
     }
     void showWindow() {
         window->show();

@@ -172,8 +172,12 @@ TEST(TextViewTest, SetTextSplitsEveryKindOfLineBreak) {
 
 TEST(TextViewTest, ListenerSeesEachChangeKind) {
     TextView v;
-    std::vector<TextView::Change> seen;
-    v.setListener([&](TextView::Change c) { seen.push_back(c); });
+    struct Seen : TextView::Listener {
+        void textViewChanged(TextView::Change c) override { changes.push_back(c); }
+        std::vector<TextView::Change> changes;
+    } listener;
+    v.setListener(&listener);
+    const std::vector<TextView::Change>& seen = listener.changes;
     v.appendLine("a");
     v.removeFirstLine();
     v.removeFirstLine();  // nothing left: no notification

@@ -136,8 +136,12 @@ TEST(FileTable, ExchangeSwapsWholeRowsOnlyInRange) {
 
 TEST(FileTable, ListenerHearsCellAndStructureChanges) {
     FileTable t = numberedTable(2);
-    std::vector<int> heard;
-    t.setListener([&](int row) { heard.push_back(row); });
+    struct Heard : FileTable::Listener {
+        void fileTableChanged(int row) override { rows.push_back(row); }
+        std::vector<int> rows;
+    } listener;
+    t.setListener(&listener);
+    const std::vector<int>& heard = listener.rows;
     t.setCell(Msg, 2, "OK");
     t.setCell(Msg, 9, "OK");  // outside: no change, nothing heard
     t.setRowCount(4);

@@ -58,8 +58,15 @@ TEST_F(RunCycleTest, NothingChangedEndsBeforeConnectingAndSavesNothing) {
 
 TEST_F(RunCycleTest, FailedConnectEndsTheRunWithoutUploadTransferLogOrSaving) {
     const int r = w.addRow(w.dir.write("new.txt", "new content"), "/", "new.txt");
-    std::vector<bool> workSeen;
-    w.status.listener = [&] { workSeen.push_back(w.status.panels[1] == "Work"); };
+    // Whether each repaint showed the run at work.
+    struct WorkPanel : StatusDisplay::Listener {
+        explicit WorkPanel(const StatusDisplay& status) : status(status) {}
+        void statusChanged() override { seen.push_back(status.panels[1] == "Work"); }
+        const StatusDisplay& status;
+        std::vector<bool> seen;
+    } panel(w.status);
+    w.status.setListener(&panel);
+    const std::vector<bool>& workSeen = panel.seen;
 
     w.cycle.B_StartClick();
 

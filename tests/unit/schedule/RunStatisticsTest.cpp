@@ -116,7 +116,14 @@ TEST_F(RunStatisticsTest, LabelsShowLastFixedStartAndLongestPass) {
 
 TEST_F(RunStatisticsTest, LoescheClearsTheLongestPassAndRefreshesAtOnce) {
     std::vector<std::string> events;
-    w.status.listener = [&] { events.push_back("paint " + w.status.l_dauer_max); };
+    // The window's repaint, in order with the pumped events.
+    struct Painter : StatusDisplay::Listener {
+        Painter(const StatusDisplay& status, std::vector<std::string>& events) : status(status), events(events) {}
+        void statusChanged() override { events.push_back("paint " + status.l_dauer_max); }
+        const StatusDisplay& status;
+        std::vector<std::string>& events;
+    } painter(w.status, events);
+    w.status.setListener(&painter);
     w.ui.onPump = [&] { events.push_back("pump"); };
     stats.noteUploadDuration(3723000);
     stats.UpdateStatusDisplay();

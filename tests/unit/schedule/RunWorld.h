@@ -82,7 +82,8 @@ struct ScriptedEcho final : EchoCheck {
     static EchoReply answer(int ttl = 64) { return {70, "127.0.0.1", 1, ttl, 0}; }
 };
 
-struct RunWorld {
+// Every log line is kept without its stamp.
+struct RunWorld : EventLog::Echo {
     // The FTP time-outs are the program's unless a test shortens them.
     explicit RunWorld(FtpTimeouts timeouts = {})
         : env({{"temp", dir.path()}, {"COMPUTERNAME", "KESTA-PC"}, {"OS", "Linux"}}, dir.path()),
@@ -106,7 +107,7 @@ struct RunWorld {
           calendarStore(registry, calendar, log),
           scheduler({settings, state, cycle, ftp, calendar, calendarView, stats, status, log, clock, locale}) {
         screenShot.lines = &lines;
-        log.setEcho([this](const std::string& line) { lines.push_back(test::withoutStamp(line)); });
+        log.setEcho(this);
         files.setScratchFolder(temp.path());
         temp.ensure();
         identity.setClientName("KESTA-PC");
@@ -138,6 +139,7 @@ struct RunWorld {
         files.setRow(r, {std::to_string(r), "Ja", "No", quelle, folder, name, "0", "0", "No", ""});
         return r;
     }
+    void echoLine(const std::string& line) override { lines.push_back(test::withoutStamp(line)); }
     bool logged(const std::string& text) const { return test::contains(lines, text); }
     bool loggedStartingWith(const std::string& prefix) const { return test::containsStartOf(lines, prefix); }
     bool countersSaved() {

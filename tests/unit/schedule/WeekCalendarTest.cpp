@@ -17,14 +17,16 @@ using test::RunWorld;
 // A pattern that differs from minute to minute and day to day: 0, 1 and 2 all occur.
 std::int32_t pattern(int day, int minute) { return (day + minute) % 3; }
 
-class WeekCalendarTest : public ::testing::Test {
+// The fixture counts the redraws the window would paint.
+class WeekCalendarTest : public ::testing::Test, public CalendarView::Listener {
 protected:
     RunWorld w;
     WeekCalendar& cal = w.calendar;
     CalendarView& view = w.calendarView;
     int redraws = 0;
 
-    void SetUp() override { view.display().listener = [this] { ++redraws; }; }
+    void SetUp() override { view.setListener(this); }
+    void calendarRedrawn() override { ++redraws; }
 
     void fill(const std::function<std::int32_t(int, int)>& f) {
         for (int d = 1; d <= 7; ++d)

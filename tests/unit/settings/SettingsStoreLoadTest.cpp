@@ -75,8 +75,16 @@ TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
         if (d != 7) putInteger("Send_Bytes_" + std::to_string(d), 1000 * d);
     }
     endBatch();
-    std::vector<std::string> textsAtHook;
-    store.afterLoad = [&] { textsAtHook = logTexts(); };
+    // The log's texts when the window's hook runs.
+    struct TextsAtLoad : SettingsStore::Hooks {
+        explicit TextsAtLoad(const TextView& memo) : memo(memo) {}
+        void beforeSave() override {}
+        void afterLoad() override { texts = test::textsOf(memo); }
+        const TextView& memo;
+        std::vector<std::string> texts;
+    } hooks(memo);
+    store.setHooks(&hooks);
+    const std::vector<std::string>& textsAtHook = hooks.texts;
 
     store.LoadConfig();
 

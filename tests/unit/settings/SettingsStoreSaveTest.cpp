@@ -135,11 +135,21 @@ TEST_F(SettingsStoreTest, SaveWritesSpinFieldsAsNumbersAndTextsAsTyped) {
 }
 
 TEST_F(SettingsStoreTest, SaveRunsTheBeforeSaveHookFirst) {
-    store.beforeSave = [this] {
-        EXPECT_FALSE(std::filesystem::exists(registry.filePath()));
-        settings.window = {-30, 40, 1000, 700};
-        table.setColumnWidth(3, 400);
-    };
+    // The window's hook: its place and a column width, before anything is written.
+    struct WindowState : SettingsStore::Hooks {
+        WindowState(const Registry& registry, Settings& settings, FileTable& table)
+            : registry(registry), settings(settings), table(table) {}
+        void beforeSave() override {
+            EXPECT_FALSE(std::filesystem::exists(registry.filePath()));
+            settings.window = {-30, 40, 1000, 700};
+            table.setColumnWidth(3, 400);
+        }
+        void afterLoad() override {}
+        const Registry& registry;
+        Settings& settings;
+        FileTable& table;
+    } hooks(registry, settings, table);
+    store.setHooks(&hooks);
     store.SaveConfig();
     EXPECT_EQ(stored("Form_Left"), integerValue(-30));
     EXPECT_EQ(stored("Form_Height"), integerValue(700));

@@ -71,15 +71,16 @@ struct ClockedFileFacts final : FileFacts {
 
 // Everything a preparation pass talks to; the log lines are collected without their
 // date and time.
-struct PassRig : test::LogHarness {
+// The rig counts the updates the scratch view and the tag page would show.
+struct PassRig : test::LogHarness, TextView::Listener, TagTable::Listener {
     explicit PassRig(SystemInfo info = test::sampleSystemInfo())
         : env({{"temp", dir.path()}, {"COMPUTERNAME", "KESTA-PC"}, {"OS", "Windows_NT"}}),
           temp(env, log),
           registry(dir.file("registry.sqlite3"), std::move(info)),
           builder(tags, settings, registry, env, clock, locale, log, externalIp),
           pass(files, tags, builder, mTemp, temp, sources, snapshots, log, ui) {
-        mTemp.setListener([this](TextView::Change) { ++mTempUpdates; });
-        tags.setListener([this] { ++tagRefreshes; });
+        mTemp.setListener(this);
+        tags.setListener(this);
         files.setScratchFolder(temp.path());
     }
 
@@ -114,6 +115,8 @@ struct PassRig : test::LogHarness {
     PreparationPass pass;
     int mTempUpdates = 0;
     int tagRefreshes = 0;
+    void textViewChanged(TextView::Change) override { ++mTempUpdates; }
+    void tagTableChanged() override { ++tagRefreshes; }
 };
 
 }  // namespace velora::test
