@@ -61,6 +61,7 @@ struct LogHarness : EventLogSources {
     std::string limitText() const override { return limit; }
     std::vector<std::string> passwords() const override { return secrets; }
     unsigned userId() const override { return ::geteuid(); }
+    std::uint64_t rotateBytes() const override { return rotateAt; }
 
     bool logged(const std::string& text) const { return contains(lines, text); }
     bool loggedStartingWith(const std::string& prefix) const { return containsStartOf(lines, prefix); }
@@ -77,6 +78,7 @@ struct LogHarness : EventLogSources {
     std::string logFile = dir.file("VELORA.Log");
     std::string limit;
     std::vector<std::string> secrets;   // the passwords the log masks
+    std::uint64_t rotateAt = 0;         // "Log_Rotate_KB" in bytes
     EventLog log{view, ui, clock, locale, *this};
     // Every text logged, in order and without its stamp (the view may drop old lines).
     std::vector<std::string> lines;
