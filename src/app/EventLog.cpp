@@ -108,8 +108,13 @@ void EventLog::write(const std::string& text) {
 
     const std::string file = sources_.fileName();
     try {
-        fileio::appendToLog(file, {}, line + "\r\n", sources_.userId());
+        const int rotateFailure = fileio::appendToLog(file, {}, line + "\r\n", sources_.userId(), sources_.rotateBytes());
         fileFailing_ = false;
+        // The line is in the file all the same; the move is tried again with the next.
+        if (rotateFailure != 0 && !rotateFailing_)
+            show(stamp + oneLine(masked("Log Datei " + file + " kann nicht rotiert werden: " +
+                                            IoError::textFor(rotateFailure), passwords)));
+        rotateFailing_ = rotateFailure != 0;
     } catch (const IoError& e) {
         if (fileFailing_) return;
         fileFailing_ = true;

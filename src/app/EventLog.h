@@ -17,6 +17,7 @@
 // replaced by kPasswordMask. A password shorter than kShortPassword is masked only
 // where it stands as a word of its own, so that a password "1" leaves row numbers and
 // byte counts readable; a longer one wherever it occurs.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ public:
     virtual std::vector<std::string> passwords() const = 0;
     // The account the log file must belong to.
     virtual unsigned userId() const = 0;
+    // The size at which the file is moved aside and a new one begun; 0: never.
+    virtual std::uint64_t rotateBytes() const { return 0; }
 };
 
 class EventLog {
@@ -76,6 +79,7 @@ private:
     const EventLogSources& sources_;
     Echo* echo_ = nullptr;
     bool fileFailing_ = false;
+    bool rotateFailing_ = false;
 };
 
 }  // namespace velora

@@ -61,6 +61,8 @@ QWidget* ConfigPage::buildFiles() {
     binder_.bind(se_max, &Settings::se_max_log_zeilen);
     binder_.bind(e_Transfer_Log, &Settings::e_Transfer_Log);
     binder_.bind(se_ruhezeit, &Settings::se_ruhezeit);
+    auto* se_log_rotate = spinBox("se_log_rotate", "KB, ab denen eine Log-Datei als NAME.1 beiseitegelegt und neu begonnen wird; 0: nie");
+    binder_.bind(se_log_rotate, &Settings::se_log_rotate);
     connect(b_tag, &QPushButton::clicked, this, &ConfigPage::b_tagClick);
     connect(b_log, &QPushButton::clicked, this, &ConfigPage::b_logClick);
     connect(b_Transfer_Log, &QPushButton::clicked, this, &ConfigPage::b_Transfer_LogClick);
@@ -83,6 +85,12 @@ QWidget* ConfigPage::buildFiles() {
     settle->addStretch(1);
     g->addWidget(label("Ruhezeit"), 3, 0);
     g->addLayout(settle, 3, 1, 1, 3);
+    auto* rotate = new QHBoxLayout;
+    rotate->addWidget(se_log_rotate);
+    rotate->addWidget(label("KB"));
+    rotate->addStretch(1);
+    g->addWidget(label("Logs rotieren ab"), 4, 0);
+    g->addLayout(rotate, 4, 1, 1, 3);
     g->setColumnStretch(1, 1);
     return box;
 }

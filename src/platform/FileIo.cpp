@@ -152,14 +152,44 @@ bool acceptableLog(const struct stat& info, unsigned uid) { return S_ISREG(info.
 
 }  // namespace
 
-void appendToLog(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid) {
+namespace {
+
+std::string keptName(const std::string& path, int n) { return path + "." + std::to_string(n); }
+
+bool sameEntry(const std::string& path, const struct stat& opened) {
+    struct stat now {};
+    return ::lstat(path.c_str(), &now) == 0 && now.st_dev == opened.st_dev && now.st_ino == opened.st_ino;
+}
+
+}  // namespace
+
+int rotateLog(const std::string& path, unsigned uid) {
+    for (int n = kKeptLogs - 1; n >= 0; --n) {
+        const std::string from = n == 0 ? path : keptName(path, n);
+        struct stat info {};
+        if (::lstat(from.c_str(), &info) != 0) {
+            if (errno == ENOENT && n > 0) continue;   // a gap in the row of old logs
+            return errno;
+        }
+        // Another account's file or a link planted among the old logs is neither moved
+        // nor replaced by ours.
+        if (!acceptableLog(info, uid)) return EPERM;
+        struct stat target {};
+        if (::lstat(keptName(path, n + 1).c_str(), &target) == 0 && !acceptableLog(target, uid)) return EPERM;
+        if (::rename(from.c_str(), keptName(path, n + 1).c_str()) != 0) return errno;
+    }
+    return 0;
+}
+
+int appendToLog(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid,
+                std::uint64_t rotateAtBytes) {
     // No wait on a fifo without reader, no controlling terminal from a tty; O_EXCL
     // never follows a link, so a dangling one cannot make us create its target.
     const int quiet = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
     Fd created(openRetrying(path.c_str(), quiet | O_CREAT | O_EXCL, 0600));
     if (created.valid()) {
         writeAndClose(created, headerBytes, bytes);
-        return;
+        return 0;
     }
     if (errno != EEXIST) throw IoError(errno);
     // Looked at before opening, so a device is never opened at all; the descriptor is
@@ -176,7 +206,34 @@ void appendToLog(const std::string& path, std::string_view headerBytes, std::str
     }
     if (fstat(existing.get(), &info) != 0) throw IoError(errno);
     if (!acceptableLog(info, uid)) refuseLog(path, info);
+    const bool full = rotateAtBytes > 0 && static_cast<std::uint64_t>(info.st_size) >= rotateAtBytes;
+    // Another writer may have moved it aside since it was opened: then the next
+    // line belongs to the new log, not to another shift of the old ones.
+    if (!full || !sameEntry(path, info)) {
+        writeAndClose(existing, bytes, {});
+        return 0;
+    }
+    const int rotateFailure = rotateLog(path, uid);
+    if (rotateFailure != 0) {
+        writeAndClose(existing, bytes, {});
+        return rotateFailure;
+    }
+    Fd fresh(openRetrying(path.c_str(), quiet | O_CREAT | O_EXCL, 0600));
+    if (fresh.valid()) {
+        existing.close();
+        writeAndClose(fresh, headerBytes, bytes);
+        return 0;
+    }
+    const int createFailure = errno;
+    // A writer beside us started the new log already: the line goes there, without
+    // a second header.
+    if (createFailure == EEXIST) {
+        existing.close();
+        return appendToLog(path, headerBytes, bytes, uid, 0);
+    }
+    // No new log can be made: the line still goes into the one just moved aside.
     writeAndClose(existing, bytes, {});
+    return createFailure;
 }
 
 std::string readAll(const std::string& path) {

@@ -23,7 +23,20 @@ void appendCreatingWithHeader(const std::string& path, std::string_view headerBy
 // account than `uid`. A missing file is created with mode 0600 (a log holds server
 // replies) and first receives headerBytes. A refusal or failure raises IoError; an
 // existing file is never emptied.
-void appendToLog(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid);
+//
+// With rotateAtBytes above 0, a log that has reached that size is first moved aside
+// (see rotateLog) and the bytes start a new one, header first. A log that cannot be
+// moved aside still receives the bytes; the system's error number of the failed move
+// is returned (0 otherwise), and the move is tried again with the next line.
+int appendToLog(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid,
+                std::uint64_t rotateAtBytes = 0);
+// How many moved-aside logs are kept: NAME.1 (the newest) to NAME.5.
+inline constexpr int kKeptLogs = 5;
+// Moves the log aside: NAME.4 becomes NAME.5 (the former NAME.5 is dropped), ...,
+// NAME becomes NAME.1, each by one rename, so a line is always in one of the files.
+// Only this user's plain files are moved; a name taken by anything else ends the
+// shift there, leaving NAME where it is. Returns 0 or the system's error number.
+int rotateLog(const std::string& path, unsigned uid);
 // The whole content, every byte (NUL bytes included).
 std::string readAll(const std::string& path);
 // Creates or replaces the file with exactly these bytes.

@@ -100,13 +100,33 @@ bool execute(sqlite3* db, const char* sql) {
 
 std::string systemText(int code) { return IoError::textFor(code); }
 
+// A new entry survives a power cut only once the folder holding it is on the disk;
+// until then the file (and every setting saved into it) may vanish with the entry.
+void syncFolder(const std::string& folder, const std::string& file) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) failOpen(file, systemText(errno));
+    const int failed = ::fsync(fd) != 0 && errno != EINVAL ? errno : 0;
+    ::close(fd);
+    if (failed != 0) failOpen(file, systemText(failed));
+}
+
+std::string parentOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 // Creates each missing folder level, private to the user like the file itself.
 void createFolders(const std::string& file) {
     const std::string folder = paths::folderPartWithSlash(file);
     for (std::size_t pos = 1; pos < folder.size(); ++pos) {
         if (folder[pos] != '/') continue;
         const std::string level = folder.substr(0, pos);
-        if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) failOpen(file, systemText(errno));
+        if (::mkdir(level.c_str(), 0700) == 0) {
+            syncFolder(parentOf(level), file);
+        } else if (errno != EEXIST) {
+            failOpen(file, systemText(errno));
+        }
     }
 }
 
@@ -119,6 +139,7 @@ void createFileIfMissing(const std::string& file) {
         const int failed = ::fchmod(fd, 0600) != 0 ? errno : 0;
         ::close(fd);
         if (failed != 0) failOpen(file, systemText(failed));
+        syncFolder(parentOf(file), file);
         return;
     }
     if (errno != EEXIST) failOpen(file, systemText(errno));
@@ -437,6 +458,10 @@ Registry::Key Registry::openKey(const std::string& keyPath) {
     inspect(db.get(), path_);
     // Readers then never hold up a writer's commit, nor a writer a reader.
     execute(db.get(), "PRAGMA journal_mode=WAL");
+    // A key that has closed is on the disk: the log is synced at every commit, so a
+    // power cut after "Save Config" cannot take the save back (sqlite's own default
+    // depends on how it was built).
+    execute(db.get(), "PRAGMA synchronous=FULL");
     if (!execute(db.get(), "BEGIN IMMEDIATE")) failOpen(path_, sqlite3_errmsg(db.get()));
     auto impl = std::make_unique<Key::Impl>();
     impl->keyPath = key;

@@ -1,5 +1,6 @@
 #include "schedule/RunStatistics.h"
 
+#include "platform/Errors.h"
 #include "platform/FileIo.h"
 #include "platform/Paths.h"
 
@@ -51,10 +52,13 @@ std::string RunStatistics::transferLogLine(std::int32_t files, std::int64_t byte
            std::to_string(files) + ";" + std::to_string(bytes) + ";\r\n";
 }
 
-void RunStatistics::AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t elapsedMs) {
-    fileio::appendToLog(paths::resolveIn(env_.homeFolder(), settings_.e_Transfer_Log),
-                        std::string(kTransferLogHeader) + "\r\n", transferLogLine(files, bytes, elapsedMs),
-                        env_.userId());
+std::string RunStatistics::AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t elapsedMs) {
+    const std::string file = paths::resolveIn(env_.homeFolder(), settings_.e_Transfer_Log);
+    const int rotateFailure =
+        fileio::appendToLog(file, std::string(kTransferLogHeader) + "\r\n", transferLogLine(files, bytes, elapsedMs),
+                            env_.userId(), logRotateBytes(settings_));
+    if (rotateFailure == 0) return {};
+    return "Transfer Log " + file + " kann nicht rotiert werden: " + IoError::textFor(rotateFailure);
 }
 
 void RunStatistics::UpdateStatusDisplay() {

@@ -12,6 +12,7 @@
 #include "schedule/StatusSources.h"
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
+#include "settings/SettingsLogSources.h"
 #include "settings/SettingsStore.h"
 #include "transfer/UploadPass.h"
 
@@ -28,7 +29,8 @@ public:
     void countFile(std::int64_t bytes) override;
     void noteUploadDuration(std::int64_t elapsedMs) override;
     // A relative "Transfer Log" lies in the user's home folder.
-    void AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t elapsedMs) override;
+    // A full log ("Log_Rotate_KB") is moved aside first.
+    std::string AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t elapsedMs) override;
     void UpdateStatusDisplay() override;
 
     // The totals and the weekday counters into the settings key.

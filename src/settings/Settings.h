@@ -78,6 +78,9 @@ struct Settings {
     // Group " Dateien ": seconds a file must lie unchanged before it is sent; a file
     // written more recently is waited for once, up to this long. 0: no wait.
     SpinField se_ruhezeit{0, 60, "2"};
+    // Group " Dateien ": KB a log (event log, transfer log) may reach before it is
+    // moved aside to NAME.1 and a new one begun. 0: never, as designed.
+    SpinField se_log_rotate{0, 1048576, "0"};
 
     // The built-in defaults; the three file names are the original names in the
     // user's home folder.

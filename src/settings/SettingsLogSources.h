@@ -7,6 +7,9 @@
 
 namespace velora {
 
+// "Log_Rotate_KB" in bytes, for both logs.
+std::uint64_t logRotateBytes(const Settings& settings);
+
 class SettingsLogSources final : public EventLogSources {
 public:
     SettingsLogSources(const Settings& settings, const Environment& env) : settings_(settings), env_(env) {}
@@ -15,6 +18,7 @@ public:
     std::string limitText() const override { return settings_.se_max_log_zeilen.text; }
     std::vector<std::string> passwords() const override { return {settings_.ME_pwd_ziel, settings_.ME_Pasword}; }
     unsigned userId() const override { return env_.userId(); }
+    std::uint64_t rotateBytes() const override { return logRotateBytes(settings_); }
 
 private:
     const Settings& settings_;

@@ -87,6 +87,7 @@ std::vector<Binding> screenshotValues(Settings& s) {
 std::vector<Binding> extensionValues(Settings& s) {
     return {
         {"Datei_Ruhezeit", Load::IfPresent, &s.se_ruhezeit},
+        {"Log_Rotate_KB", Load::IfPresent, &s.se_log_rotate},
     };
 }
 

@@ -42,7 +42,8 @@ void UploadPass::B_versendenClick() {
     const std::int64_t elapsed = clock_.tickMs() - start;
     stats_.noteUploadDuration(elapsed);
     writeSummary(elapsed, passFiles, passBytes);
-    stats_.AppendTransferLog(passFiles, passBytes, elapsed);
+    const std::string rotateFailure = stats_.AppendTransferLog(passFiles, passBytes, elapsed);
+    if (!rotateFailure.empty()) log_.write(rotateFailure);
 }
 
 std::string UploadPass::remoteNameOf(int row) const {

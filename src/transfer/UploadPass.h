@@ -28,7 +28,9 @@ public:
     // The duration of a finished pass; the longest one is kept (MaxUploadDuration).
     virtual void noteUploadDuration(std::int64_t elapsedMs) = 0;
     // One line of the transfer log; an IoError leaves it.
-    virtual void AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t elapsedMs) = 0;
+    // Returns what kept a full log from being moved aside (the line was written all
+    // the same), empty when nothing did.
+    virtual std::string AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t elapsedMs) = 0;
     virtual void UpdateStatusDisplay() = 0;
 };
 

@@ -76,6 +76,8 @@ TEST_F(SettingsControlsTest, SpinBoxesWithRangesDefaultsAndHints) {
          "Restart nach ONLINE ERROR . Solte doppelt so groß sein wie die Max Übertragungsdauer"},
         {"se_ss_quali", 0, 100, 80, nullptr},
         {"se_ruhezeit", 0, 60, 2, "Sekunden, die eine Datei unverändert sein muss, bevor sie gesendet wird"},
+        {"se_log_rotate", 0, 1048576, 0,
+         "KB, ab denen eine Log-Datei als NAME.1 beiseitegelegt und neu begonnen wird; 0: nie"},
     };
     for (const Case& c : cases) {
         auto* spin = find<QSpinBox>(c.name);

@@ -62,6 +62,7 @@ struct LogHarness : EventLogSources, EventLog::Echo {
     std::vector<std::string> passwords() const override { return secrets; }
     unsigned userId() const override { return ::geteuid(); }
     void echoLine(const std::string& line) override { lines.push_back(withoutStamp(line)); }
+    std::uint64_t rotateBytes() const override { return rotateAt; }
 
     bool logged(const std::string& text) const { return contains(lines, text); }
     bool loggedStartingWith(const std::string& prefix) const { return containsStartOf(lines, prefix); }
@@ -78,6 +79,7 @@ struct LogHarness : EventLogSources, EventLog::Echo {
     std::string logFile = dir.file("VELORA.Log");
     std::string limit;
     std::vector<std::string> secrets;   // the passwords the log masks
+    std::uint64_t rotateAt = 0;         // "Log_Rotate_KB" in bytes
     EventLog log{view, ui, clock, locale, *this};
     // Every text logged, in order and without its stamp (the view may drop old lines).
     std::vector<std::string> lines;

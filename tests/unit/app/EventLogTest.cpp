@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "app/EventLog.h"
 #include "platform/Errors.h"
@@ -38,6 +41,25 @@ TEST_F(LogFixture, ViewStopsAtLimitPlusOneWhileFileKeepsEveryLine) {
     std::size_t lines = 0;
     for (std::size_t p = file.find("\r\n"); p != std::string::npos; p = file.find("\r\n", p + 2)) ++lines;
     EXPECT_EQ(lines, 700u);
+}
+
+// Each line is 28 bytes here; the log is moved aside once it holds two.
+TEST_F(LogFixture, AFullLogIsMovedAsideAndAFailedMoveIsShownOnceWithoutLosingALine) {
+    rotateAt = 56;
+    for (int i = 1; i <= 3; ++i) log.write("line " + std::to_string(i));
+    EXPECT_EQ(readFileBytes(logFile + ".1"), "08.12.2026 14:05:09 line 1\r\n08.12.2026 14:05:09 line 2\r\n");
+    EXPECT_EQ(readFileBytes(logFile), "08.12.2026 14:05:09 line 3\r\n");
+
+    ASSERT_EQ(::unlink((logFile + ".1").c_str()), 0);
+    ASSERT_EQ(::mkdir((logFile + ".1").c_str(), 0700), 0);
+    for (int i = 4; i <= 6; ++i) log.write("line " + std::to_string(i));
+    std::string kept;
+    for (int i = 3; i <= 6; ++i) kept += "08.12.2026 14:05:09 line " + std::to_string(i) + "\r\n";
+    EXPECT_EQ(readFileBytes(logFile), kept);
+    EXPECT_EQ(lines, (std::vector<std::string>{"line 1", "line 2", "line 3", "line 4", "line 5",
+                                               "Log Datei " + logFile + " kann nicht rotiert werden: " +
+                                                   IoError::textFor(EPERM),
+                                               "line 6"}));
 }
 
 TEST_F(LogFixture, LimitThatIsNoNumberCountsAsTen) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <tuple>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -172,6 +173,65 @@ TEST(FileIoTest, LogsGoOnlyIntoPlainFilesOfTheirOwnUser) {
     EXPECT_EQ(fileio::readAll(path("neu.csv")), "Kopf\r\na\r\nb\r\n");
     EXPECT_EQ(std::filesystem::status(path("neu.csv")).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// The rotation rule: a log at or past the limit is moved to NAME.1, the older ones
+// one place up to NAME.5, the oldest dropped, and the line starts a new log after its
+// header; the line is written whatever happens to the move. Files are given as
+// suffix=content; "<dir>" is a folder, "<link>" a link to another file.
+TEST(FileIoTest, AFullLogIsMovedAsideBeforeTheNextLine) {
+    using Files = std::map<std::string, std::string>;
+    struct Case {
+        const char* what;
+        std::uint64_t limit;
+        Files before;
+        Files after;
+        bool moveFails;
+    };
+    const std::string full(10, 'a');
+    const Case cases[] = {
+        {"0 never rotates", 0, {{"", full}}, {{"", full + "x\n"}}, false},
+        {"below the limit", 11, {{"", full}}, {{"", full + "x\n"}}, false},
+        {"at the limit", 10, {{"", full}}, {{"", "H\nx\n"}, {".1", full}}, false},
+        {"every place taken, the oldest dropped", 10,
+         {{"", full}, {".1", "1"}, {".2", "2"}, {".3", "3"}, {".4", "4"}, {".5", "5"}},
+         {{"", "H\nx\n"}, {".1", full}, {".2", "1"}, {".3", "2"}, {".4", "3"}, {".5", "4"}}, false},
+        {"gaps stay gaps", 10, {{"", full}, {".2", "2"}, {".4", "4"}},
+         {{"", "H\nx\n"}, {".1", full}, {".3", "2"}, {".5", "4"}}, false},
+        {"a folder in the row keeps the log in place", 10, {{"", full}, {".1", "<dir>"}},
+         {{"", full + "x\n"}, {".1", "<dir>"}}, true},
+        {"a link in the row is neither moved nor replaced", 10, {{"", full}, {".2", "<link>"}, {".1", "1"}},
+         {{"", full + "x\n"}, {".2", "<link>"}, {".1", "1"}}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::string other = dir.write("fremd", "fremd");
+        const std::string log = dir.file("VELORA.Log");
+        for (const auto& [suffix, content] : c.before) {
+            const std::string name = log + suffix;
+            if (content == "<dir>") {
+                ASSERT_EQ(mkdir(name.c_str(), 0700), 0);
+            } else if (content == "<link>") {
+                ASSERT_EQ(symlink(other.c_str(), name.c_str()), 0);
+            } else {
+                fileio::appendToLog(name, {}, content, geteuid());
+            }
+        }
+        const int failure = fileio::appendToLog(log, "H\n", "x\n", geteuid(), c.limit);
+        EXPECT_EQ(failure != 0, c.moveFails) << failure;
+        Files found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            const std::string name = entry.path().string();
+            if (name == other) continue;
+            ASSERT_EQ(name.compare(0, log.size(), log), 0) << name;
+            found[name.substr(log.size())] = entry.is_symlink()     ? "<link>"
+                                             : entry.is_directory() ? "<dir>"
+                                                                    : fileio::readAll(name);
+        }
+        EXPECT_EQ(found, c.after);
+        EXPECT_EQ(fileio::readAll(other), "fremd");
+    }
 }
 
 TEST(FileIoTest, WriteAllReplacesTheWholeContent) {

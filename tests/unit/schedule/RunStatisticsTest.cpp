@@ -2,6 +2,7 @@
 // manual clock at Tuesday 08.12.2026 14:05:09.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <climits>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "platform/FileIo.h"
 #include "support/ErrorOf.h"
 #include "unit/schedule/RunWorld.h"
+
+#include <sys/stat.h>
 
 namespace velora {
 namespace {
@@ -196,6 +199,26 @@ TEST_F(RunStatisticsTest, ExistingTransferLogGetsNoHeaderAndKeepsItsContent) {
     fileio::writeAll(path, "eigene Zeile ohne Umbruch");
     stats.AppendTransferLog(1, -7, 3723000);
     EXPECT_EQ(fileio::readAll(path), "eigene Zeile ohne Umbruch08.12.2026;14:05:09;01:02:03;1;-7;\r\n");
+}
+
+// "Log_Rotate_KB" counts for the transfer log too: a full one is moved aside and the
+// next line starts a new one under its header; a move that fails is told to the
+// caller, the line is written all the same.
+TEST_F(RunStatisticsTest, FullTransferLogIsMovedAsideUnderTheRotationSetting) {
+    const std::string path = w.settings.e_Transfer_Log;
+    const std::string header = "Datum;Zeit;Dauer;Anzahl;Bytes\r\n";
+    const std::string line = "08.12.2026;14:05:09;00:00:07;3;1234;\r\n";
+    fileio::writeAll(path, header + std::string(1024 - header.size(), 'x'));
+    w.settings.se_log_rotate.text = "1";
+    EXPECT_EQ(stats.AppendTransferLog(3, 1234, 7000), "");
+    EXPECT_EQ(fileio::readAll(path), header + line);
+    EXPECT_EQ(fileio::querySize(path + ".1"), 1024);
+
+    fileio::writeAll(path, std::string(1024, 'y'));
+    ASSERT_EQ(::mkdir((path + ".2").c_str(), 0700), 0);
+    EXPECT_EQ(stats.AppendTransferLog(3, 1234, 7000),
+              "Transfer Log " + path + " kann nicht rotiert werden: " + IoError::textFor(EPERM));
+    EXPECT_EQ(fileio::readAll(path), std::string(1024, 'y') + line);
 }
 
 TEST_F(RunStatisticsTest, TransferLogThatCannotBeOpenedRaisesTheIoError) {

@@ -70,6 +70,7 @@ TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
     putInteger("T_SS_Grau", 1);
     putInteger("T_SS_Activ", 1);
     putInteger("Datei_Ruhezeit", 0);
+    putInteger("Log_Rotate_KB", 2048);
     for (int d = 1; d <= 7; ++d) {
         putInteger("Send_Files_" + std::to_string(d), 10 * d);
         if (d != 7) putInteger("Send_Bytes_" + std::to_string(d), 1000 * d);
@@ -133,6 +134,7 @@ TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
     EXPECT_TRUE(settings.cb_ss_sw);
     EXPECT_TRUE(settings.cb_ss_aktiv);
     EXPECT_EQ(settings.se_ruhezeit.text, "0");
+    EXPECT_EQ(settings.se_log_rotate.text, "2048");
     for (int d = 1; d <= 7; ++d) {
         EXPECT_EQ(counters.filesPerWeekday[d], 10 * d) << d;
         // A lost byte counter counts as nothing sent.
@@ -166,11 +168,13 @@ TEST_F(SettingsStoreTest, MissingTextsEmptyTheAlwaysFieldsAndKeepTheOthers) {
         settings.*c.field = "kept";
     }
     for (const char* name :
-         {"Intervall", "Autostart", "Form_Left", "Breite_3", "HTTP_Timeout", "Send_Files_ges", "Datei_Ruhezeit"}) {
+         {"Intervall", "Autostart", "Form_Left", "Breite_3", "HTTP_Timeout", "Send_Files_ges", "Datei_Ruhezeit",
+          "Log_Rotate_KB"}) {
         erase(name);
     }
     settings.se_interval.text = "77";
     settings.se_ruhezeit.text = "9";
+    settings.se_log_rotate.text = "64";
     settings.cb_activ = true;
     settings.window.left = -9;
     table.setColumnWidth(3, 301);
@@ -180,6 +184,7 @@ TEST_F(SettingsStoreTest, MissingTextsEmptyTheAlwaysFieldsAndKeepTheOthers) {
     for (const Case& c : cases) EXPECT_EQ(settings.*c.field, c.emptied ? "" : "kept") << c.name;
     EXPECT_EQ(settings.se_interval.text, "77");
     EXPECT_EQ(settings.se_ruhezeit.text, "9");
+    EXPECT_EQ(settings.se_log_rotate.text, "64");
     EXPECT_TRUE(settings.cb_activ);
     EXPECT_EQ(settings.window.left, -9);
     EXPECT_EQ(table.columnWidth(3), 301);
@@ -199,6 +204,7 @@ TEST_F(SettingsStoreTest, StoredNumbersAreKeptWithinTheirRanges) {
     auto logLines = [&] { return settings.se_max_log_zeilen.text; };
     auto timeout = [&] { return settings.se_timeout_http.text; };
     auto quality = [&] { return settings.se_ss_quali.text; };
+    auto rotate = [&] { return settings.se_log_rotate.text; };
     auto width = [&](int k) { return [&, k] { return std::to_string(table.columnWidth(k)); }; };
     auto rows = [&] { return std::to_string(table.rowCount()); };
     const Case cases[] = {
@@ -211,6 +217,8 @@ TEST_F(SettingsStoreTest, StoredNumbersAreKeptWithinTheirRanges) {
         {"HTTP_Timeout", 200000, timeout, "100000"},
         {"T_SS_Qualitaet", 150, quality, "100"},
         {"T_SS_Qualitaet", -1, quality, "0"},
+        {"Log_Rotate_KB", -1, rotate, "0"},
+        {"Log_Rotate_KB", 2000000, rotate, "1048576"},
         {"Breite_3", -5, width(3), "0"},
         {"Breite_4", 2000000, width(4), "10000"},
         {"Form_Left", 10000000, [&] { return std::to_string(settings.window.left); }, "10000000"},

@@ -105,8 +105,9 @@ public:
 
     void countFile(std::int64_t bytes) override { counted.push_back(bytes); }
     void noteUploadDuration(std::int64_t ms) override { durations.push_back(ms); }
-    void AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t ms) override {
+    std::string AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t ms) override {
         transferLog.push_back({files, bytes, ms});
+        return {};
     }
     void UpdateStatusDisplay() override { updateTicks.push_back(clock_.tickMs()); }
 
