@@ -378,6 +378,21 @@ std::int32_t Registry::Key::readInteger(const std::string& name) {
     return static_cast<std::int32_t>(value);
 }
 
+std::uint64_t Registry::Key::readQword(const std::string& name) {
+    // The machine keys hold 32-bit numbers only.
+    if (!impl_ || !impl_->db) return static_cast<std::uint32_t>(readInteger(name));
+    const auto stored = impl_->load(name);
+    if (!stored) throw RegistryError::readFailed(name);
+    if (stored->type == static_cast<int>(RegType::Integer)) return static_cast<std::uint32_t>(readInteger(name));
+    if (stored->type != static_cast<int>(RegType::Qword)) throw RegistryError::wrongType(name);
+    if (stored->plainInteger) return static_cast<std::uint64_t>(*stored->plainInteger);
+    if (stored->bytes.size() != 8) throw RegistryError::wrongType(name);
+    std::uint64_t value = 0;
+    for (int i = 7; i >= 0; --i)
+        value = (value << 8) | static_cast<std::uint8_t>(stored->bytes[static_cast<std::size_t>(i)]);
+    return value;
+}
+
 std::vector<std::uint8_t> Registry::Key::readBinary(const std::string& name) {
     if (!impl_) throw RegistryError::readFailed(name);
     if (!impl_->db) {
@@ -405,6 +420,13 @@ void Registry::Key::writeInteger(const std::string& name, std::int32_t value) {
                                    static_cast<std::uint8_t>(bits >> 16),
                                    static_cast<std::uint8_t>(bits >> 24)};
     impl_->store(name, RegType::Integer, bytes, sizeof bytes);
+}
+
+void Registry::Key::writeQword(const std::string& name, std::uint64_t value) {
+    if (!impl_) throw RegistryError::writeFailed(name);
+    std::uint8_t bytes[8];
+    for (std::size_t i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    impl_->store(name, RegType::Qword, bytes, sizeof bytes);
 }
 
 void Registry::Key::writeBinary(const std::string& name, const std::vector<std::uint8_t>& value) {

@@ -1,11 +1,13 @@
 #pragma once
-// The program's registry: keys with typed values (text, 32-bit integer, byte block),
-// kept in one SQLite file. Schema (stable; outside tools and tests write it too):
+// The program's registry: keys with typed values (text, 32-bit integer, 64-bit
+// integer, byte block), kept in one SQLite file. Schema (stable; outside tools and
+// tests write it too):
 //
 //   CREATE TABLE reg_keys   (path TEXT PRIMARY KEY COLLATE NOCASE);
 //   CREATE TABLE reg_values (path TEXT COLLATE NOCASE, name TEXT COLLATE NOCASE,
-//                            type INTEGER NOT NULL,  -- 1 text, 3 byte block, 4 integer
-//                            data BLOB NOT NULL,     -- integer: 4 bytes little-endian
+//                            type INTEGER NOT NULL,  -- 1 text, 3 byte block, 4 integer,
+//                                                    -- 11 64-bit integer
+//                            data BLOB NOT NULL,     -- integer: 4 or 8 bytes little-endian
 //                            PRIMARY KEY (path, name));
 //
 // Key paths are written as the program names them ("\SOFTWARE\Norvex\Kesta\FTP") and
@@ -30,7 +32,7 @@ struct sqlite3;
 
 namespace velora {
 
-enum class RegType : int { Text = 1, Binary = 3, Integer = 4 };
+enum class RegType : int { Text = 1, Binary = 3, Integer = 4, Qword = 11 };
 
 // Values of the two machine-description keys, by key path and value name.
 struct SystemInfo {
@@ -98,6 +100,10 @@ public:
         std::string readString(const std::string& name);
         // Missing: readFailed. Wrong type: wrongType.
         std::int32_t readInteger(const std::string& name);
+        // A 64-bit integer, for totals that outgrow 32 bits. A 32-bit integer (such a
+        // total as stored before) is read as unsigned. Missing: readFailed. Other
+        // types: wrongType.
+        std::uint64_t readQword(const std::string& name);
         bool readBool(const std::string& name) { return readInteger(name) != 0; }
         // Missing: readFailed. Wrong type: wrongType.
         std::vector<std::uint8_t> readBinary(const std::string& name);
@@ -105,6 +111,7 @@ public:
         // Failure: writeFailed (also for a read-only key).
         void writeString(const std::string& name, const std::string& value);
         void writeInteger(const std::string& name, std::int32_t value);
+        void writeQword(const std::string& name, std::uint64_t value);
         void writeBool(const std::string& name, bool value) { writeInteger(name, value ? 1 : 0); }
         void writeBinary(const std::string& name, const std::vector<std::uint8_t>& value);
 

@@ -34,7 +34,7 @@ void RunStatistics::countFile(std::int64_t size) {
     const auto bytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(size)));
     const int weekday = clock_.now().weekday;
     counters_.Send_Files_ges = add32(counters_.Send_Files_ges, 1);
-    counters_.Send_Bytes_ges = add32(counters_.Send_Bytes_ges, bytes);
+    counters_.Send_Bytes_ges += static_cast<std::uint64_t>(size);
     if (weekday >= 1 && weekday <= 7) {
         const auto d = static_cast<std::size_t>(weekday);
         counters_.filesPerWeekday[d] = add32(counters_.filesPerWeekday[d], 1);
@@ -77,7 +77,7 @@ void RunStatistics::UpdateStatusDisplay() {
         p[4].clear();
     }
     p[7] = "Dat.ges. = " + std::to_string(asUnsigned(counters_.Send_Files_ges));
-    p[8] = "ges. =  " + locale_.withThousands(asUnsigned(counters_.Send_Bytes_ges) / 1024) + " KB";
+    p[8] = "ges. =  " + locale_.withThousands(counters_.Send_Bytes_ges / 1024) + " KB";
     status_.progress = working ? ProgressColour::Yellow
                        : settings_.cb_activ ? ProgressColour::Lime
                                             : ProgressColour::Red;

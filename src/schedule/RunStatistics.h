@@ -25,7 +25,8 @@ public:
     RunStatistics(RunCounters& counters, StatusDisplay& status, const StatusSources& sources, const Settings& settings,
                   const Environment& env, const Clock& clock, const Locale& locale, UiHost& ui, SettingsStore& store);
 
-    // The stored totals keep their 32-bit format: a file adds its size's low 32 bits.
+    // The file count and the weekday counters keep their 32-bit format (a file adds
+    // its size's low 32 bits there); the byte total takes the whole size.
     void countFile(std::int64_t bytes) override;
     void noteUploadDuration(std::int64_t elapsedMs) override;
     // A relative "Transfer Log" lies in the user's home folder.

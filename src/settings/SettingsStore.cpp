@@ -30,7 +30,7 @@ enum class Load { IfPresent, Always };
 struct Binding {
     const char* name;
     Load load;
-    std::variant<bool*, Radio, SpinField*, std::string*, std::int32_t*> target;
+    std::variant<bool*, Radio, SpinField*, std::string*, std::int32_t*, std::uint64_t*> target;
 };
 
 // The settings values in the order SaveConfig writes them.
@@ -122,6 +122,7 @@ void save(Registry::Key& key, const Binding& b) {
                    [&](SpinField* f) { key.writeInteger(b.name, f->value()); },
                    [&](std::string* t) { key.writeString(b.name, *t); },
                    [&](std::int32_t* i) { key.writeInteger(b.name, *i); },
+                   [&](std::uint64_t* q) { key.writeQword(b.name, *q); },
                },
                b.target);
 }
@@ -138,6 +139,7 @@ void load(Registry::Key& key, const Binding& b) {
                    [&](SpinField* f) { f->setValue(key.readInteger(b.name)); },
                    [&](std::string* t) { *t = key.readString(b.name); },
                    [&](std::int32_t* i) { *i = key.readInteger(b.name); },
+                   [&](std::uint64_t* q) { *q = key.readQword(b.name); },
                },
                b.target);
 }
@@ -185,14 +187,21 @@ SettingsStore::SettingsStore(Registry& registry, Settings& settings, FileTable& 
 
 namespace {
 
-// Every counter with its value name, pointing into one RunCounters.
-std::vector<std::pair<std::string, std::int32_t*>> counterFields(RunCounters& c, bool weekdaysToo) {
-    std::vector<std::pair<std::string, std::int32_t*>> fields{{"Send_Files_ges", &c.Send_Files_ges},
-                                                             {"Send_Bytes_ges", &c.Send_Bytes_ges}};
+// Every counter with its value name, pointing into one RunCounters: a 32-bit count or
+// the 64-bit byte total.
+struct CounterField {
+    std::string name;
+    std::int32_t* count = nullptr;
+    std::uint64_t* total = nullptr;
+};
+
+std::vector<CounterField> counterFields(RunCounters& c, bool weekdaysToo) {
+    std::vector<CounterField> fields{{"Send_Files_ges", &c.Send_Files_ges, nullptr},
+                                     {"Send_Bytes_ges", nullptr, &c.Send_Bytes_ges}};
     for (int d = 1; weekdaysToo && d <= 7; ++d) {
         const auto i = static_cast<std::size_t>(d);
-        fields.emplace_back("Send_Files_" + std::to_string(d), &c.filesPerWeekday[i]);
-        fields.emplace_back("Send_Bytes_" + std::to_string(d), &c.bytesPerWeekday[i]);
+        fields.push_back({"Send_Files_" + std::to_string(d), &c.filesPerWeekday[i], nullptr});
+        fields.push_back({"Send_Bytes_" + std::to_string(d), &c.bytesPerWeekday[i], nullptr});
     }
     return fields;
 }
@@ -201,18 +210,38 @@ std::int32_t wrapping(std::int64_t v) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(v)));
 }
 
+// What the store holds for a counter; a missing one counts as 0.
+void readStored(Registry::Key& key, const CounterField& f) {
+    const bool present = key.valueExists(f.name);
+    if (f.total != nullptr) *f.total = present ? key.readQword(f.name) : 0;
+    if (f.count != nullptr) *f.count = present ? key.readInteger(f.name) : 0;
+}
+
+void writeStored(Registry::Key& key, const CounterField& f) {
+    if (f.total != nullptr) key.writeQword(f.name, *f.total);
+    if (f.count != nullptr) key.writeInteger(f.name, *f.count);
+}
+
 }  // namespace
 
 void SettingsStore::mergeRunCounters(Registry::Key& key, bool weekdaysToo) {
     const auto mine = counterFields(counters_, weekdaysToo);
     const auto base = counterFields(stored_, weekdaysToo);
     for (std::size_t i = 0; i < mine.size(); ++i) {
-        const std::string& name = mine[i].first;
-        const std::int64_t inStore = key.valueExists(name) ? key.readInteger(name) : 0;
-        const std::int64_t countedHere = static_cast<std::int64_t>(*mine[i].second) - *base[i].second;
+        const std::string& name = mine[i].name;
+        const bool present = key.valueExists(name);
+        if (mine[i].total != nullptr) {
+            // Unsigned arithmetic: what was counted here is added modulo 2^64.
+            const std::uint64_t merged = (present ? key.readQword(name) : 0) + (*mine[i].total - *base[i].total);
+            *mine[i].total = merged;
+            *base[i].total = merged;
+            continue;
+        }
+        const std::int64_t inStore = present ? key.readInteger(name) : 0;
+        const std::int64_t countedHere = static_cast<std::int64_t>(*mine[i].count) - *base[i].count;
         const std::int32_t merged = wrapping(inStore + countedHere);
-        *mine[i].second = merged;
-        *base[i].second = merged;
+        *mine[i].count = merged;
+        *base[i].count = merged;
     }
 }
 
@@ -245,9 +274,7 @@ void SettingsStore::LoadConfig() {
     if (!registry_.keyExists(kSettingsKey)) SaveConfig();
     Registry::Key key = registry_.openKey(kSettingsKey);
     for (const Binding& b : settingsValues(settings_, counters_)) load(key, b);
-    for (const auto& [name, value] : counterFields(stored_, false)) {
-        *value = key.valueExists(name) ? key.readInteger(name) : 0;
-    }
+    for (const CounterField& f : counterFields(stored_, false)) readStored(key, f);
 
     for (int k = 0; k < kFileColumns; ++k) {
         const std::string name = "Breite_" + std::to_string(k);
@@ -294,7 +321,7 @@ void SettingsStore::LoadConfig() {
 void SettingsStore::SaveRunCounters() {
     Registry::Key key = registry_.openKey(kSettingsKey);
     mergeRunCounters(key, true);
-    for (const auto& [name, value] : counterFields(counters_, true)) key.writeInteger(name, *value);
+    for (const CounterField& f : counterFields(counters_, true)) writeStored(key, f);
     key.close();
     logStoreModeChanges(registry_, log_);
 }

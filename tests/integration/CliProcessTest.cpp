@@ -64,8 +64,9 @@ struct Account {
         if (!temp.empty()) o.env["TEMP"] = temp;
         return o;
     }
-    std::int32_t counter(const std::string& name) const {
-        return Registry(store()).openKeyReadOnly(kSettingsKey).readInteger(name);
+    // Counts and the byte total alike (a count reads as unsigned).
+    std::int64_t counter(const std::string& name) const {
+        return static_cast<std::int64_t>(Registry(store()).openKeyReadOnly(kSettingsKey).readQword(name));
     }
 };
 

@@ -36,8 +36,9 @@ protected:
         w.settings.ME_pwd_ziel = PyFtpServer::kPassword;
     }
     long count(const std::string& text) const { return std::count(w.lines.begin(), w.lines.end(), text); }
-    std::int32_t savedCounter(const std::string& name) {
-        return w.registry.openKeyReadOnly(kSettingsKey).readInteger(name);
+    // Counts and the byte total alike (a count reads as unsigned).
+    std::int64_t savedCounter(const std::string& name) {
+        return static_cast<std::int64_t>(w.registry.openKeyReadOnly(kSettingsKey).readQword(name));
     }
 
     RunWorld w;
@@ -64,7 +65,7 @@ TEST_F(RunCycleFtpTest, ChangedFilesArriveInTheirFoldersAndTheRunIsRecorded) {
     EXPECT_TRUE(w.logged("akt.anzahl -> 2"));
     EXPECT_TRUE(w.logged("akt.Bytes  -> " + bytes));
     EXPECT_EQ(savedCounter("Send_Files_ges"), 2);
-    EXPECT_EQ(savedCounter("Send_Bytes_ges"), std::stoi(bytes));
+    EXPECT_EQ(savedCounter("Send_Bytes_ges"), std::stoll(bytes));
     EXPECT_EQ(savedCounter("Send_Files_3"), 2);   // Tuesday
     EXPECT_FALSE(w.cycle.inWork());
     EXPECT_FALSE(w.ftp.ftpOpen());

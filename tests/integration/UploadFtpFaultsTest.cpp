@@ -47,7 +47,7 @@ struct FaultRun {
         EXPECT_TRUE(w.logged("akt.anzahl -> 0"));
         EXPECT_TRUE(w.logged("akt.Bytes  -> 0"));
         EXPECT_EQ(w.counters.Send_Files_ges, 0);
-        EXPECT_EQ(w.counters.Send_Bytes_ges, 0);
+        EXPECT_EQ(w.counters.Send_Bytes_ges, 0u);
     }
     bool loggedMatching(const std::string& pattern) const {
         const std::regex re(pattern);
@@ -113,7 +113,7 @@ TEST(UploadFtpFaults, ASlowReaderThatConfirmsIsSend) {
     EXPECT_TRUE(f.w.loggedStartingWith("OK --> Senden der Datei. "));
     EXPECT_TRUE(f.w.logged("akt.anzahl -> 1"));
     EXPECT_TRUE(f.w.logged("akt.Bytes  -> 49152"));
-    EXPECT_EQ(f.w.counters.Send_Bytes_ges, 49152);
+    EXPECT_EQ(f.w.counters.Send_Bytes_ges, 49152u);
 }
 
 // Nothing moves for the stall time-out: the store fails, the server never answers,
@@ -150,7 +150,7 @@ TEST(UploadFtpFaults, AResetDataConnectionFollowedBy226IsAnError) {
                                  "1048576 Bytes: .+"));
     EXPECT_TRUE(f.w.logged("akt.anzahl -> 1"));
     EXPECT_TRUE(f.w.logged("akt.Bytes  -> 4"));
-    EXPECT_EQ(f.w.counters.Send_Bytes_ges, 4);
+    EXPECT_EQ(f.w.counters.Send_Bytes_ges, 4u);
 }
 
 // Each piece comes well inside the read time-out, but the reply never ends: 400

@@ -81,6 +81,8 @@ TEST_F(RegistryTest, ValuesOfEveryTypeSurviveReopening) {
         key.writeInteger("Negativ", -123456789);
         key.writeBool("Autostart", true);
         key.writeBool("Ministart", false);
+        key.writeQword("Summe", 5000000000u);
+        key.writeInteger("Alte_Summe", -1000);   // a 64-bit total as an older store held it
         key.writeBinary("Default_1", block);
         key.writeBinary("Leerer_Block", {});
     }
@@ -93,6 +95,8 @@ TEST_F(RegistryTest, ValuesOfEveryTypeSurviveReopening) {
     EXPECT_EQ(key.readInteger("Negativ"), -123456789);
     EXPECT_TRUE(key.readBool("Autostart"));
     EXPECT_FALSE(key.readBool("Ministart"));
+    EXPECT_EQ(key.readQword("Summe"), 5000000000u);
+    EXPECT_EQ(key.readQword("Alte_Summe"), 4294966296u);
     EXPECT_EQ(key.readBinary("Default_1"), block);
     EXPECT_TRUE(key.readBinary("Leerer_Block").empty());
 }
@@ -105,7 +109,9 @@ TEST_F(RegistryTest, StoredFormMatchesTheDocumentedSchema) {
         key.writeInteger("Minus_Eins", -1);
         key.writeString("Text", "AB");
         key.writeBinary("Block", {0xDE, 0xAD});
+        key.writeQword("Summe", 0x0102030405060708u);
     }
+    EXPECT_EQ(rawValue(file, "Summe"), std::make_pair(11, std::string("0807060504030201")));
     EXPECT_EQ(rawValue(file, "Intervall"), std::make_pair(4, std::string("04030201")));
     EXPECT_EQ(rawValue(file, "Minus_Eins"), std::make_pair(4, std::string("FFFFFFFF")));
     EXPECT_EQ(rawValue(file, "Text"), std::make_pair(1, std::string("4142")));
@@ -163,6 +169,7 @@ TEST_F(RegistryTest, MissingAndMistypedValuesGiveTheProgramsTexts) {
         key.writeBinary("Block", {1, 2, 3, 4});
     }
     runSql(file, "INSERT INTO reg_values VALUES ('" + kFtpKey + "', 'Kurz', 4, x'010203')");
+    runSql(file, "INSERT INTO reg_values VALUES ('" + kFtpKey + "', 'Kurz64', 11, x'01020304')");
     auto key = reg.openKeyReadOnly(kFtpKey);
     EXPECT_EQ(key.readString("Fehlt"), "");
     EXPECT_FALSE(key.valueExists("Fehlt"));
@@ -179,6 +186,11 @@ TEST_F(RegistryTest, MissingAndMistypedValuesGiveTheProgramsTexts) {
         {[&] { key.readInteger("Text"); }, "Ungültiger Datentyp für 'Text'"},
         {[&] { key.readInteger("Block"); }, "Ungültiger Datentyp für 'Block'"},
         {[&] { key.readInteger("Kurz"); }, "Ungültiger Datentyp für 'Kurz'"},
+        {[&] { key.readQword("Fehlt"); }, "Fehler beim Holen der Daten für 'Fehlt'"},
+        {[&] { key.readQword("Text"); }, "Ungültiger Datentyp für 'Text'"},
+        {[&] { key.readQword("Kurz"); }, "Ungültiger Datentyp für 'Kurz'"},
+        {[&] { key.readQword("Kurz64"); }, "Ungültiger Datentyp für 'Kurz64'"},
+        {[&] { key.writeQword("Zahl", 1); }, "Fehler beim Setzen der Daten für 'Zahl'"},
         {[&] { key.readBinary("Text"); }, "Ungültiger Datentyp für 'Text'"},
         {[&] { key.readBool("Text"); }, "Ungültiger Datentyp für 'Text'"},
         {[&] { key.writeString("Text", "y"); }, "Fehler beim Setzen der Daten für 'Text'"},

@@ -143,7 +143,7 @@ TEST_F(StartupFixture, EndSavesTheCountersEvenWhenTheLogCannotBeWritten) {
     EXPECT_NO_THROW(p->Beenden1Click());
     EXPECT_EQ(textsOf(p->Memo1()).at(textsOf(p->Memo1()).size() - 2), "Programm -> END");
     auto key = p->registry().openKeyReadOnly(kSettingsKey);
-    EXPECT_EQ(key.readInteger("Send_Bytes_ges"), 4096);
+    EXPECT_EQ(key.readQword("Send_Bytes_ges"), 4096u);
 }
 
 // The program's log takes both passwords from the settings, as they are at each line.

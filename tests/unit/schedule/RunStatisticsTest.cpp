@@ -83,7 +83,8 @@ TEST_F(RunStatisticsTest, PanelsColoursAndButtonBarFollowTheState) {
 
 TEST_F(RunStatisticsTest, TotalsAreShownUnsignedAndInWholeKilobytesWithThousandsSeparators) {
     struct Case {
-        std::int32_t files, bytes;
+        std::int32_t files;
+        std::uint64_t bytes;
         const char *p7, *p8;
     };
     const std::vector<Case> cases{
@@ -91,7 +92,8 @@ TEST_F(RunStatisticsTest, TotalsAreShownUnsignedAndInWholeKilobytesWithThousands
         {3, 1023, "Dat.ges. = 3", "ges. =  0 KB"},
         {12, 1024, "Dat.ges. = 12", "ges. =  1 KB"},
         {1234, 1264197631, "Dat.ges. = 1234", "ges. =  1.234.567 KB"},
-        {-1, -1, "Dat.ges. = 4294967295", "ges. =  4.194.303 KB"},
+        {-1, 4294967295u, "Dat.ges. = 4294967295", "ges. =  4.194.303 KB"},
+        {7, 5497558138880u, "Dat.ges. = 7", "ges. =  5.368.709.120 KB"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.p8);
@@ -146,7 +148,7 @@ TEST_F(RunStatisticsTest, CountFileRaisesTotalsAndTheWeekdayOfTheMomentOfCountin
     stats.countFile(1);
 
     EXPECT_EQ(w.counters.Send_Files_ges, 3);
-    EXPECT_EQ(w.counters.Send_Bytes_ges, 151);
+    EXPECT_EQ(w.counters.Send_Bytes_ges, 151u);
     EXPECT_EQ(w.counters.filesPerWeekday[3], 1);
     EXPECT_EQ(w.counters.bytesPerWeekday[3], 100);
     EXPECT_EQ(w.counters.filesPerWeekday[4], 2);
@@ -154,17 +156,31 @@ TEST_F(RunStatisticsTest, CountFileRaisesTotalsAndTheWeekdayOfTheMomentOfCountin
     for (int d : {1, 2, 5, 6, 7}) EXPECT_EQ(w.counters.filesPerWeekday[static_cast<std::size_t>(d)], 0) << d;
 }
 
-TEST_F(RunStatisticsTest, ByteTotalsWrapLikeThirtyTwoBitCountersAndStayShownUnsigned) {
-    w.counters.Send_Bytes_ges = INT32_MAX;
-    stats.countFile(1024);
-    EXPECT_EQ(w.counters.Send_Bytes_ges, INT32_MIN + 1023);
+// A store written before the byte total had 64 bits holds it in 32 bits, near 4 GiB
+// after a few days of a webcam: read as unsigned, it grows past 4 GiB without wrapping,
+// is shown so, and is stored whole from then on.
+TEST_F(RunStatisticsTest, AnOldThirtyTwoBitByteTotalGrowsPastFourGiBAndIsKeptWhole) {
+    w.store.LoadConfig();
+    w.registry.openKey(kSettingsKey).writeInteger("Send_Bytes_ges", static_cast<std::int32_t>(4294966296u));
+    w.store.LoadConfig();
+    ASSERT_EQ(w.counters.Send_Bytes_ges, 4294966296u);
+
+    stats.countFile(205026);
+    EXPECT_EQ(w.counters.Send_Bytes_ges, 4295171322u);
     stats.UpdateStatusDisplay();
-    EXPECT_EQ(panels()[8], "ges. =  2.097.152 KB");
+    EXPECT_EQ(panels()[8], "ges. =  4.194.503 KB");
+
+    stats.SaveRunCounters();
+    w.counters.Send_Bytes_ges = 0;
+    w.store.LoadConfig();
+    EXPECT_EQ(w.counters.Send_Bytes_ges, 4295171322u);
+    w.store.SaveConfig();
+    EXPECT_EQ(w.registry.openKeyReadOnly(kSettingsKey).readQword("Send_Bytes_ges"), 4295171322u);
 }
 
 TEST_F(RunStatisticsTest, SaveRunCountersWritesTotalsAndEveryWeekday) {
     w.counters.Send_Files_ges = 42;
-    w.counters.Send_Bytes_ges = -5;
+    w.counters.Send_Bytes_ges = 5000000000;
     for (int d = 1; d <= 7; ++d) {
         w.counters.filesPerWeekday[static_cast<std::size_t>(d)] = d;
         w.counters.bytesPerWeekday[static_cast<std::size_t>(d)] = 1000 * d;
@@ -173,7 +189,7 @@ TEST_F(RunStatisticsTest, SaveRunCountersWritesTotalsAndEveryWeekday) {
 
     auto key = w.registry.openKeyReadOnly(kSettingsKey);
     EXPECT_EQ(key.readInteger("Send_Files_ges"), 42);
-    EXPECT_EQ(key.readInteger("Send_Bytes_ges"), -5);
+    EXPECT_EQ(key.readQword("Send_Bytes_ges"), 5000000000u);
     for (int d = 1; d <= 7; ++d) {
         EXPECT_EQ(key.readInteger("Send_Files_" + std::to_string(d)), d);
         EXPECT_EQ(key.readInteger("Send_Bytes_" + std::to_string(d)), 1000 * d);

@@ -49,6 +49,12 @@ inline StoredValue integerValue(std::int32_t v) {
              static_cast<std::uint8_t>(u >> 24)}};
 }
 
+inline StoredValue qwordValue(std::uint64_t v) {
+    StoredValue value{11, {}};
+    for (int i = 0; i < 8; ++i) value.data.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    return value;
+}
+
 inline void PrintTo(const StoredValue& v, std::ostream* os) {
     *os << "type " << v.type << " data '";
     for (std::uint8_t b : v.data) *os << (b >= 32 && b < 127 ? static_cast<char>(b) : '.');

@@ -99,7 +99,7 @@ TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
     EXPECT_EQ(settings.RestartSeconds, 45);
     EXPECT_EQ(settings.se_restart.text, "600");  // the field is not loaded
     EXPECT_EQ(counters.Send_Files_ges, 11);
-    EXPECT_EQ(counters.Send_Bytes_ges, -2);
+    EXPECT_EQ(counters.Send_Bytes_ges, 4294967294u);   // an older store's 32 bits, unsigned
     EXPECT_EQ(settings.E_logfile, other + ".log");
     EXPECT_EQ(settings.se_max_log_zeilen.text, "50");
     EXPECT_EQ(settings.e_Transfer_Log, other + ".csv");
@@ -352,7 +352,7 @@ TEST_F(SettingsStoreTest, RunCountersOfTwoProcessesAddUp) {
     counters.Send_Files_ges += 2;
     counters.filesPerWeekday[3] += 2;
     otherCounters.Send_Files_ges += 5;
-    otherCounters.Send_Bytes_ges = -1;   // wrapped past 2^31 on its own
+    otherCounters.Send_Bytes_ges += 5000000000;   // past 32 bits on its own
     otherCounters.filesPerWeekday[3] += 5;
     store.SaveRunCounters();
     other.SaveRunCounters();
@@ -362,7 +362,7 @@ TEST_F(SettingsStoreTest, RunCountersOfTwoProcessesAddUp) {
     auto key = registry.openKeyReadOnly(kSettingsKey);
     EXPECT_EQ(key.readInteger("Send_Files_ges"), 107);
     EXPECT_EQ(key.readInteger("Send_Files_3"), 7);
-    EXPECT_EQ(key.readInteger("Send_Bytes_ges"), -1);
+    EXPECT_EQ(key.readQword("Send_Bytes_ges"), 5000001000u);
     EXPECT_EQ(otherCounters.Send_Files_ges, 107);   // each then shows the sum
 }
 

@@ -21,7 +21,7 @@ Expected firstStartValues(const std::string& home) {
         {"Modus_feste_Zeit", integerValue(0)},
         {"Restart_Error_Soll", integerValue(600)},
         {"Send_Files_ges", integerValue(0)},
-        {"Send_Bytes_ges", integerValue(0)},
+        {"Send_Bytes_ges", qwordValue(0)},
         {"Log_Datei", textValue(home + "/VELORA.Log")},
         {"Log_Datei_max_Line", integerValue(600)},
         {"Transfer_Log_Datei", textValue(home + "/Transfer_Log.csv")},
@@ -118,7 +118,7 @@ TEST_F(SettingsStoreTest, SaveWritesSpinFieldsAsNumbersAndTextsAsTyped) {
     settings.rb_feste_zeiten = true;
     settings.RestartSeconds = 42;
     settings.se_restart.text = "900";        // the field is not what is stored
-    counters.Send_Bytes_ges = -5;            // shown unsigned, stored as the same 32 bits
+    counters.Send_Bytes_ges = 5000000000;    // past 32 bits, stored whole
     store.SaveConfig();
 
     EXPECT_EQ(stored("Intervall"), integerValue(10));
@@ -131,7 +131,7 @@ TEST_F(SettingsStoreTest, SaveWritesSpinFieldsAsNumbersAndTextsAsTyped) {
     EXPECT_EQ(stored("Modus_Intervall"), integerValue(0));
     EXPECT_EQ(stored("Modus_feste_Zeit"), integerValue(1));
     EXPECT_EQ(stored("Restart_Error_Soll"), integerValue(42));
-    EXPECT_EQ(stored("Send_Bytes_ges"), integerValue(-5));
+    EXPECT_EQ(stored("Send_Bytes_ges"), qwordValue(5000000000));
     EXPECT_EQ(logTexts(), std::vector<std::string>{"Save Config "});
 }
 
@@ -198,7 +198,7 @@ TEST_F(SettingsStoreTest, RunCountersAreSavedAloneAndQuietly) {
     }
     EXPECT_EQ(namesInWriteOrder(), names);
     EXPECT_EQ(stored("Send_Files_ges"), integerValue(17));
-    EXPECT_EQ(stored("Send_Bytes_ges"), integerValue(123456));
+    EXPECT_EQ(stored("Send_Bytes_ges"), qwordValue(123456));
     EXPECT_TRUE(memo.lines().empty());
 }
 

@@ -107,13 +107,14 @@ public:
     void noteUploadDuration(std::int64_t ms) override { durations.push_back(ms); }
     std::string AppendTransferLog(std::int32_t files, std::int64_t bytes, std::int64_t ms) override {
         transferLog.push_back({files, bytes, ms});
-        return {};
+        return rotateFailure;
     }
     void UpdateStatusDisplay() override { updateTicks.push_back(clock_.tickMs()); }
 
     std::vector<std::int64_t> counted;
     std::vector<std::int64_t> durations;
     std::vector<LogLine> transferLog;
+    std::string rotateFailure;   // what AppendTransferLog reports
     std::vector<std::int64_t> updateTicks;
 
 private:
@@ -230,6 +231,12 @@ TEST_F(UploadPassTest, WithoutChangedRowsOnlyTheSummaryAndAZeroTransferLogLine) 
     EXPECT_TRUE(ftp_.calls.empty());
     EXPECT_TRUE(stats_.updateTicks.empty());
     EXPECT_EQ(stats_.transferLog, (std::vector<FakeStats::LogLine>{{0, 0, 0}}));
+
+    // A full transfer log that could not be moved aside is told after its line.
+    lines.clear();
+    stats_.rotateFailure = "Transfer Log T.csv kann nicht rotiert werden: x";
+    pass_.B_versendenClick();
+    EXPECT_EQ(lines.back(), stats_.rotateFailure);
 }
 
 // --- which rows are due ----------------------------------------------------------------
