@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "cli/AdminCommands.h"
 #include "cli/CliUiHost.h"
 #include "cli/Daemon.h"
 #include "platform/Errors.h"
@@ -159,9 +160,11 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     const std::string& command = args[0];
     if (command == "help" || command == "-h" || command == "--help") {
-        out << usage();
+        out << usage() << adminUsage();
         return kOk;
     }
+    if (isAdminCommand(command))
+        return runAdminCommand(args, {services.env, services.clock, services.locale, services.registryPath}, out, err);
     if (args.size() > 1 || (command != "prepare" && command != "run" && command != "daemon")) {
         err << "Unbekannter Befehl: " << command << "\n\n" << usage();
         return kFailed;

@@ -12,13 +12,12 @@
 #include "platform/Registry.h"
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
+#include "settings/SettingsTable.h"
+#include "settings/StoredRows.h"
 
 namespace velora {
 
 inline constexpr const char* kSettingsKey = "\\SOFTWARE\\Norvex\\Kesta\\FTP";
-// A stored row count above this is taken as this many rows, so a damaged value can
-// neither exhaust memory nor stall the window.
-inline constexpr int kMaxFileRows = 10000;
 
 // Logs each store file the registry closed to others since the last call ("Registry
 // -> <file> = Rechte 0644 auf 0600 gesetzt"). Called with no key open, since logging

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <map>
+#include <sstream>
+#include <tuple>
+
+#include "app/EventLog.h"
+#include "app/TempFolder.h"
+#include "app/TextView.h"
+#include "cli/CliCommands.h"
+#include "filetable/FileTable.h"
+#include "platform/Registry.h"
+#include "schedule/CalendarStore.h"
+#include "settings/SettingsLogSources.h"
+#include "settings/SettingsStore.h"
+#include "support/SampleSystemInfo.h"
+#include "app/UiHost.h"
+#include "support/TempDir.h"
+#include "support/TestNetwork.h"
+
+using namespace velora;
+
+namespace {
+
+// Every value of the store: (key, name) -> (type, bytes).
+using Dump = std::map<std::pair<std::string, std::string>, std::pair<int, std::string>>;
+
+Dump dumpStore(const std::string& file) {
+    Dump dump;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << "cannot open " << file;
+        sqlite3_close(db);
+        return dump;
+    }
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT path, name, type, data FROM reg_values", -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const auto text = [&](int i) {
+            const auto* p = static_cast<const char*>(sqlite3_column_blob(st, i));
+            return std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
+        };
+        dump[{text(0), text(1)}] = {sqlite3_column_int(st, 2), text(3)};
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return dump;
+}
+
+std::pair<int, std::string> integer(std::uint32_t v) {
+    return {4, std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 24)}};
+}
+std::pair<int, std::string> text(const std::string& t) { return {1, t}; }
+
+struct AdminFixture : ::testing::Test {
+    test::TempDir home;
+    FixedEnvironment env{{{"temp", home.path()}}, home.path()};
+    ManualClock clock;
+    test::TestNetwork network;
+    std::ostringstream out, err;
+    std::string store = home.file("registry.sqlite3");
+
+    int run(std::vector<std::string> args) {
+        out.str("");
+        err.str("");
+        return cli::run(args, out, err,
+                        {env, clock, Locale::german(), store, test::sampleSystemInfo(), network.resolver,
+                         network.connector, network.icmpSockets});
+    }
+    // A store as the window's first start leaves it.
+    void firstStart() { ASSERT_EQ(run({"config"}), 0) << err.str(); }
+};
+
+TEST_F(AdminFixture, ConfigSetsOnlyTheNamedValueCheckedAsItsControlTakesIt) {
+    using Changes = std::map<std::string, std::pair<int, std::string>>;
+    struct Case {
+        std::vector<std::string> args;
+        Changes changed;         // empty: refused
+        std::string errorPart;   // for refusals
+    };
+    const Case cases[] = {
+        {{"Intervall", "10"}, {{"Intervall", integer(10)}}, ""},
+        {{"Intervall", "3601"}, {{"Intervall", integer(3601)}}, ""},
+        {{"Intervall", "9"}, {}, "10 to 3601"},
+        {{"Intervall", "3602"}, {}, "10 to 3601"},
+        {{"Intervall", "60s"}, {}, "10 to 3601"},
+        {{"T_SS_Qualitaet", "101"}, {}, "0 to 100"},
+        {{"HTTP_Timeout", "999"}, {}, "1000 to 100000"},
+        {{"Restart_Error_Soll", "3601"}, {{"Restart_Error_Soll", integer(3601)}}, ""},
+        {{"Autostart", "1"}, {{"Autostart", integer(1)}}, ""},
+        {{"Autostart", "2"}, {}, "0 or 1"},
+        {{"Autostart", "ja"}, {}, "0 or 1"},
+        // The two mode buttons are one radio group.
+        {{"Modus_feste_Zeit", "1"}, {{"Modus_feste_Zeit", integer(1)}, {"Modus_Intervall", integer(0)}}, ""},
+        {{"modus_intervall", "0"}, {{"Modus_Intervall", integer(0)}, {"Modus_feste_Zeit", integer(1)}}, ""},
+        {{"login_host", "ftp.local"}, {{"Login_Host", text("ftp.local")}}, ""},
+        {{"Login_Pwd", ""}, {{"Login_Pwd", text("")}}, ""},
+        {{"Login_Pwd", "a\nb"}, {}, "line break"},
+        {{"Send_Bytes_ges", "4294967295"}, {{"Send_Bytes_ges", integer(0xFFFFFFFFu)}}, ""},
+        {{"Send_Bytes_ges", "-1"}, {}, "0 to 4294967295"},
+        {{"Form_Left", "-20"}, {{"Form_Left", integer(static_cast<std::uint32_t>(-20))}}, ""},
+        {{"Intervalll", "60"}, {}, "did you mean Intervall"},
+        {{"LoginHost", "x"}, {}, "did you mean Login_Host"},
+    };
+    for (const Case& c : cases) {
+        firstStart();
+        const Dump before = dumpStore(store);
+        std::vector<std::string> args{"config"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const int code = run(args);
+        const Dump after = dumpStore(store);
+        if (c.changed.empty()) {
+            EXPECT_EQ(code, cli::kFailed) << c.args[0];
+            EXPECT_NE(err.str().find(c.errorPart), std::string::npos) << err.str();
+            EXPECT_EQ(after, before) << c.args[0];
+            continue;
+        }
+        EXPECT_EQ(code, cli::kOk) << c.args[0] << ": " << err.str();
+        EXPECT_NE(out.str().find("next SIGHUP"), std::string::npos);
+        Dump expected = before;
+        for (const auto& [name, value] : c.changed) expected[{kSettingsKey, name}] = value;
+        EXPECT_EQ(after, expected) << c.args[0];
+    }
+}
+
+TEST_F(AdminFixture, ConfigShowsWhatLoadConfigWouldApplyWithPasswordsMasked) {
+    firstStart();
+    {
+        Registry reg(store);
+        auto key = reg.openKey(kSettingsKey);
+        key.writeString("Login_Pwd", "s3cret");
+        key.writeInteger("Intervall", 5);   // stored by an older tool: the field clamps it
+        key.writeInteger("Send_Files_ges", -2);
+    }
+    ASSERT_EQ(run({"config"}), 0);
+    const std::string listing = out.str();
+    EXPECT_EQ(listing.find("s3cret"), std::string::npos);
+    for (const char* line : {"Login_Pwd            ******\n", "Intervall            10\n",
+                             "Send_Files_ges       4294967294\n", "Login_User           \n"})
+        EXPECT_NE(listing.find(line), std::string::npos) << line;
+    ASSERT_EQ(run({"config", "LOGIN_PWD"}), 0);
+    EXPECT_EQ(out.str(), "******\n");
+}
+
+// Each edit through `rows` leaves the store exactly as the window's "Save Config" after
+// the same edit of its table (values beyond the row count included).
+TEST_F(AdminFixture, RowEditsStoreWhatSaveConfigWritesForTheSameTable) {
+    firstStart();
+    test::TempDir other;
+    Registry reference(other.file("registry.sqlite3"));
+    Settings settings = Settings::defaults(env);
+    FileTable table;
+    table.fillSampleRows();
+    table.setScratchFolder(home.path() + "/velora-" + std::to_string(env.userId()));
+    RunCounters counters;
+    TextView view;
+    QuietUiHost ui;
+    SettingsLogSources sources(settings, env);
+    EventLog log(view, ui, clock, Locale::german(), sources);
+    TempFolder temp(env, log);
+    SettingsStore saver(reference, settings, table, counters, temp, log, ui);
+    saver.SaveConfig();
+
+    FileTable::Row added{};
+    added[Aktiv] = kNo;
+    added[Tag] = kJa;
+    added[Quelle] = "/data/*.jpg";
+    added[FtpPfad] = "";
+    added[FtpName] = "cam.jpg";
+    added[PsNeu] = kNotSent;
+    added[PsAlt] = kNotSent;
+    added[Msg] = msg::kUnchecked;
+    ASSERT_EQ(run({"rows", "add", "/data/*.jpg", "", "cam.jpg", "--inactive", "--tag"}), 0) << err.str();
+    table.insertRow(6, added);
+    saver.SaveConfig();
+    ASSERT_EQ(run({"rows", "set", "2", "aktiv", "ja"}), 0) << err.str();
+    table.setCell(Aktiv, 2, kJa);
+    saver.SaveConfig();
+    ASSERT_EQ(run({"rows", "set", "6", "FTP Pfad", "/cam"}), 0) << err.str();
+    table.setCell(FtpPfad, 6, "/cam");
+    saver.SaveConfig();
+    ASSERT_EQ(run({"rows", "remove", "1"}), 0) << err.str();
+    table.removeRow(1);
+    saver.SaveConfig();
+    ASSERT_EQ(run({"rows", "remove", "5"}), 0) << err.str();
+    table.removeRow(5);
+    table.renumberRows();
+    saver.SaveConfig();
+
+    Dump mine, theirs;
+    for (const auto& [name, value] : dumpStore(store))
+        if (name.second.rfind("Liste_", 0) == 0) mine[name] = value;
+    for (const auto& [name, value] : dumpStore(reference.filePath()))
+        if (name.second.rfind("Liste_", 0) == 0) theirs[name] = value;
+    EXPECT_EQ(mine, theirs);
+
+    ASSERT_EQ(run({"rows"}), 0);
+    EXPECT_EQ(out.str(),
+              "Nr.\tAktiv\tTAG\tQuelle\tFTP Pfad\tFTP Name\n"
+              "1\tJa\tNo\t/mnt/c/Kamera/2010_01_31/bild.jpg\t\ttest55/bild.jpg\n"
+              "2\t\tJa\t//WETTER-PC/d$/Wetter/2010_01_31/Wetterstation.html\t\t/wetter/Wetterstation.html\n"
+              "3\t\tNo\t[_CAM_1_LAST_FOTO_NAME]\t\tbild.jpg\n"
+              "4\t\tNo\t[_CAM_2_LAST_FOTO_NAME]\t\tbild_2.jpg\n");
+}
+
+// Every refusal: exit code 1, a message, and the store file byte for byte as it was.
+TEST_F(AdminFixture, RefusedCommandsLeaveTheStoreFileUntouched) {
+    const std::vector<std::vector<std::string>> refused = {
+        {"config", "Nope", "1"},
+        {"config", "Intervall", "abc"},
+        {"config", "Intervall", "60", "extra"},
+        {"rows", "set", "9", "Aktiv", "Ja"},
+        {"rows", "set", "0", "Aktiv", "Ja"},
+        {"rows", "set", "1", "Aktiv", "vielleicht"},
+        {"rows", "set", "1", "Ziel", "x"},
+        {"rows", "set", "1", "Quelle", ""},
+        {"rows", "remove", "6"},
+        {"rows", "remove", "x"},
+        {"rows", "add", "/a", "/"},
+        {"rows", "add", "/a", "/", "a", "--bogus"},
+        {"rows", "add", "", "/", "a"},
+        {"rows", "frobnicate"},
+    };
+    firstStart();
+    const std::string bytes = test::readFileBytes(store);
+    for (const auto& args : refused) {
+        EXPECT_EQ(run(args), cli::kFailed) << args[0] << " " << args[1];
+        EXPECT_FALSE(err.str().empty()) << args[1];
+        EXPECT_TRUE(test::readFileBytes(store) == bytes) << args[0] << " " << args[1];
+    }
+}
+
+TEST_F(AdminFixture, AMissingStoreIsCreatedAsAFirstStartDoesAndAForeignFileIsRefused) {
+    ASSERT_EQ(run({"config", "Intervall"}), 0) << err.str();
+    EXPECT_EQ(out.str(), "60\n");
+    const Dump created = dumpStore(store);
+    EXPECT_EQ(created.at({kSettingsKey, "Liste_row_count"}), integer(6));
+    EXPECT_EQ(created.at({kSettingsKey, "m_ftp_pfad_count"}), integer(7));
+    EXPECT_EQ(created.at({kCalendarKey, "Default_7"}).second.size(), kCalendarDayBytes);
+
+    const std::string notAStore = home.write("notes.sqlite3", "these are my notes, not a database\n");
+    store = notAStore;
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"config"}, {"config", "Intervall", "60"}, {"rows"}}) {
+        EXPECT_EQ(run(args), cli::kFailed) << args[0];
+        EXPECT_NE(err.str().find(notAStore), std::string::npos) << err.str();
+        EXPECT_EQ(test::readFileBytes(notAStore), "these are my notes, not a database\n");
+    }
+}
+
+}  // namespace
