@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/AdminStore.h"
+#include "cli/CalendarCommand.h"
 #include "cli/CliCommands.h"
 #include "cli/ConfigCommand.h"
 #include "cli/RowsCommand.h"
@@ -21,6 +22,7 @@ struct AdminCommand {
 const AdminCommand kCommands[] = {
     {"config", configHelp, runConfig},
     {"rows", rowsHelp, runRows},
+    {"calendar", calendarHelp, runCalendar},
 };
 
 const AdminCommand* find(const std::string& name) {
@@ -38,6 +40,7 @@ std::string adminUsage() {
            "Administration (in English; the names are the program's own):\n"
            "  config [NAME [VALUE]]   list, show or set a setting by its value name\n"
            "  rows [add|set|remove]   show or edit the file table\n"
+           "  calendar [mark|clear]   show or edit the weekly calendar (\"feste Zeiten\")\n"
            "Each of them explains itself with --help, e.g. velora-cli config --help.\n";
 }
 

@@ -60,6 +60,14 @@ StoredSettings readStoredSettings(const AdminContext& context) {
     StoredSettings stored{Settings::defaults(context.env), {}};
     Registry::Key key = context.registry.openKeyReadOnly(kSettingsKey);
     for (const SettingDef& def : settingsTable()) loadSetting(key, def, stored.settings, stored.counters);
+    for (int d = 1; d <= 7; ++d) {
+        const std::string files = "Send_Files_" + std::to_string(d);
+        const std::string bytes = "Send_Bytes_" + std::to_string(d);
+        const auto i = static_cast<std::size_t>(d);
+        if (!key.valueExists(files)) continue;
+        stored.counters.filesPerWeekday[i] = key.readInteger(files);
+        stored.counters.bytesPerWeekday[i] = key.valueExists(bytes) ? key.readInteger(bytes) : 0;
+    }
     return stored;
 }
 

@@ -31,7 +31,8 @@ struct AdminContext {
 // and "Save Kalender") when the settings key is missing. True when it created them.
 bool ensureStore(const AdminContext& context);
 
-// The table's settings as LoadConfig applies them from the store, over the defaults.
+// The table's settings and the weekday counters as LoadConfig applies them from the
+// store, over the defaults.
 struct StoredSettings {
     Settings settings;
     RunCounters counters;

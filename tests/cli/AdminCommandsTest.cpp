@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <functional>
 #include <map>
 #include <sstream>
 #include <tuple>
@@ -58,6 +59,7 @@ struct AdminFixture : ::testing::Test {
     test::TempDir home;
     FixedEnvironment env{{{"temp", home.path()}}, home.path()};
     ManualClock clock;
+    Locale locale = Locale::german();
     test::TestNetwork network;
     std::ostringstream out, err;
     std::string store = home.file("registry.sqlite3");
@@ -158,7 +160,7 @@ TEST_F(AdminFixture, RowEditsStoreWhatSaveConfigWritesForTheSameTable) {
     TextView view;
     QuietUiHost ui;
     SettingsLogSources sources(settings, env);
-    EventLog log(view, ui, clock, Locale::german(), sources);
+    EventLog log(view, ui, clock, locale, sources);
     TempFolder temp(env, log);
     SettingsStore saver(reference, settings, table, counters, temp, log, ui);
     saver.SaveConfig();
@@ -222,6 +224,15 @@ TEST_F(AdminFixture, RefusedCommandsLeaveTheStoreFileUntouched) {
         {"rows", "add", "/a", "/", "a", "--bogus"},
         {"rows", "add", "", "/", "a"},
         {"rows", "frobnicate"},
+        {"calendar", "mark", "Dienstag", "06:00"},
+        {"calendar", "mark", "8", "06:00"},
+        {"calendar", "mark", "2", "24:00"},
+        {"calendar", "mark", "2", "6:5"},
+        {"calendar", "mark", "2", "07:00-06:00"},
+        {"calendar", "mark", "2", "06:00-07:00", "every", "0"},
+        {"calendar", "mark", "2", "06:00-07:00", "each", "5"},
+        {"calendar", "clear"},
+        {"calendar", "wipe", "all"},
     };
     firstStart();
     const std::string bytes = test::readFileBytes(store);
@@ -229,6 +240,65 @@ TEST_F(AdminFixture, RefusedCommandsLeaveTheStoreFileUntouched) {
         EXPECT_EQ(run(args), cli::kFailed) << args[0] << " " << args[1];
         EXPECT_FALSE(err.str().empty()) << args[1];
         EXPECT_TRUE(test::readFileBytes(store) == bytes) << args[0] << " " << args[1];
+    }
+}
+
+// The calendar as the window saved it, shown compactly; each edit stores what "Kalender
+// Speichern" writes for the same calendar.
+TEST_F(AdminFixture, CalendarShowsTheWindowsCalendarAndStoresEditsAsTheWindowDoes) {
+    firstStart();
+    RunCounters counters;
+    counters.filesPerWeekday[2] = 3;
+    counters.bytesPerWeekday[2] = 4096;
+    WeekCalendar calendar(counters);
+    for (int m = 6 * 60; m < 7 * 60; m += 5) calendar.setState(2, m, kPlanned);
+    calendar.setState(2, 6 * 60 + 10, kStarted);   // started minutes are marked too
+    calendar.setState(1, 12 * 60, kPlanned);
+    calendar.setState(1, 12 * 60 + 1, kPlanned);
+    calendar.setState(7, 23 * 60 + 59, kPlanned);
+    TextView view;
+    QuietUiHost ui;
+    Settings settings = Settings::defaults(env);
+    SettingsLogSources sources(settings, env);
+    EventLog log(view, ui, clock, locale, sources);
+    {
+        Registry reg(store);
+        CalendarStore(reg, calendar, log).SaveCalendar();
+        auto key = reg.openKey(kSettingsKey);
+        key.writeInteger("Send_Files_2", 3);
+        key.writeInteger("Send_Bytes_2", 4096);
+    }
+    ASSERT_EQ(run({"calendar"}), 0) << err.str();
+    for (const char* line : {"Sonntag    (1)     2  12:00, 12:01\n", "Montag     (2)    12  06:00-06:55 every 5 min\n",
+                             "Dinstag    (3)     0  none\n", "Samstag    (7)     1  23:59\n",
+                             "Planned minutes in the week: 15\n"})
+        EXPECT_NE(out.str().find(line), std::string::npos) << line << out.str();
+
+    struct Edit {
+        std::vector<std::string> args;
+        std::function<void()> same;
+    };
+    const Edit edits[] = {
+        {{"calendar", "mark", "Mitwoch", "08:00-08:20", "every", "10"},
+         [&] { for (int m : {480, 490, 500}) calendar.setState(4, m, kPlanned); }},
+        {{"calendar", "mark", "all", "23:59"}, [&] { for (int d = 1; d <= 7; ++d) if (!calendar.marked(d, 1439)) calendar.setState(d, 1439, kPlanned); }},
+        {{"calendar", "mark", "2", "06:00-06:12"},
+         [&] { for (int m = 360; m <= 372; ++m) if (!calendar.marked(2, m)) calendar.setState(2, m, kPlanned); }},
+        {{"calendar", "clear", "sonntag"}, [&] { calendar.minutes(1).fill(kFree); }},
+        {{"calendar", "clear", "all"}, [&] { for (int d = 1; d <= 7; ++d) calendar.minutes(d).fill(kFree); }},
+    };
+    for (const Edit& e : edits) {
+        ASSERT_EQ(run(e.args), 0) << err.str();
+        e.same();
+        test::TempDir other;
+        Registry reference(other.file("registry.sqlite3"));
+        CalendarStore(reference, calendar, log).SaveCalendar();
+        Dump mine, theirs;
+        for (const auto& [name, value] : dumpStore(store))
+            if (name.first == kCalendarKey) mine[name] = value;
+        for (const auto& [name, value] : dumpStore(reference.filePath()))
+            if (name.first == kCalendarKey) theirs[name] = value;
+        EXPECT_EQ(mine, theirs) << e.args[1] << " " << e.args[2];
     }
 }
 
