@@ -35,13 +35,15 @@ const AdminCommand* find(const std::string& name) {
 
 bool isAdminCommand(const std::string& command) { return find(command) != nullptr; }
 
+std::string adminHelp(const std::string& command) {
+    const AdminCommand* c = find(command);
+    return c ? c->help() : std::string();
+}
+
 std::string adminUsage() {
-    return "\n"
-           "Administration (in English; the names are the program's own):\n"
-           "  config [NAME [VALUE]]   list, show or set a setting by its value name\n"
+    return "  config [NAME [VALUE]]   list, show or set a setting by its value name\n"
            "  rows [add|set|remove]   show or edit the file table\n"
-           "  calendar [mark|clear]   show or edit the weekly calendar (\"feste Zeiten\")\n"
-           "Each of them explains itself with --help, e.g. velora-cli config --help.\n";
+           "  calendar [mark|clear]   show or edit the weekly calendar (\"feste Zeiten\")\n";
 }
 
 int runAdminCommand(const std::vector<std::string>& args, const AdminServices& services, std::ostream& out,

@@ -24,7 +24,8 @@ bool isAdminCommand(const std::string& command);
 // `args` begins with the command's name; "--help" or "-h" anywhere shows its help.
 int runAdminCommand(const std::vector<std::string>& args, const AdminServices& services, std::ostream& out,
                     std::ostream& err);
-// The lines of the general help that name these commands.
+// The lines of the general help that name these commands, and the help of one.
 std::string adminUsage();
+std::string adminHelp(const std::string& command);
 
 }  // namespace velora::cli

@@ -5,6 +5,7 @@
 #include "cli/AdminCommands.h"
 #include "cli/CliUiHost.h"
 #include "cli/Daemon.h"
+#include "cli/Help.h"
 #include "platform/Errors.h"
 #include "platform/X11Screen.h"
 #include "platform/XdgOpenShell.h"
@@ -12,47 +13,6 @@
 #include "schedule/RunCycle.h"
 
 namespace velora::cli {
-
-std::string usage() {
-    return "Aufruf: velora-cli BEFEHL\n"
-           "\n"
-           "Exportiert die Dateien der Dateiliste ohne Fenster, mit denselben Einstellungen\n"
-           "wie das Programm velora (Einstellungsdatei: $VELORA_REGISTRY, sonst\n"
-           "~/.config/velora/registry.sqlite3). Jeder Befehl führt zuerst den Programmstart\n"
-           "aus (Einstellungen laden, Temp-Ordner, Client-Kennung). Alle Log-Zeilen gehen\n"
-           "auch auf die Standardausgabe.\n"
-           "\n"
-           "Befehle:\n"
-           "  prepare   Einlesen: löst jede aktive Zeile auf, berechnet die Prüfsummen,\n"
-           "            schreibt die TAG-Kopien und markiert NEU, OK, NF, IOERROR oder\n"
-           "            BUSY (Datei wird noch geschrieben).\n"
-           "            Danach wird die Dateiliste tabulatorgetrennt ausgegeben\n"
-           "            (eine Kopfzeile, dann eine Zeile je Datenzeile, zehn Spalten).\n"
-           "            Exit-Code 0, wenn der Durchlauf lief; 1 mit dem Fehlertext auf\n"
-           "            stderr, wenn ein Fehler ihn beendet hat oder der Temp-Ordner\n"
-           "            nicht nutzbar ist; 3, wenn gerade ein anderer Lauf arbeitet.\n"
-           "  run       Ein Lauf wie mit der Schaltfläche \"Start\": Einlesen, bei\n"
-           "            Änderungen verbinden, senden, trennen, Statistik speichern.\n"
-           "            Exit-Code 0, wenn der Lauf fertig ist und keine aktive Zeile mit\n"
-           "            Error, NF, IOERROR oder BUSY endete (oder mangels Verbindung NEU\n"
-           "            blieb); 2, wenn eine Zeile nicht gesendet wurde (BUSY: die Datei\n"
-           "            wurde noch geschrieben, der nächste Lauf sendet sie) oder der\n"
-           "            Server nicht erreichbar war; 3, wenn gerade ein anderer Lauf mit\n"
-           "            demselben Temp-Ordner arbeitete (der Lauf wurde übersprungen).\n"
-           "            Der Grund steht auf stderr (für cron und systemd).\n"
-           "            Ist auf der Seite Tools der Screenshot \"Aktiv\", beginnt der Lauf\n"
-           "            mit dem Screenshot; dafür muss DISPLAY einen Bildschirm nennen,\n"
-           "            sonst endet der Lauf mit dem Fehlertext auf stderr (Exit-Code 2).\n"
-           "  daemon    Läuft ohne Ende wie das Fenster mit \"Aktiv\": jede Sekunde ein\n"
-           "            Timer-Schritt, Läufe im Intervall oder zu den festen Zeiten des\n"
-           "            Wochenkalenders. SIGTERM oder SIGINT beenden wie \"Beenden\"\n"
-           "            (eine laufende Übertragung darf noch bis zu 10 Sekunden fertig\n"
-           "            werden; Statistik wird gespeichert, Exit-Code 0); SIGHUP lädt\n"
-           "            Einstellungen und Kalender neu (wie \"Load Config\"). Meldungen\n"
-           "            gehen ins Log und auf stderr. Exit-Code 1, wenn der Programmstart\n"
-           "            scheiterte.\n"
-           "  help      Diese Hilfe (auch -h, --help).\n";
-}
 
 void printFileTable(const FileTable& files, std::ostream& out) {
     for (int r = 0; r <= files.rowCount(); ++r) {
@@ -160,7 +120,11 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     const std::string& command = args[0];
     if (command == "help" || command == "-h" || command == "--help") {
-        out << usage() << adminUsage();
+        out << usage();
+        return kOk;
+    }
+    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h") && !commandHelp(command).empty()) {
+        out << commandHelp(command);
         return kOk;
     }
     if (isAdminCommand(command))

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -300,6 +301,18 @@ TEST_F(AdminFixture, CalendarShowsTheWindowsCalendarAndStoresEditsAsTheWindowDoe
             if (name.first == kCalendarKey) theirs[name] = value;
         EXPECT_EQ(mine, theirs) << e.args[1] << " " << e.args[2];
     }
+}
+
+TEST_F(AdminFixture, EveryCommandExplainsItselfWithoutTouchingTheStore) {
+    for (const char* command : {"prepare", "run", "daemon", "config", "rows", "calendar"}) {
+        for (const char* flag : {"--help", "-h"}) {
+            EXPECT_EQ(run({command, flag}), cli::kOk) << command;
+            EXPECT_EQ(out.str().rfind(std::string("Usage: velora-cli ") + command, 0), 0u) << out.str();
+        }
+    }
+    EXPECT_EQ(run({"rows", "set", "--help"}), cli::kOk);
+    EXPECT_NE(out.str().find("\"FTP Pfad\""), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(store));
 }
 
 TEST_F(AdminFixture, AMissingStoreIsCreatedAsAFirstStartDoesAndAForeignFileIsRefused) {
