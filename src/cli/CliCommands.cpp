@@ -6,6 +6,7 @@
 #include "cli/CliUiHost.h"
 #include "cli/Daemon.h"
 #include "cli/Help.h"
+#include "cli/RunCommand.h"
 #include "platform/Errors.h"
 #include "platform/X11Screen.h"
 #include "platform/XdgOpenShell.h"
@@ -129,7 +130,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     if (isAdminCommand(command))
         return runAdminCommand(args, {services.env, services.clock, services.locale, services.registryPath}, out, err);
-    if (args.size() > 1 || (command != "prepare" && command != "run" && command != "daemon")) {
+    const bool all = command == "run" && args.size() == 2 && args[1] == "--all";
+    if ((args.size() > 1 && !all) || (command != "prepare" && command != "run" && command != "daemon")) {
         err << "Unbekannter Befehl: " << command << "\n\n" << usage();
         return kFailed;
     }
@@ -143,7 +145,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
                      screen, shell, services.resolver, services.connector, services.icmpSockets});
     program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
-    return command == "prepare" ? runPrepare(program, out, err) : runRun(program, out, err);
+    if (command == "prepare") return runPrepare(program, out, err);
+    return runRemembering({program.registry(), program.store(), program.files(), program.settings()}, all,
+                          [&] { return runRun(program, out, err); }, [&] { return program.timerEnabled(); });
 }
 
 int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

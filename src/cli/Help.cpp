@@ -23,12 +23,18 @@ const char* const kPrepareHelp =
     "(the text is on standard error); 3 another run was working at that moment.\n";
 
 const char* const kRunHelp =
-    "Usage: velora-cli run\n"
+    "Usage: velora-cli run [--all]\n"
     "\n"
     "One run as the button \"Start\" does it: \"Einlesen\", connect when something changed,\n"
     "send, disconnect, save the statistics. When \"Aktiv\" is set on the page \"Tools\",\n"
     "the run begins with the screen shot, which needs a screen in $DISPLAY. Every log\n"
     "line also goes to standard output.\n"
+    "\n"
+    "Between calls, run remembers the checksum of what each row last sent (by its\n"
+    "Quelle, FTP Pfad and FTP Name and the server Login_Host, in a key of its own), so a\n"
+    "cron job sends only what changed since; a row whose store failed is sent again next\n"
+    "time, and so is a row that was edited. --all sends every active row, as a fresh\n"
+    "start of the window does.\n"
     "\n"
     "Exit code: 0 everything due was sent (or nothing had changed); 2 a row was not\n"
     "exported (Error, NF, IOERROR, BUSY: still being written, sent by a later run) or the\n"
@@ -45,7 +51,8 @@ const char* const kDaemonHelp =
     "and to standard error.\n"
     "\n"
     "SIGHUP reloads the settings and the calendar (\"Load Config\"; a run in progress\n"
-    "finishes first). SIGTERM or SIGINT end it as \"Beenden\" does: a store in\n"
+    "finishes first); rows that did not change keep what they last sent, so a reload\n"
+    "does not send them again. SIGTERM or SIGINT end it as \"Beenden\" does: a store in\n"
     "progress may finish within 10 seconds, the statistics are saved, exit code 0.\n"
     "Exit code 1 when the start-up failed.\n";
 
@@ -66,7 +73,7 @@ std::string usage() {
            "\n"
            "Commands:\n"
            "  prepare                 \"Einlesen\": resolve, checksum, mark rows; print the table\n"
-           "  run                     one run as \"Start\" does it (exit code 2 if a row failed)\n"
+           "  run [--all]             one run as \"Start\" does it (exit code 2 if a row failed)\n"
            "  daemon                  the schedule without a window, until SIGTERM\n" +
            adminUsage() +
            "  help                    this overview (also -h, --help)\n"
