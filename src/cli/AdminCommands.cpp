@@ -7,6 +7,7 @@
 #include "cli/CalendarCommand.h"
 #include "cli/CliCommands.h"
 #include "cli/ConfigCommand.h"
+#include "cli/ExportImportCommands.h"
 #include "cli/RowsCommand.h"
 
 namespace velora::cli {
@@ -23,6 +24,8 @@ const AdminCommand kCommands[] = {
     {"config", configHelp, runConfig},
     {"rows", rowsHelp, runRows},
     {"calendar", calendarHelp, runCalendar},
+    {"export", exportHelp, runExport},
+    {"import", importHelp, runImport},
 };
 
 const AdminCommand* find(const std::string& name) {
@@ -43,7 +46,9 @@ std::string adminHelp(const std::string& command) {
 std::string adminUsage() {
     return "  config [NAME [VALUE]]   list, show or set a setting by its value name\n"
            "  rows [add|set|remove]   show or edit the file table\n"
-           "  calendar [mark|clear]   show or edit the weekly calendar (\"feste Zeiten\")\n";
+           "  calendar [mark|clear]   show or edit the weekly calendar (\"feste Zeiten\")\n"
+           "  export FILE             the whole configuration as JSON (--with-passwords)\n"
+           "  import FILE             replace the configuration with such a document\n";
 }
 
 int runAdminCommand(const std::vector<std::string>& args, const AdminServices& services, std::ostream& out,

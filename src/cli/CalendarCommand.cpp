@@ -1,5 +1,6 @@
 #include "cli/CalendarCommand.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <iomanip>
@@ -140,6 +141,41 @@ std::string compactMinutes(const WeekCalendar::Day& day) {
         }
     }
     return text;
+}
+
+ParsedMinutes parseCompactMinutes(const std::string& text) {
+    ParsedMinutes parsed;
+    if (text == "none") return parsed;
+    std::vector<bool> seen(kMinutesPerDay, false);
+    try {
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            const std::size_t end = std::min(text.find(", ", start), text.size());
+            const std::string part = text.substr(start, end - start);
+            std::vector<std::string> words;
+            std::size_t at = 0;
+            while (at < part.size()) {
+                const std::size_t space = std::min(part.find(' ', at), part.size());
+                words.push_back(part.substr(at, space - at));
+                at = space + 1;
+            }
+            if (words.size() == 4 && words[3] == "min") words.pop_back();   // "every 5 min"
+            const Mark mark = parseMark([&] {
+                std::vector<std::string> w{"1"};
+                w.insert(w.end(), words.begin(), words.end());
+                return w;
+            }());
+            for (int m = mark.first; m <= mark.last; m += mark.every) {
+                if (!seen[static_cast<std::size_t>(m)]) parsed.minutes.push_back(m);
+                seen[static_cast<std::size_t>(m)] = true;
+            }
+            start = end + 2;
+        }
+    } catch (const Failure& f) {
+        parsed.minutes.clear();
+        parsed.error = f.text;
+    }
+    return parsed;
 }
 
 int runCalendar(const std::vector<std::string>& args, const AdminContext& context) {

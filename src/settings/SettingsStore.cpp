@@ -83,22 +83,27 @@ void SettingsStore::mergeRunCounters(Registry::Key& key, bool weekdaysToo) {
     }
 }
 
+void SettingsStore::writeConfig(Registry::Key& key, Settings& settings, const FileTable& table,
+                                RunCounters& counters) {
+    saveGroup(key, SettingGroup::Main, settings, counters);
+
+    for (int k = 0; k < kFileColumns; ++k) key.writeInteger("Breite_" + std::to_string(k), table.columnWidth(k));
+
+    writeStoredRows(key, table.rows());
+
+    const std::vector<std::string> presets = settings.m_ftp_pfad;
+    for (std::size_t i = 0; i < presets.size(); ++i) key.writeString(presetName(static_cast<int>(i)), presets[i]);
+    key.writeInteger("m_ftp_pfad_count", static_cast<std::int32_t>(presets.size()));
+
+    saveGroup(key, SettingGroup::Screenshot, settings, counters);
+    saveGroup(key, SettingGroup::Extension, settings, counters);
+}
+
 void SettingsStore::SaveConfig() {
     if (beforeSave) beforeSave();
     Registry::Key key = registry_.openKey(kSettingsKey);
     mergeRunCounters(key, false);
-    saveGroup(key, SettingGroup::Main, settings_, counters_);
-
-    for (int k = 0; k < kFileColumns; ++k) key.writeInteger("Breite_" + std::to_string(k), table_.columnWidth(k));
-
-    writeStoredRows(key, table_.rows());
-
-    const std::vector<std::string> presets = settings_.m_ftp_pfad;
-    for (std::size_t i = 0; i < presets.size(); ++i) key.writeString(presetName(static_cast<int>(i)), presets[i]);
-    key.writeInteger("m_ftp_pfad_count", static_cast<std::int32_t>(presets.size()));
-
-    saveGroup(key, SettingGroup::Screenshot, settings_, counters_);
-    saveGroup(key, SettingGroup::Extension, settings_, counters_);
+    writeConfig(key, settings_, table_, counters_);
     key.close();
     logStoreModeChanges(registry_, log_);
     log_("Save Config ");

@@ -30,6 +30,10 @@ public:
                   const TempFolder& temp, EventLog& log, UiHost& ui);
 
     void SaveConfig();
+    // What SaveConfig writes, in its order, on a key already open: the settings with
+    // the two totals, the column widths, the file table, the presets, the screen-shot
+    // values and the values beyond the original design.
+    static void writeConfig(Registry::Key& key, Settings& settings, const FileTable& table, RunCounters& counters);
     // Saves first when the key is missing; hides to the tray at the end when
     // "Minimiert" is set. Errors end the load at the failing value (what was applied
     // before stays) and leave as RegistryError. Scratch-folder names in the file table

@@ -6,6 +6,8 @@
 #include <map>
 #include <sstream>
 #include <tuple>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/EventLog.h"
 #include "app/TempFolder.h"
@@ -234,6 +236,10 @@ TEST_F(AdminFixture, RefusedCommandsLeaveTheStoreFileUntouched) {
         {"calendar", "mark", "2", "06:00-07:00", "each", "5"},
         {"calendar", "clear"},
         {"calendar", "wipe", "all"},
+        {"export"},
+        {"export", "a.json", "b.json"},
+        {"export", "a.json", "--without"},
+        {"import"},
     };
     firstStart();
     const std::string bytes = test::readFileBytes(store);
@@ -313,6 +319,128 @@ TEST_F(AdminFixture, EveryCommandExplainsItselfWithoutTouchingTheStore) {
     EXPECT_EQ(run({"rows", "set", "--help"}), cli::kOk);
     EXPECT_NE(out.str().find("\"FTP Pfad\""), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(store));
+}
+
+// A store as the window leaves it after some use: rows, a calendar, counters, settings.
+struct ExportFixture : AdminFixture {
+    void useTheWindow() {
+        firstStart();
+        for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+                 {"config", "Login_Host", "ftp.wetter.local"},
+                 {"config", "Login_Pwd", "s3cret"},
+                 {"config", "Intervall", "120"},
+                 {"config", "Modus_feste_Zeit", "1"},
+                 {"rows", "add", "/data/\u00e4nderung.html", "/wetter", "seite.html", "--tag"},
+                 {"rows", "set", "2", "Aktiv", "No"},
+                 {"calendar", "mark", "Montag", "06:00-06:59", "every", "5"},
+                 {"calendar", "mark", "7", "23:59"}})
+            ASSERT_EQ(run(args), 0) << args[0] << " " << args[1] << ": " << err.str();
+        Registry reg(store);
+        auto key = reg.openKey(kSettingsKey);
+        key.writeInteger("Send_Files_2", 7);
+        key.writeInteger("Send_Bytes_2", -5);   // shown unsigned
+        key.writeInteger("Breite_3", 300);
+        key.writeString("Liste_1_1", ">>>");    // a TAG not chosen yet loads as "No"
+    }
+    std::string exported(const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args{"export", "-"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(run(args), 0) << err.str();
+        return out.str();
+    }
+    // What the other commands show of the store.
+    std::string shown() {
+        std::string all;
+        for (const std::vector<std::string>& args :
+             std::vector<std::vector<std::string>>{{"config"}, {"rows"}, {"calendar"}}) {
+            EXPECT_EQ(run(args), 0) << err.str();
+            all += out.str();
+        }
+        return all;
+    }
+};
+
+TEST_F(ExportFixture, ExportImportIntoANewStoreAndExportAgainGiveTheSameDocument) {
+    useTheWindow();
+    const std::string document = exported({"--with-passwords"});
+    EXPECT_NE(document.find("\"Login_Pwd\": \"s3cret\""), std::string::npos);
+    EXPECT_NE(document.find("\"Montag\": \"06:00-06:55 every 5 min\""), std::string::npos);
+    EXPECT_NE(document.find("\"Send_Bytes_2\": 4294967291"), std::string::npos);
+    const std::string shownBefore = shown();
+    const std::string file = home.write("backup.json", document);
+
+    store = home.file("restored.sqlite3");
+    ASSERT_EQ(run({"import", file}), 0) << err.str();
+    EXPECT_NE(out.str().find("next SIGHUP"), std::string::npos);
+    EXPECT_EQ(exported({"--with-passwords"}), document);
+    EXPECT_EQ(shown(), shownBefore);
+
+    // Written to a file: readable by the user alone, as the store is.
+    ASSERT_EQ(run({"export", home.file("copy.json")}), 0);
+    struct stat info {};
+    ASSERT_EQ(::stat(home.file("copy.json").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(ExportFixture, PasswordsLeaveOnlyWhenAskedForAndStayWhenTheDocumentHasNone) {
+    useTheWindow();
+    const std::string document = exported();
+    EXPECT_EQ(document.find("s3cret"), std::string::npos);
+    EXPECT_EQ(document.find("Login_Pwd"), std::string::npos);
+    EXPECT_EQ(document.find("Proxy_Pwd"), std::string::npos);
+    ASSERT_EQ(run({"config", "Login_Pwd", "neu"}), 0);
+    ASSERT_EQ(run({"config", "Intervall", "300"}), 0);
+    ASSERT_EQ(run({"import", home.write("nopw.json", document)}), 0) << err.str();
+    ASSERT_EQ(run({"config", "Login_Pwd"}), 0);
+    EXPECT_EQ(out.str(), "***\n");
+    ASSERT_EQ(run({"config", "Intervall"}), 0);
+    EXPECT_EQ(out.str(), "120\n");
+}
+
+// A bad document changes nothing and names its first bad field.
+TEST_F(ExportFixture, ABadDocumentIsRefusedWholeAndNamesItsFirstBadField) {
+    useTheWindow();
+    const std::string good = exported({"--with-passwords"});
+    const auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        const auto at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? text : text.replace(at, from.size(), to);
+    };
+    struct Case {
+        std::string document;
+        std::string named;
+    };
+    const Case cases[] = {
+        {good.substr(0, good.size() / 2), "ends too early"},
+        {"velora settings\n", "not a JSON document"},
+        {replaced("\"version\": 1", "\"version\": 2"), "version: 2 is not supported"},
+        {replaced("\"velora-config\"", "\"other\""), "format"},
+        {replaced("\"Intervall\": 120", "\"Intervall\": 5"), "settings.Intervall"},
+        {replaced("\"Intervall\": 120", "\"Intervall\": \"120\""), "settings.Intervall"},
+        {replaced("\"Autostart\": 0", "\"Autostart\": 0, \"Autostrat\": 1"), "settings.Autostrat"},
+        {replaced("\"Login_Host\": \"ftp.wetter.local\"", "\"Login_Host\": \"a\\nb\""), "settings.Login_Host"},
+        {replaced("\"Aktiv\": \"No\"", "\"Aktiv\": \"Vielleicht\""), "rows[2].Aktiv"},
+        {replaced("\"Quelle\": \"/mnt/c", "\"Quell\": \"/mnt/c"), "rows[2].Quell"},
+        {replaced("\"06:00-06:55 every 5 min\"", "\"25:00\""), "calendar.Montag"},
+        {replaced("\"Send_Files_3\": 0", "\"Send_Files_3\": -1"), "counters.Send_Files_3"},
+        {replaced("\"Send_Files_3\": 0", "\"Send_Files_3\": 4294967296"), "counters.Send_Files_3"},
+        {replaced("    300,\n", ""), "column_widths"},
+    };
+    const std::string before = test::readFileBytes(store);
+    for (const Case& c : cases) {
+        EXPECT_EQ(run({"import", home.write("bad.json", c.document)}), cli::kFailed) << c.named;
+        EXPECT_NE(err.str().find(c.named), std::string::npos) << c.named << ": " << err.str();
+        EXPECT_TRUE(test::readFileBytes(store) == before) << c.named;
+    }
+    // Too large to be a configuration: refused unread.
+    const std::string huge = home.file("huge.json");
+    test::writeFileBytes(huge, "");
+    ASSERT_EQ(::truncate(huge.c_str(), 100LL * 1024 * 1024), 0);
+    EXPECT_EQ(run({"import", huge}), cli::kFailed);
+    EXPECT_NE(err.str().find("at most"), std::string::npos) << err.str();
+    EXPECT_EQ(run({"import", home.file("missing.json")}), cli::kFailed);
+    EXPECT_TRUE(test::readFileBytes(store) == before);
 }
 
 TEST_F(AdminFixture, AMissingStoreIsCreatedAsAFirstStartDoesAndAForeignFileIsRefused) {
