@@ -1,6 +1,8 @@
 #include "cli/CliCommands.h"
 
+#include <iostream>
 #include <ostream>
+#include <unistd.h>
 
 #include "cli/AdminCommands.h"
 #include "cli/CliUiHost.h"
@@ -26,6 +28,9 @@ void printFileTable(const FileTable& files, std::ostream& out) {
 }
 
 namespace {
+
+// Standard error of this process, and a terminal.
+bool isTerminal(const std::ostream& err) { return &err == &std::cerr && ::isatty(STDERR_FILENO) == 1; }
 
 // The start-up sequence; an error in it is reported and ends the command.
 bool startUp(Program& program, std::ostream& err) {
@@ -137,14 +142,20 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     if (command == "daemon") return runDaemon(services, out, err);
 
+    // On a terminal, run shows each store's progress on standard error, below the log lines.
+    ProgressLine progress(err, services.clock);
     CliUiHost ui(err);
+    if (command == "run" && isTerminal(err)) ui.showProgressOn(&progress);
     // The screen shot before a run needs a screen; without DISPLAY it ends the run
     // with an error that says so.
     X11Screen screen(services.env.get("DISPLAY"));
     XdgOpenShell shell;
     Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
                      screen, shell, services.resolver, services.connector, services.icmpSockets});
-    program.log().setEcho([&out](const std::string& line) { out << line << '\n' << std::flush; });
+    program.log().setEcho([&](const std::string& line) {
+        progress.clear();
+        out << line << '\n' << std::flush;
+    });
     if (command == "prepare") return runPrepare(program, out, err);
     return runRemembering({program.registry(), program.store(), program.files(), program.settings()}, all,
                           [&] { return runRun(program, out, err); }, [&] { return program.timerEnabled(); });
