@@ -44,6 +44,34 @@ const SettingDef* settingOrComplain(const std::string& name, std::ostream& err) 
     return def;
 }
 
+std::size_t indexOf(const SettingDef& def) { return static_cast<std::size_t>(&def - settingsTable().data()); }
+
+// Every setting as the window would show it after "Load Config". A value stored with
+// the wrong kind (by an outside tool) would end that load; it is shown with the
+// registry's text instead, and the others as they are, so `config` can repair it.
+std::vector<std::string> shownValues(const AdminContext& context) {
+    std::vector<std::string> shown;
+    try {
+        StoredSettings stored = readStoredSettings(context);
+        for (const SettingDef& def : settingsTable()) shown.push_back(displayValue(def, stored.settings, stored.counters));
+        return shown;
+    } catch (const std::exception&) {
+        // Each on its own below.
+    }
+    Registry::Key key = context.registry.openKeyReadOnly(kSettingsKey);
+    for (const SettingDef& def : settingsTable()) {
+        Settings settings = Settings::defaults(context.env);
+        RunCounters counters;
+        try {
+            loadSetting(key, def, settings, counters);
+            shown.push_back(displayValue(def, settings, counters));
+        } catch (const std::exception& e) {
+            shown.push_back(std::string("(") + e.what() + ")");
+        }
+    }
+    return shown;
+}
+
 }  // namespace
 
 int runConfig(const std::vector<std::string>& args, const AdminContext& context) {
@@ -63,14 +91,13 @@ int runConfig(const std::vector<std::string>& args, const AdminContext& context)
     }
 
     ensureStore(context);
-    StoredSettings stored = readStoredSettings(context);
+    const std::vector<std::string> shown = shownValues(context);
     if (args.empty()) {
-        for (const SettingDef& each : settingsTable())
-            context.out << std::left << std::setw(20) << each.name << ' '
-                        << displayValue(each, stored.settings, stored.counters) << '\n';
+        for (std::size_t i = 0; i < settingsTable().size(); ++i)
+            context.out << std::left << std::setw(20) << settingsTable()[i].name << ' ' << shown[i] << '\n';
         return kOk;
     }
-    const std::string before = displayValue(*def, stored.settings, stored.counters);
+    const std::string before = shown[indexOf(*def)];
     if (args.size() == 1) {
         context.out << before << '\n';
         return kOk;
@@ -80,9 +107,7 @@ int runConfig(const std::vector<std::string>& args, const AdminContext& context)
         writeChecked(key, *def, checked);
         key.close();
     }
-    StoredSettings after = readStoredSettings(context);
-    context.out << def->name << " = " << displayValue(*def, after.settings, after.counters) << " (was " << before
-                << ")\n";
+    context.out << def->name << " = " << shownValues(context)[indexOf(*def)] << " (was " << before << ")\n";
     tellDaemon(context.out);
     return kOk;
 }

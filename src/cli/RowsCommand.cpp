@@ -44,7 +44,8 @@ struct Failure {
 std::string oneLine(const std::string& caption, const std::string& value) {
     if (value.find_first_of("\r\n") != std::string::npos)
         throw Failure{caption + " takes one line of text; the value holds a line break"};
-    if (value.size() > 32767) throw Failure{caption + " takes at most 32767 bytes of text"};
+    if (value.size() > kMaxTextLength)
+        throw Failure{caption + " takes at most " + std::to_string(kMaxTextLength) + " bytes of text"};
     return value;
 }
 

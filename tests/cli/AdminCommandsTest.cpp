@@ -147,6 +147,14 @@ TEST_F(AdminFixture, ConfigShowsWhatLoadConfigWouldApplyWithPasswordsMasked) {
         EXPECT_NE(listing.find(line), std::string::npos) << line;
     ASSERT_EQ(run({"config", "LOGIN_PWD"}), 0);
     EXPECT_EQ(out.str(), "******\n");
+
+    // A value an outside tool stored with the wrong kind is named, and can be set again.
+    Registry(store).openKey(kSettingsKey).writeString("HTTP_Timeout", "schnell");
+    ASSERT_EQ(run({"config"}), 0);
+    EXPECT_NE(out.str().find("HTTP_Timeout         (Ungültiger Datentyp"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("Login_Host           www.norvex.example\n"), std::string::npos);
+    ASSERT_EQ(run({"config", "HTTP_Timeout", "5000"}), 0) << err.str();
+    EXPECT_EQ(out.str().rfind("HTTP_Timeout = 5000 (was (Ungültiger Datentyp", 0), 0u) << out.str();
 }
 
 // Each edit through `rows` leaves the store exactly as the window's "Save Config" after
