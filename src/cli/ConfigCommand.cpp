@@ -53,7 +53,8 @@ std::vector<std::string> shownValues(const AdminContext& context) {
     std::vector<std::string> shown;
     try {
         StoredSettings stored = readStoredSettings(context);
-        for (const SettingDef& def : settingsTable()) shown.push_back(displayValue(def, stored.settings, stored.counters));
+        for (const SettingDef& def : settingsTable())
+            shown.push_back(displayValue(def, stored.settings, stored.counters));
         return shown;
     } catch (const std::exception&) {
         // Each on its own below.

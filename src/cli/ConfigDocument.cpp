@@ -1,7 +1,6 @@
 #include "cli/ConfigDocument.h"
 
 #include <nlohmann/json.hpp>
-
 #include <set>
 #include <stdexcept>
 
@@ -23,7 +22,7 @@ std::string caption(FileColumn c) { return FileTable::captions()[static_cast<std
 
 std::vector<std::pair<std::string, std::int32_t*>> counterFields(RunCounters& c) {
     std::vector<std::pair<std::string, std::int32_t*>> fields{{"Send_Files_ges", &c.Send_Files_ges},
-                                                             {"Send_Bytes_ges", &c.Send_Bytes_ges}};
+                                                              {"Send_Bytes_ges", &c.Send_Bytes_ges}};
     for (int d = 1; d <= 7; ++d) {
         const auto i = static_cast<std::size_t>(d);
         fields.emplace_back("Send_Files_" + std::to_string(d), &c.filesPerWeekday[i]);
@@ -61,7 +60,8 @@ std::string oneLineText(const Json& value, const std::string& path) {
 }
 
 std::int64_t wholeNumber(const Json& value, const std::string& path, std::int64_t low, std::int64_t high) {
-    if (!value.is_number_integer()) bad(path, "takes a whole number from " + std::to_string(low) + " to " + std::to_string(high));
+    if (!value.is_number_integer())
+        bad(path, "takes a whole number from " + std::to_string(low) + " to " + std::to_string(high));
     const std::int64_t n = value.is_number_unsigned() && value.get<std::uint64_t>() > static_cast<std::uint64_t>(high)
                                ? high + 1
                                : value.get<std::int64_t>();
@@ -104,14 +104,21 @@ void readSettings(const Json& settings, Configuration& config) {
         }
         if (!checked.error.empty()) bad(field, checked.error);
         // The value as the window's control holds it: the load's own way of applying it.
-        std::visit([&](auto target) {
-            using T = decltype(target);
-            if constexpr (std::is_same_v<T, bool*>) *target = *checked.number != 0;
-            else if constexpr (std::is_same_v<T, Radio>) *target.self = *checked.number != 0;
-            else if constexpr (std::is_same_v<T, SpinField*>) target->setValue(static_cast<int>(*checked.number));
-            else if constexpr (std::is_same_v<T, std::string*>) *target = checked.text;
-            else *target = wrapped(*checked.number);
-        }, def.target(config.settings, config.counters));
+        std::visit(
+            [&](auto target) {
+                using T = decltype(target);
+                if constexpr (std::is_same_v<T, bool*>)
+                    *target = *checked.number != 0;
+                else if constexpr (std::is_same_v<T, Radio>)
+                    *target.self = *checked.number != 0;
+                else if constexpr (std::is_same_v<T, SpinField*>)
+                    target->setValue(static_cast<int>(*checked.number));
+                else if constexpr (std::is_same_v<T, std::string*>)
+                    *target = checked.text;
+                else
+                    *target = wrapped(*checked.number);
+            },
+            def.target(config.settings, config.counters));
     }
 }
 
@@ -163,8 +170,10 @@ std::string writeDocument(Configuration& config, bool withPasswords) {
     for (const SettingDef& def : settingsTable()) {
         if (def.kind == ValueKind::Counter || (isPassword(def) && !withPasswords)) continue;
         const SettingTarget target = def.target(config.settings, config.counters);
-        if (const auto* text = std::get_if<std::string*>(&target)) settings[def.name] = **text;
-        else settings[def.name] = *storedNumber(def, target);
+        if (const auto* text = std::get_if<std::string*>(&target))
+            settings[def.name] = **text;
+        else
+            settings[def.name] = *storedNumber(def, target);
     }
     doc["settings"] = settings;
     doc["column_widths"] = config.widths;
@@ -181,7 +190,8 @@ std::string writeDocument(Configuration& config, bool withPasswords) {
         calendar[kDayNames[static_cast<std::size_t>(d)]] = compactMinutes(config.days[static_cast<std::size_t>(d)]);
     doc["calendar"] = calendar;
     Json counters;
-    for (const auto& [name, value] : counterFields(config.counters)) counters[name] = static_cast<std::uint32_t>(*value);
+    for (const auto& [name, value] : counterFields(config.counters))
+        counters[name] = static_cast<std::uint32_t>(*value);
     doc["counters"] = counters;
     try {
         return doc.dump(2) + "\n";
@@ -208,19 +218,19 @@ ReadDocument readDocument(const std::string& text, const Environment& env) {
             bad("format", std::string("is not \"") + kDocumentFormat + "\": not a configuration of this program");
         const Json& version = member(doc, "version", "(document)");
         if (!version.is_number_integer() || version.get<std::int64_t>() != kDocumentVersion)
-            bad("version", version.dump() + " is not supported; this program reads version " +
-                               std::to_string(kDocumentVersion));
-        onlyKnownMembers(doc, {"format", "version", "settings", "column_widths", "rows", "folder_presets", "calendar",
-                               "counters"},
-                         "(document)");
+            bad("version",
+                version.dump() + " is not supported; this program reads version " + std::to_string(kDocumentVersion));
+        onlyKnownMembers(
+            doc, {"format", "version", "settings", "column_widths", "rows", "folder_presets", "calendar", "counters"},
+            "(document)");
         readSettings(member(doc, "settings", "(document)"), config);
 
         const Json& widths = member(doc, "column_widths", "(document)");
         if (!widths.is_array() || widths.size() != kFileColumns)
             bad("column_widths", "takes a list of " + std::to_string(kFileColumns) + " widths");
         for (int k = 0; k < kFileColumns; ++k)
-            config.widths[static_cast<std::size_t>(k)] = static_cast<int>(
-                wholeNumber(widths[static_cast<std::size_t>(k)], "column_widths[" + std::to_string(k) + "]", 0, kMaxWidth));
+            config.widths[static_cast<std::size_t>(k)] = static_cast<int>(wholeNumber(
+                widths[static_cast<std::size_t>(k)], "column_widths[" + std::to_string(k) + "]", 0, kMaxWidth));
 
         readRows(member(doc, "rows", "(document)"), config);
 
@@ -239,7 +249,8 @@ ReadDocument readDocument(const std::string& text, const Environment& env) {
         for (const auto& [name, value] : counterFields(config.counters)) names.insert(name);
         onlyKnownMembers(counters, names, "counters");
         for (const auto& [name, value] : counterFields(config.counters))
-            *value = wrapped(wholeNumber(member(counters, name.c_str(), "counters"), "counters." + name, 0, kCounterMax));
+            *value =
+                wrapped(wholeNumber(member(counters, name.c_str(), "counters"), "counters." + name, 0, kCounterMax));
     } catch (const Bad& b) {
         read.error = b.text;
     } catch (const nlohmann::json::exception& e) {

@@ -1,12 +1,13 @@
 #include "cli/ExportImportCommands.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <ostream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "cli/CliCommands.h"
 #include "cli/ConfigDocument.h"
@@ -142,9 +143,12 @@ int runExport(const std::vector<std::string>& args, const AdminContext& context)
     std::vector<std::string> files;
     bool withPasswords = false;
     for (const std::string& a : args) {
-        if (a == "--with-passwords") withPasswords = true;
-        else if (a.size() > 2 && a.compare(0, 2, "--") == 0) files.push_back("");   // an unknown option
-        else files.push_back(a);
+        if (a == "--with-passwords")
+            withPasswords = true;
+        else if (a.size() > 2 && a.compare(0, 2, "--") == 0)
+            files.push_back("");  // an unknown option
+        else
+            files.push_back(a);
     }
     if (files.size() != 1 || files[0].empty()) {
         context.err << "export takes FILE [--with-passwords] (velora-cli export --help explains it)\n";

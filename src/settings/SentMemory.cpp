@@ -68,7 +68,7 @@ int SentMemory::restore(FileTable& files, const std::string& server) {
         try {
             records = decode(key.readBinary(kSentMemoryValue));
         } catch (const std::exception&) {
-            return 0;   // not a byte block: nothing remembered
+            return 0;  // not a byte block: nothing remembered
         }
     }
     int restored = 0;
@@ -101,7 +101,8 @@ void keepSentOfUnchangedRows(const std::vector<FileTable::Row>& before, const st
     if (serverBefore != serverAfter) return;
     std::map<std::tuple<std::string, std::string, std::string, std::string>, std::string> sent;
     for (const FileTable::Row& row : before)
-        if (wasSent(row[PsAlt])) sent.emplace(std::tuple{row[Tag], row[Quelle], row[FtpPfad], row[FtpName]}, row[PsAlt]);
+        if (wasSent(row[PsAlt]))
+            sent.emplace(std::tuple{row[Tag], row[Quelle], row[FtpPfad], row[FtpName]}, row[PsAlt]);
     for (int r = 1; r <= after.rowCount(); ++r) {
         const FileTable::Row row = after.row(r);
         const auto found = sent.find(std::tuple{row[Tag], row[Quelle], row[FtpPfad], row[FtpName]});

@@ -1,17 +1,18 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <sstream>
 #include <tuple>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/EventLog.h"
 #include "app/TempFolder.h"
 #include "app/TextView.h"
+#include "app/UiHost.h"
 #include "cli/CliCommands.h"
 #include "filetable/FileTable.h"
 #include "platform/Registry.h"
@@ -19,7 +20,6 @@
 #include "settings/SettingsLogSources.h"
 #include "settings/SettingsStore.h"
 #include "support/SampleSystemInfo.h"
-#include "app/UiHost.h"
 #include "support/TempDir.h"
 #include "support/TestNetwork.h"
 
@@ -82,8 +82,8 @@ TEST_F(AdminFixture, ConfigSetsOnlyTheNamedValueCheckedAsItsControlTakesIt) {
     using Changes = std::map<std::string, std::pair<int, std::string>>;
     struct Case {
         std::vector<std::string> args;
-        Changes changed;         // empty: refused
-        std::string errorPart;   // for refusals
+        Changes changed;        // empty: refused
+        std::string errorPart;  // for refusals
     };
     const Case cases[] = {
         {{"Intervall", "10"}, {{"Intervall", integer(10)}}, ""},
@@ -136,7 +136,7 @@ TEST_F(AdminFixture, ConfigShowsWhatLoadConfigWouldApplyWithPasswordsMasked) {
         Registry reg(store);
         auto key = reg.openKey(kSettingsKey);
         key.writeString("Login_Pwd", "s3cret");
-        key.writeInteger("Intervall", 5);   // stored by an older tool: the field clamps it
+        key.writeInteger("Intervall", 5);  // stored by an older tool: the field clamps it
         key.writeInteger("Send_Files_ges", -2);
     }
     ASSERT_EQ(run({"config"}), 0);
@@ -267,7 +267,7 @@ TEST_F(AdminFixture, CalendarShowsTheWindowsCalendarAndStoresEditsAsTheWindowDoe
     counters.bytesPerWeekday[2] = 4096;
     WeekCalendar calendar(counters);
     for (int m = 6 * 60; m < 7 * 60; m += 5) calendar.setState(2, m, kPlanned);
-    calendar.setState(2, 6 * 60 + 10, kStarted);   // started minutes are marked too
+    calendar.setState(2, 6 * 60 + 10, kStarted);  // started minutes are marked too
     calendar.setState(1, 12 * 60, kPlanned);
     calendar.setState(1, 12 * 60 + 1, kPlanned);
     calendar.setState(7, 23 * 60 + 59, kPlanned);
@@ -284,9 +284,9 @@ TEST_F(AdminFixture, CalendarShowsTheWindowsCalendarAndStoresEditsAsTheWindowDoe
         key.writeInteger("Send_Bytes_2", 4096);
     }
     ASSERT_EQ(run({"calendar"}), 0) << err.str();
-    for (const char* line : {"Sonntag    (1)     2  12:00, 12:01\n", "Montag     (2)    12  06:00-06:55 every 5 min\n",
-                             "Dinstag    (3)     0  none\n", "Samstag    (7)     1  23:59\n",
-                             "Planned minutes in the week: 15\n"})
+    for (const char* line :
+         {"Sonntag    (1)     2  12:00, 12:01\n", "Montag     (2)    12  06:00-06:55 every 5 min\n",
+          "Dinstag    (3)     0  none\n", "Samstag    (7)     1  23:59\n", "Planned minutes in the week: 15\n"})
         EXPECT_NE(out.str().find(line), std::string::npos) << line << out.str();
 
     struct Edit {
@@ -295,12 +295,24 @@ TEST_F(AdminFixture, CalendarShowsTheWindowsCalendarAndStoresEditsAsTheWindowDoe
     };
     const Edit edits[] = {
         {{"calendar", "mark", "Mitwoch", "08:00-08:20", "every", "10"},
-         [&] { for (int m : {480, 490, 500}) calendar.setState(4, m, kPlanned); }},
-        {{"calendar", "mark", "all", "23:59"}, [&] { for (int d = 1; d <= 7; ++d) if (!calendar.marked(d, 1439)) calendar.setState(d, 1439, kPlanned); }},
+         [&] {
+             for (int m : {480, 490, 500}) calendar.setState(4, m, kPlanned);
+         }},
+        {{"calendar", "mark", "all", "23:59"},
+         [&] {
+             for (int d = 1; d <= 7; ++d)
+                 if (!calendar.marked(d, 1439)) calendar.setState(d, 1439, kPlanned);
+         }},
         {{"calendar", "mark", "2", "06:00-06:12"},
-         [&] { for (int m = 360; m <= 372; ++m) if (!calendar.marked(2, m)) calendar.setState(2, m, kPlanned); }},
+         [&] {
+             for (int m = 360; m <= 372; ++m)
+                 if (!calendar.marked(2, m)) calendar.setState(2, m, kPlanned);
+         }},
         {{"calendar", "clear", "sonntag"}, [&] { calendar.minutes(1).fill(kFree); }},
-        {{"calendar", "clear", "all"}, [&] { for (int d = 1; d <= 7; ++d) calendar.minutes(d).fill(kFree); }},
+        {{"calendar", "clear", "all"},
+         [&] {
+             for (int d = 1; d <= 7; ++d) calendar.minutes(d).fill(kFree);
+         }},
     };
     for (const Edit& e : edits) {
         ASSERT_EQ(run(e.args), 0) << err.str();
@@ -346,9 +358,9 @@ struct ExportFixture : AdminFixture {
         Registry reg(store);
         auto key = reg.openKey(kSettingsKey);
         key.writeInteger("Send_Files_2", 7);
-        key.writeInteger("Send_Bytes_2", -5);   // shown unsigned
+        key.writeInteger("Send_Bytes_2", -5);  // shown unsigned
         key.writeInteger("Breite_3", 300);
-        key.writeString("Liste_1_1", ">>>");    // a TAG not chosen yet loads as "No"
+        key.writeString("Liste_1_1", ">>>");  // a TAG not chosen yet loads as "No"
     }
     std::string exported(const std::vector<std::string>& extra = {}) {
         std::vector<std::string> args{"export", "-"};
