@@ -81,6 +81,12 @@ std::string systemError(int code) { return std::strerror(code); }
 std::string writeFile(const std::string& path, const std::string& text) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return systemError(errno);
+    // A file that existed keeps its mode on O_TRUNC: close it to others before writing.
+    if (::fchmod(fd, 0600) != 0) {
+        const int code = errno;
+        ::close(fd);
+        return systemError(code);
+    }
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);

@@ -395,7 +395,9 @@ TEST_F(ExportFixture, ExportImportIntoANewStoreAndExportAgainGiveTheSameDocument
     EXPECT_EQ(exported({"--with-passwords"}), document);
     EXPECT_EQ(shown(), shownBefore);
 
-    // Written to a file: readable by the user alone, as the store is.
+    // Written to a file: readable by the user alone, as the store is, also when the
+    // file was there before and others could read it.
+    ASSERT_EQ(::chmod(home.write("copy.json", "old").c_str(), 0644), 0);
     ASSERT_EQ(run({"export", home.file("copy.json")}), 0);
     struct stat info {};
     ASSERT_EQ(::stat(home.file("copy.json").c_str(), &info), 0);
