@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev
-  libsqlite3-dev libjpeg-dev libx11-dev libxinerama-dev libxxhash-dev
+  libsqlite3-dev libjpeg-dev libx11-dev libxinerama-dev libxxhash-dev nlohmann-json3-dev
   xvfb xdg-utils
 )
 

@@ -1,6 +1,7 @@
 #pragma once
 // What the core needs from a person or a window. The Qt front end implements it with
 // dialogs and processEvents(); velora-cli and the tests implement it with plain code.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,6 +14,14 @@ struct FileDialogRequest {
     std::string fileName;          // preset file name
     std::string filter;            // "description|pattern|description|pattern..."
     bool multiSelect = false;
+};
+
+// How far the store of one file has come.
+struct TransferProgress {
+    std::string name;        // the remote name
+    std::int64_t bytes = 0;  // sent so far
+    std::int64_t size = 0;   // of the whole file
+    bool finished = false;   // the store ended (done or not)
 };
 
 class UiHost {
@@ -41,6 +50,9 @@ public:
     virtual bool endRequested() { return false; }
     // ...and the store in progress has used up its grace: it is given up as failed.
     virtual bool endGraceOver() { return false; }
+    // A store has begun, gone on, or ended; a terminal may show it (the window's
+    // progress bar shows the tick instead, so the window ignores it).
+    virtual void transferProgress(const TransferProgress&) {}
 };
 
 // A host that does nothing a person would see; pumpEvents runs an optional hook, which

@@ -1,9 +1,14 @@
 #include "cli/CliCommands.h"
 
+#include <iostream>
 #include <ostream>
+#include <unistd.h>
 
+#include "cli/AdminCommands.h"
 #include "cli/CliUiHost.h"
 #include "cli/Daemon.h"
+#include "cli/Help.h"
+#include "cli/RunCommand.h"
 #include "platform/Errors.h"
 #include "platform/X11Screen.h"
 #include "platform/XdgOpenShell.h"
@@ -11,47 +16,6 @@
 #include "schedule/RunCycle.h"
 
 namespace velora::cli {
-
-std::string usage() {
-    return "Aufruf: velora-cli BEFEHL\n"
-           "\n"
-           "Exportiert die Dateien der Dateiliste ohne Fenster, mit denselben Einstellungen\n"
-           "wie das Programm velora (Einstellungsdatei: $VELORA_REGISTRY, sonst\n"
-           "~/.config/velora/registry.sqlite3). Jeder Befehl führt zuerst den Programmstart\n"
-           "aus (Einstellungen laden, Temp-Ordner, Client-Kennung). Alle Log-Zeilen gehen\n"
-           "auch auf die Standardausgabe.\n"
-           "\n"
-           "Befehle:\n"
-           "  prepare   Einlesen: löst jede aktive Zeile auf, berechnet die Prüfsummen,\n"
-           "            schreibt die TAG-Kopien und markiert NEU, OK, NF, IOERROR oder\n"
-           "            BUSY (Datei wird noch geschrieben).\n"
-           "            Danach wird die Dateiliste tabulatorgetrennt ausgegeben\n"
-           "            (eine Kopfzeile, dann eine Zeile je Datenzeile, zehn Spalten).\n"
-           "            Exit-Code 0, wenn der Durchlauf lief; 1 mit dem Fehlertext auf\n"
-           "            stderr, wenn ein Fehler ihn beendet hat oder der Temp-Ordner\n"
-           "            nicht nutzbar ist; 3, wenn gerade ein anderer Lauf arbeitet.\n"
-           "  run       Ein Lauf wie mit der Schaltfläche \"Start\": Einlesen, bei\n"
-           "            Änderungen verbinden, senden, trennen, Statistik speichern.\n"
-           "            Exit-Code 0, wenn der Lauf fertig ist und keine aktive Zeile mit\n"
-           "            Error, NF, IOERROR oder BUSY endete (oder mangels Verbindung NEU\n"
-           "            blieb); 2, wenn eine Zeile nicht gesendet wurde (BUSY: die Datei\n"
-           "            wurde noch geschrieben, der nächste Lauf sendet sie) oder der\n"
-           "            Server nicht erreichbar war; 3, wenn gerade ein anderer Lauf mit\n"
-           "            demselben Temp-Ordner arbeitete (der Lauf wurde übersprungen).\n"
-           "            Der Grund steht auf stderr (für cron und systemd).\n"
-           "            Ist auf der Seite Tools der Screenshot \"Aktiv\", beginnt der Lauf\n"
-           "            mit dem Screenshot; dafür muss DISPLAY einen Bildschirm nennen,\n"
-           "            sonst endet der Lauf mit dem Fehlertext auf stderr (Exit-Code 2).\n"
-           "  daemon    Läuft ohne Ende wie das Fenster mit \"Aktiv\": jede Sekunde ein\n"
-           "            Timer-Schritt, Läufe im Intervall oder zu den festen Zeiten des\n"
-           "            Wochenkalenders. SIGTERM oder SIGINT beenden wie \"Beenden\"\n"
-           "            (eine laufende Übertragung darf noch bis zu 10 Sekunden fertig\n"
-           "            werden; Statistik wird gespeichert, Exit-Code 0); SIGHUP lädt\n"
-           "            Einstellungen und Kalender neu (wie \"Load Config\"). Meldungen\n"
-           "            gehen ins Log und auf stderr. Exit-Code 1, wenn der Programmstart\n"
-           "            scheiterte.\n"
-           "  help      Diese Hilfe (auch -h, --help).\n";
-}
 
 void printFileTable(const FileTable& files, std::ostream& out) {
     for (int r = 0; r <= files.rowCount(); ++r) {
@@ -65,6 +29,9 @@ void printFileTable(const FileTable& files, std::ostream& out) {
 
 namespace {
 
+// Standard error of this process, and a terminal.
+bool isTerminal(const std::ostream& err) { return &err == &std::cerr && ::isatty(STDERR_FILENO) == 1; }
+
 // The start-up sequence; an error in it is reported and ends the command.
 bool startUp(Program& program, std::ostream& err) {
     try {
@@ -76,14 +43,19 @@ bool startUp(Program& program, std::ostream& err) {
     }
 }
 
-// velora-cli prints every log line on standard output as well.
+// velora-cli prints every log line on standard output as well, after taking a progress
+// line on the terminal away so the two never mix.
 class StreamEcho final : public EventLog::Echo {
 public:
-    explicit StreamEcho(std::ostream& out) : out_(out) {}
-    void echoLine(const std::string& line) override { out_ << line << '\n' << std::flush; }
+    StreamEcho(std::ostream& out, ProgressLine* progress) : out_(out), progress_(progress) {}
+    void echoLine(const std::string& line) override {
+        if (progress_) progress_->clear();
+        out_ << line << '\n' << std::flush;
+    }
 
 private:
     std::ostream& out_;
+    ProgressLine* progress_;
 };
 
 // Puts the program together on the given services and the front end's UiHost, every
@@ -91,10 +63,11 @@ private:
 // names: a screen shot before a run needs it, and without one the run ends with an
 // error that says so.
 template <typename Command>
-int onProgram(const Services& services, UiHost& ui, std::ostream& out, Command&& command) {
+int onProgram(const Services& services, UiHost& ui, std::ostream& out, Command&& command,
+              ProgressLine* progress = nullptr) {
     X11Screen screen(services.env.get("DISPLAY"));
     XdgOpenShell shell;
-    StreamEcho echo(out);
+    StreamEcho echo(out, progress);
     Program program({services.env, services.clock, services.locale, ui, services.registryPath, services.systemInfo,
                      screen, shell, services.resolver, services.connector, services.icmpSockets});
     program.log().setEcho(&echo);
@@ -184,16 +157,31 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << usage();
         return kOk;
     }
-    if (args.size() > 1 || (command != "prepare" && command != "run" && command != "daemon")) {
+    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h") && !commandHelp(command).empty()) {
+        out << commandHelp(command);
+        return kOk;
+    }
+    if (isAdminCommand(command))
+        return runAdminCommand(args, {services.env, services.clock, services.locale, services.registryPath}, out, err);
+    const bool all = command == "run" && args.size() == 2 && args[1] == "--all";
+    if ((args.size() > 1 && !all) || (command != "prepare" && command != "run" && command != "daemon")) {
         err << "Unbekannter Befehl: " << command << "\n\n" << usage();
         return kFailed;
     }
     if (command == "daemon") return runDaemon(services, out, err);
 
+    // On a terminal, run shows each store's progress on standard error, below the log lines.
+    ProgressLine progress(err, services.clock);
     CliUiHost ui(err);
-    return onProgram(services, ui, out, [&](Program& program) {
-        return command == "prepare" ? runPrepare(program, out, err) : runRun(program, out, err);
-    });
+    if (command == "run" && isTerminal(err)) ui.showProgressOn(&progress);
+    return onProgram(
+        services, ui, out,
+        [&](Program& program) {
+            if (command == "prepare") return runPrepare(program, out, err);
+            return runRemembering({program.registry(), program.store(), program.files(), program.settings()}, all,
+                                  [&] { return runRun(program, out, err); }, [&] { return program.timerEnabled(); });
+        },
+        &progress);
 }
 
 int main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -27,7 +27,6 @@ enum ExitCode : int {
     kSkipped = 3,       // another run was working on the scratch folder; try again later
 };
 
-std::string usage();
 
 // The file table as tab-separated lines: a header line, then one line per data row.
 void printFileTable(const FileTable& files, std::ostream& out);

@@ -3,6 +3,7 @@
 #include <iosfwd>
 
 #include "app/UiHost.h"
+#include "cli/ProgressLine.h"
 
 namespace velora::cli {
 
@@ -18,9 +19,15 @@ public:
     void hideToTray() override {}
     // No controls show the settings here.
     void settingsChanged() override {}
+    // Shows each store's progress on the line given (velora-cli run on a terminal).
+    void showProgressOn(ProgressLine* line) { progress_ = line; }
+    void transferProgress(const TransferProgress& p) override {
+        if (progress_) progress_->update(p);
+    }
 
 private:
     std::ostream& err_;
+    ProgressLine* progress_ = nullptr;
 };
 
 }  // namespace velora::cli

@@ -5,6 +5,7 @@
 #include "cli/CliCommands.h"
 #include "program/Program.h"
 #include "schedule/StartupTicks.h"
+#include "settings/SentMemory.h"
 
 namespace velora::cli {
 
@@ -103,7 +104,12 @@ bool Daemon::endGraceOver() {
 void Daemon::reload() {
     reloadPending_ = false;
     try {
+        // "Load Config" starts every row afresh; rows that did not change keep what
+        // they last sent, so a reload does not send them all again.
+        const std::vector<FileTable::Row> before = program_.files().rows();
+        const std::string serverBefore = program_.settings().e_host_ziel;
         program_.LoadConfig1Click();
+        keepSentOfUnchangedRows(before, serverBefore, program_.files(), program_.settings().e_host_ziel);
     } catch (const std::exception& e) {
         showMessage(e.what());
     }

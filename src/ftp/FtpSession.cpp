@@ -61,6 +61,7 @@ void FtpSession::B_DisconnectClick() {
 void FtpSession::ChangeDir(const std::string& path) { client_->changeDir(path); }
 
 std::int64_t FtpSession::Put(const std::string& localFile, const std::string& remoteName) {
+    progress_ = TransferProgress{remoteName, 0, 0, false};
     return client_->put(localFile, remoteName);
 }
 
@@ -71,14 +72,22 @@ void FtpSession::IdFTP1Status(const std::string& text) {
 
 void FtpSession::IdFTP1WorkBegin(std::int64_t size) {
     log_.write("Status --> Size : " + std::to_string(size) + " Byte");
+    progress_.size = size;
+    ui_.transferProgress(progress_);
 }
 
 void FtpSession::IdFTP1Work(std::int64_t bytesSoFar) {
     log_.write("Status --> " + std::to_string(bytesSoFar));
+    progress_.bytes = bytesSoFar;
+    ui_.transferProgress(progress_);
     ui_.pumpEvents();
 }
 
-void FtpSession::IdFTP1WorkEnd() { log_.write("Status --> Work End"); }
+void FtpSession::IdFTP1WorkEnd() {
+    log_.write("Status --> Work End");
+    progress_.finished = true;
+    ui_.transferProgress(progress_);
+}
 
 void FtpSession::notice(const std::string& text) { log_.write(text); }
 

@@ -52,6 +52,7 @@ private:
     int transferTimeoutMs_;
     bool ftpopen_ = false;
     int serverPort_ = 21;
+    TransferProgress progress_;   // of the store under way
 };
 
 }  // namespace velora

@@ -257,7 +257,7 @@ bool isMachineKey(const std::string& keyPath) {
 // --- Key -------------------------------------------------------------------------
 
 struct Registry::Key::Impl {
-    Db db;                 // empty for a machine key
+    std::shared_ptr<sqlite3> db;   // empty for a machine key; shared with its sub-keys
     std::string keyPath;
     bool writable = false;
     bool inTransaction = false;
@@ -329,6 +329,28 @@ void Registry::Key::close() {
     if (!impl_) return;
     std::unique_ptr<Impl> impl = std::move(impl_);
     impl->finish();
+}
+
+void Registry::Key::discard() {
+    if (!impl_) return;
+    std::unique_ptr<Impl> impl = std::move(impl_);
+    if (impl->db && impl->inTransaction) {
+        impl->inTransaction = false;
+        execute(impl->db.get(), "ROLLBACK");
+    }
+}
+
+Registry::Key Registry::Key::openSubKey(const std::string& name) {
+    if (!impl_ || !impl_->db || !impl_->writable || !impl_->inTransaction) throw RegistryError::writeFailed(name);
+    auto sub = std::make_unique<Impl>();
+    sub->keyPath = normalizedKeyPath(impl_->keyPath + "\\" + name);
+    sub->writable = true;
+    sub->db = impl_->db;
+    for (const auto& level : keyAndParents(sub->keyPath)) {
+        Statement insert(sub->db.get(), "INSERT OR IGNORE INTO reg_keys (path) VALUES (?)");
+        if (!insert.bindText(1, level) || insert.step() != SQLITE_DONE) throw RegistryError::writeFailed(name);
+    }
+    return Key(std::move(sub));
 }
 
 bool Registry::Key::valueExists(const std::string& name) {

@@ -94,6 +94,12 @@ public:
         Key& operator=(Key&&) noexcept;
         ~Key();  // commits what was written and closes
         void close();
+        // Closes without keeping anything written since the key was opened (its
+        // sub-keys' writes included): for a change that must happen whole or not at all.
+        void discard();
+        // A sub-key (created when missing) written in this key's transaction: what it
+        // writes is kept or dropped with this key's. Use it only while this key is open.
+        Key openSubKey(const std::string& name);
 
         bool valueExists(const std::string& name);
         // Missing text: "" (as the program's registry reader gives). Wrong type: wrongType.

@@ -46,11 +46,25 @@ std::vector<std::uint8_t> CalendarStore::dayMinutes(const WeekCalendar& calendar
     return out;
 }
 
+void CalendarStore::writeDays(Registry::Key& key, const WeekCalendar& calendar) {
+    key.writeBinary("Default", allDays(calendar));
+    for (int day = 1; day <= 7; ++day) key.writeBinary(dayValueName(day), dayMinutes(calendar, day));
+}
+
+void CalendarStore::readDays(Registry::Key& key, WeekCalendar& calendar) {
+    for (int day = 1; day <= 7; ++day) {
+        const std::string name = dayValueName(day);
+        if (!key.valueExists(name)) continue;
+        const std::vector<std::uint8_t> bytes = key.readBinary(name);
+        if (bytes.size() > kCalendarDayBytes) throw RegistryError::readFailed(name);
+        overlay(calendar.minutes(day), bytes);
+    }
+}
+
 void CalendarStore::SaveCalendar() {
     {
         Registry::Key key = registry_.openKey(kCalendarKey);
-        key.writeBinary("Default", allDays(calendar_));
-        for (int day = 1; day <= 7; ++day) key.writeBinary(dayValueName(day), dayMinutes(calendar_, day));
+        writeDays(key, calendar_);
     }
     logStoreModeChanges(registry_, log_);
     log_.write("Save Kalender");
@@ -60,13 +74,7 @@ void CalendarStore::LoadCalendar() {
     if (!registry_.keyExists(kCalendarKey)) SaveCalendar();
     {
         Registry::Key key = registry_.openKey(kCalendarKey);
-        for (int day = 1; day <= 7; ++day) {
-            const std::string name = dayValueName(day);
-            if (!key.valueExists(name)) continue;
-            const std::vector<std::uint8_t> bytes = key.readBinary(name);
-            if (bytes.size() > kCalendarDayBytes) throw RegistryError::readFailed(name);
-            overlay(calendar_.minutes(day), bytes);
-        }
+        readDays(key, calendar_);
     }
     logStoreModeChanges(registry_, log_);
     log_.write("Load Kalender");

@@ -28,6 +28,11 @@ public:
     // "Default_" + n leaves day n as it is; a shorter one fills only its first minutes.
     void LoadCalendar();
 
+    // The persisted form on an open key, as the save writes it and the load reads it
+    // (no log line): for the commands that edit the stored calendar without a window.
+    static void writeDays(Registry::Key& key, const WeekCalendar& calendar);
+    static void readDays(Registry::Key& key, WeekCalendar& calendar);
+
     static std::vector<std::uint8_t> allDays(const WeekCalendar& calendar);
     static std::vector<std::uint8_t> dayMinutes(const WeekCalendar& calendar, int day);
 

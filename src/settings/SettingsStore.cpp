@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdint>
 #include <type_traits>
-#include <variant>
 #include <vector>
 
 namespace velora {
@@ -18,151 +17,17 @@ constexpr int kMaxColumnWidth = 10000;
 // A damaged preset count must not make the load read values for ever.
 constexpr int kMaxPresetLines = 1000;
 
-// Two radio buttons of one group: checking one unchecks the other, unchecking one
-// leaves the other as it is.
-struct Radio {
-    bool* self;
-    bool* other;
-};
-
-enum class Load { IfPresent, Always };
-
-struct Binding {
-    const char* name;
-    Load load;
-    std::variant<bool*, Radio, SpinField*, std::string*, std::int32_t*, std::uint64_t*> target;
-};
-
-// The settings values in the order SaveConfig writes them.
-std::vector<Binding> settingsValues(Settings& s, RunCounters& c) {
-    const Load ifPresent = Load::IfPresent;
-    const Load always = Load::Always;
-    return {
-        {"Autostart", ifPresent, &s.cb_activ},
-        {"Ministart", ifPresent, &s.cb_mini_start},
-        {"Intervall", ifPresent, &s.se_interval},
-        {"TAGSFILE", ifPresent, &s.E_tags},
-        {"USE_TAGSFILE", ifPresent, &s.cb_tag_datei},
-        {"Modus_Intervall", ifPresent, Radio{&s.rb_intervall, &s.rb_feste_zeiten}},
-        {"Modus_feste_Zeit", ifPresent, Radio{&s.rb_feste_zeiten, &s.rb_intervall}},
-        {"Restart_Error_Soll", ifPresent, &s.RestartSeconds},
-        {"Send_Files_ges", ifPresent, &c.Send_Files_ges},
-        {"Send_Bytes_ges", ifPresent, &c.Send_Bytes_ges},
-        {"Log_Datei", ifPresent, &s.E_logfile},
-        {"Log_Datei_max_Line", ifPresent, &s.se_max_log_zeilen},
-        {"Transfer_Log_Datei", ifPresent, &s.e_Transfer_Log},
-        {"Form_Left", ifPresent, &s.window.left},
-        {"Form_Top", ifPresent, &s.window.top},
-        {"Form_Width", ifPresent, &s.window.width},
-        {"Form_Height", ifPresent, &s.window.height},
-        {"Proxy_use", ifPresent, &s.cb_proxy},
-        {"Proxy_Passiv", ifPresent, &s.cb_passiv},
-        {"Proxy_Host", always, &s.E_Host},
-        {"Proxy_User", always, &s.E_User_name},
-        {"Proxy_Pwd", always, &s.ME_Pasword},
-        {"Proxy_Port", ifPresent, &s.E_ftp_Port},
-        {"Proxy_Port_HTTP", ifPresent, &s.e_http_port},
-        {"Login_Host", always, &s.e_host_ziel},
-        {"Login_User", always, &s.e_user_ziel},
-        {"Login_Pwd", always, &s.ME_pwd_ziel},
-        {"Login_Ping_Test", ifPresent, &s.cb_ping},
-        {"Get_Ext_IP", ifPresent, &s.cb_get_ext_ip},
-        {"HTTP_Timeout", ifPresent, &s.se_timeout_http},
-        {"Get_Ext_IP_WWW", ifPresent, &s.e_www_ext_ip},
-    };
+void saveGroup(Registry::Key& key, SettingGroup group, Settings& s, RunCounters& c) {
+    for (const SettingDef& def : settingsTable())
+        if (def.group == group) saveSetting(key, def, s, c);
 }
 
-// The screen-shot values, written after the file table and the presets.
-std::vector<Binding> screenshotValues(Settings& s) {
-    return {
-        {"T_SS_FileName", Load::IfPresent, &s.e_ss_file},
-        {"T_SS_Qualitaet", Load::IfPresent, &s.se_ss_quali},
-        {"T_SS_Grau", Load::IfPresent, &s.cb_ss_sw},
-        {"T_SS_Activ", Load::IfPresent, &s.cb_ss_aktiv},
-    };
-}
-
-// Values beyond the original design, written after everything else and read only
-// when present, so an older store keeps the designed behaviour.
-std::vector<Binding> extensionValues(Settings& s) {
-    return {
-        {"Datei_Ruhezeit", Load::IfPresent, &s.se_ruhezeit},
-        {"Log_Rotate_KB", Load::IfPresent, &s.se_log_rotate},
-    };
-}
-
-// Each stored row: the fixed column code in the value name and the column it holds,
-// in the order SaveConfig writes them.
-struct RowValue {
-    const char* code;
-    FileColumn column;
-};
-constexpr RowValue kRowValues[] = {
-    {"1", Tag},   {"8", Aktiv}, {"2", Quelle}, {"7", FtpPfad},  {"3", FtpName},
-    {"4", PsNeu}, {"5", PsAlt}, {"6", Msg},    {"9", TmpQuelle},
-};
-
-std::string rowValueName(const char* code, int row) {
-    return std::string("Liste_") + code + "_" + std::to_string(row);
+void loadGroup(Registry::Key& key, SettingGroup group, Settings& s, RunCounters& c) {
+    for (const SettingDef& def : settingsTable())
+        if (def.group == group) loadSetting(key, def, s, c);
 }
 
 std::string presetName(int line) { return "m_ftp_pfad_" + std::to_string(line); }
-
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
-
-void save(Registry::Key& key, const Binding& b) {
-    std::visit(Overloaded{
-                   [&](bool* v) { key.writeBool(b.name, *v); },
-                   [&](Radio r) { key.writeBool(b.name, *r.self); },
-                   [&](SpinField* f) { key.writeInteger(b.name, f->value()); },
-                   [&](std::string* t) { key.writeString(b.name, *t); },
-                   [&](std::int32_t* i) { key.writeInteger(b.name, *i); },
-                   [&](std::uint64_t* q) { key.writeQword(b.name, *q); },
-               },
-               b.target);
-}
-
-void load(Registry::Key& key, const Binding& b) {
-    if (b.load == Load::IfPresent && !key.valueExists(b.name)) return;
-    std::visit(Overloaded{
-                   [&](bool* v) { *v = key.readBool(b.name); },
-                   [&](Radio r) {
-                       const bool checked = key.readBool(b.name);
-                       *r.self = checked;
-                       if (checked) *r.other = false;
-                   },
-                   [&](SpinField* f) { f->setValue(key.readInteger(b.name)); },
-                   [&](std::string* t) { *t = key.readString(b.name); },
-                   [&](std::int32_t* i) { *i = key.readInteger(b.name); },
-                   [&](std::uint64_t* q) { *q = key.readQword(b.name); },
-               },
-               b.target);
-}
-
-// Reads every stored row before the table is touched, so a failing value leaves the
-// table as it was instead of half filled.
-std::vector<FileTable::Row> readRows(Registry::Key& key, int dataRows) {
-    static constexpr RowValue kLoadedColumns[] = {
-        {"8", Aktiv}, {"1", Tag}, {"2", Quelle}, {"7", FtpPfad}, {"3", FtpName}, {"9", TmpQuelle},
-    };
-    std::vector<FileTable::Row> rows(static_cast<std::size_t>(dataRows));
-    for (int r = 1; r <= dataRows; ++r) {
-        FileTable::Row& row = rows[static_cast<std::size_t>(r - 1)];
-        row[Nr] = std::to_string(r);
-        for (const RowValue& v : kLoadedColumns) row[v.column] = key.readString(rowValueName(v.code, r));
-        // Checksums start afresh so the next pass sends every active row.
-        row[PsNeu] = kNotSent;
-        row[PsAlt] = kNotSent;
-        row[Msg] = "";
-        if (row[Tag] == kTagUnchosen) row[Tag] = kNo;
-    }
-    return rows;
-}
 
 }  // namespace
 
@@ -245,26 +110,27 @@ void SettingsStore::mergeRunCounters(Registry::Key& key, bool weekdaysToo) {
     }
 }
 
+void SettingsStore::writeConfig(Registry::Key& key, Settings& settings, const FileTable& table,
+                                RunCounters& counters) {
+    saveGroup(key, SettingGroup::Main, settings, counters);
+
+    for (int k = 0; k < kFileColumns; ++k) key.writeInteger("Breite_" + std::to_string(k), table.columnWidth(k));
+
+    writeStoredRows(key, table.rows());
+
+    const std::vector<std::string> presets = settings.m_ftp_pfad;
+    for (std::size_t i = 0; i < presets.size(); ++i) key.writeString(presetName(static_cast<int>(i)), presets[i]);
+    key.writeInteger("m_ftp_pfad_count", static_cast<std::int32_t>(presets.size()));
+
+    saveGroup(key, SettingGroup::Screenshot, settings, counters);
+    saveGroup(key, SettingGroup::Extension, settings, counters);
+}
+
 void SettingsStore::SaveConfig() {
     if (hooks_) hooks_->beforeSave();
     Registry::Key key = registry_.openKey(kSettingsKey);
     mergeRunCounters(key, false);
-    for (const Binding& b : settingsValues(settings_, counters_)) save(key, b);
-
-    for (int k = 0; k < kFileColumns; ++k) key.writeInteger("Breite_" + std::to_string(k), table_.columnWidth(k));
-
-    const int rows = table_.rowCount();
-    for (int r = 1; r <= rows; ++r) {
-        for (const RowValue& v : kRowValues) key.writeString(rowValueName(v.code, r), table_.cell(v.column, r));
-    }
-    key.writeInteger("Liste_row_count", rows + 1);
-
-    const std::vector<std::string> presets = settings_.m_ftp_pfad;
-    for (std::size_t i = 0; i < presets.size(); ++i) key.writeString(presetName(static_cast<int>(i)), presets[i]);
-    key.writeInteger("m_ftp_pfad_count", static_cast<std::int32_t>(presets.size()));
-
-    for (const Binding& b : screenshotValues(settings_)) save(key, b);
-    for (const Binding& b : extensionValues(settings_)) save(key, b);
+    writeConfig(key, settings_, table_, counters_);
     key.close();
     logStoreModeChanges(registry_, log_);
     log_("Save Config ");
@@ -273,7 +139,7 @@ void SettingsStore::SaveConfig() {
 void SettingsStore::LoadConfig() {
     if (!registry_.keyExists(kSettingsKey)) SaveConfig();
     Registry::Key key = registry_.openKey(kSettingsKey);
-    for (const Binding& b : settingsValues(settings_, counters_)) load(key, b);
+    loadGroup(key, SettingGroup::Main, settings_, counters_);
     for (const CounterField& f : counterFields(stored_, false)) readStored(key, f);
 
     for (int k = 0; k < kFileColumns; ++k) {
@@ -281,12 +147,11 @@ void SettingsStore::LoadConfig() {
         if (key.valueExists(name)) table_.setColumnWidth(k, std::clamp(key.readInteger(name), 0, kMaxColumnWidth));
     }
 
-    // The count includes the header row; a damaged count is kept within what the
-    // table can hold.
-    const int rowCount = std::clamp(key.readInteger("Liste_row_count"), 1, kMaxFileRows + 1);
-    std::vector<FileTable::Row> rows = readRows(key, rowCount - 1);
-    table_.setRowCount(rowCount - 1);
-    for (int r = 1; r <= rowCount - 1; ++r) table_.setRow(r, rows[static_cast<std::size_t>(r - 1)]);
+    // A damaged count is kept within what the table can hold.
+    const int dataRows = storedRowCount(key);
+    std::vector<FileTable::Row> rows = readRowsAsLoaded(key, dataRows);
+    table_.setRowCount(dataRows);
+    for (int r = 1; r <= dataRows; ++r) table_.setRow(r, rows[static_cast<std::size_t>(r - 1)]);
 
     if (key.valueExists("m_ftp_pfad_count")) {
         const int count = std::clamp(key.readInteger("m_ftp_pfad_count"), 0, kMaxPresetLines);
@@ -296,7 +161,7 @@ void SettingsStore::LoadConfig() {
         settings_.m_ftp_pfad = std::move(lines);
     }
 
-    for (const Binding& b : screenshotValues(settings_)) load(key, b);
+    loadGroup(key, SettingGroup::Screenshot, settings_, counters_);
 
     for (int d = 1; d <= 7; ++d) {
         const std::string files = "Send_Files_" + std::to_string(d);
@@ -309,7 +174,7 @@ void SettingsStore::LoadConfig() {
         stored_.bytesPerWeekday[static_cast<std::size_t>(d)] = counters_.bytesPerWeekday[static_cast<std::size_t>(d)];
     }
     // Last, so a damaged new value cannot keep any designed one from loading.
-    for (const Binding& b : extensionValues(settings_)) load(key, b);
+    loadGroup(key, SettingGroup::Extension, settings_, counters_);
     key.close();
     logStoreModeChanges(registry_, log_);
     repairTmpQuelle();

@@ -11,13 +11,12 @@
 #include "platform/Registry.h"
 #include "settings/RunCounters.h"
 #include "settings/Settings.h"
+#include "settings/SettingsTable.h"
+#include "settings/StoredRows.h"
 
 namespace velora {
 
 inline constexpr const char* kSettingsKey = "\\SOFTWARE\\Norvex\\Kesta\\FTP";
-// A stored row count above this is taken as this many rows, so a damaged value can
-// neither exhaust memory nor stall the window.
-inline constexpr int kMaxFileRows = 10000;
 
 // Logs each store file the registry closed to others since the last call ("Registry
 // -> <file> = Rechte 0644 auf 0600 gesetzt"). Called with no key open, since logging
@@ -30,6 +29,10 @@ public:
                   const TempFolder& temp, EventLog& log, UiHost& ui);
 
     void SaveConfig();
+    // What SaveConfig writes, in its order, on a key already open: the settings with
+    // the two totals, the column widths, the file table, the presets, the screen-shot
+    // values and the values beyond the original design.
+    static void writeConfig(Registry::Key& key, Settings& settings, const FileTable& table, RunCounters& counters);
     // Saves first when the key is missing; hides to the tray at the end when
     // "Minimiert" is set. Errors end the load at the failing value (what was applied
     // before stays) and leave as RegistryError. Scratch-folder names in the file table

@@ -57,7 +57,7 @@ std::vector<std::string> splitLines(const std::string& s) {
 TEST_F(CliFixture, HelpNamesEveryCommandAndExitsZero) {
     // The entry on the system's services; help touches none of them.
     EXPECT_EQ(cli::main({"--help"}, out, err), 0);
-    for (const char* word : {"prepare", "run", "help", "Exit-Code"})
+    for (const char* word : {"prepare", "run", "help", "config", "rows", "calendar", "Exit code"})
         EXPECT_NE(out.str().find(word), std::string::npos) << word;
 }
 

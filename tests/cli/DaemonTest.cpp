@@ -269,3 +269,42 @@ TEST_F(DaemonFixture, TerminateDuringAStoreLetsItFinishWithinTheGrace) {
 }
 
 }  // namespace
+
+namespace {
+
+// "Load Config" on SIGHUP sets every "PS alt" to "0"; the daemon gives back what the
+// rows that did not change had sent, so the next run does not send them again.
+TEST_F(DaemonFixture, AReloadKeepsWhatUnchangedRowsSent) {
+    storeSettings(3601);
+    {
+        auto key = Registry(registryFile).openKey(kSettingsKey);
+        key.writeInteger("Liste_row_count", 4);
+        for (const std::string r : {"1", "2", "3"}) {
+            key.writeString("Liste_8_" + r, "Ja");
+            key.writeString("Liste_1_" + r, "No");
+            key.writeString("Liste_2_" + r, home.file("source" + r));
+            key.writeString("Liste_7_" + r, "/");
+            key.writeString("Liste_3_" + r, "remote" + r);
+        }
+    }
+    makeDaemon();
+    signals.script = [&](int n, int timeoutMs) -> std::optional<ProcessSignal> {
+        if (timeoutMs == 0) return std::nullopt;
+        if (n == 2) {
+            // As if a run had sent rows 1 and 2; row 3 was never sent.
+            program->files().setCell(PsAlt, 1, "111");
+            program->files().setCell(PsAlt, 2, "222");
+            Registry(registryFile).openKey(kSettingsKey).writeString("Liste_3_2", "renamed");
+            return ProcessSignal::Reload;
+        }
+        return n == 4 ? std::optional(ProcessSignal::Terminate) : std::nullopt;
+    };
+    EXPECT_EQ(daemon->run(), cli::kOk);
+    EXPECT_EQ(program->files().cell(FtpName, 2), "renamed");
+    EXPECT_EQ(program->files().cell(PsAlt, 1), "111");
+    EXPECT_EQ(program->files().cell(PsAlt, 2), kNotSent);
+    EXPECT_EQ(program->files().cell(PsAlt, 3), kNotSent);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Load Config"), 2);
+}
+
+}  // namespace

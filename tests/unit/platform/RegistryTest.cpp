@@ -470,3 +470,32 @@ TEST(RegistryPathTest, DefaultPathFollowsTheEnvironment) {
 
 }  // namespace
 }  // namespace velora
+
+namespace velora {
+namespace {
+
+// A change across a key and its sub-key is kept whole when the key closes, and not at
+// all when it is discarded.
+TEST(RegistryTransactionTest, ASubKeyWritesWithItsKeyAndIsDiscardedWithIt) {
+    test::TempDir dir;
+    Registry reg(dir.file("reg.sqlite3"));
+    reg.openKey("\\A").writeString("keep", "old");
+    for (const bool keep : {false, true}) {
+        Registry::Key key = reg.openKey("\\A");
+        key.writeString("keep", keep ? "new" : "dropped");
+        Registry::Key sub = key.openSubKey("B");
+        sub.writeInteger("n", keep ? 2 : 1);
+        if (keep) key.close();
+        else key.discard();
+    }
+    EXPECT_EQ(reg.openKeyReadOnly("\\A").readString("keep"), "new");
+    EXPECT_EQ(reg.openKeyReadOnly("\\A\\B").readInteger("n"), 2);
+
+    Registry::Key closed = reg.openKey("\\A");
+    closed.close();
+    EXPECT_THROW(closed.openSubKey("C"), RegistryError);
+    EXPECT_FALSE(reg.keyExists("\\A\\C"));
+}
+
+}  // namespace
+}  // namespace velora
