@@ -1,7 +1,6 @@
 #pragma once
 // What the core needs from a person or a window. The Qt front end implements it with
 // dialogs and processEvents(); velora-cli and the tests implement it with plain code.
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,25 +40,6 @@ public:
     virtual bool endRequested() { return false; }
     // ...and the store in progress has used up its grace: it is given up as failed.
     virtual bool endGraceOver() { return false; }
-};
-
-// A host that does nothing a person would see; pumpEvents runs an optional hook, which
-// tests use to simulate a timer tick or a deletion nested inside a pass.
-class QuietUiHost : public UiHost {
-public:
-    std::function<void()> onPump;
-    std::vector<std::string> messages;
-    int settingsShown = 0;
-
-    void pumpEvents() override {
-        if (onPump) onPump();
-    }
-    void showLogPage() override {}
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    bool confirm(const std::string&, const std::string&) override { return false; }
-    std::vector<std::string> pickFiles(const FileDialogRequest&) override { return {}; }
-    void hideToTray() override {}
-    void settingsChanged() override { ++settingsShown; }
 };
 
 }  // namespace velora

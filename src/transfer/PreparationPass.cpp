@@ -149,7 +149,7 @@ std::string PreparationPass::PickNewestFile(const std::string& path, int r) {
     return result;
 }
 
-std::string PreparationPass::WithCrLf(const std::string& bytes) {
+std::string PreparationPass::withCrLf(const std::string& bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 16);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -196,7 +196,7 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
     std::string text;
     try {
         // Every byte is kept, NUL bytes included: cutting there would upload a truncated file.
-        text = WithCrLf(fileio::readAll(path));
+        text = withCrLf(fileio::readAll(path));
     } catch (const IoError& e) {
         markIoError(r, path, e.what());
         return;
@@ -212,7 +212,7 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
     files_.setCell(PsNeu, r, std::to_string(ContentChecksum(text)));
     const std::string target = copyTarget(path, r);
     sources_.record(target, path);
-    ApplyChangeRule(files_, r);
+    applyChangeRule(files_, r);
     if (files_.cell(Msg, r) != msg::kNeu) return;
     // A full disk, a folder removed meanwhile or made unusable: this row cannot go out
     // in this run, the others can.
@@ -300,7 +300,7 @@ void PreparationPass::ChecksumSourceFile(const std::string& path, int r) {
     if (runsAsJa(files_.cell(Tag, r))) return;
     // The status the fingerprint is made from is the one the upload holds the file to.
     const std::optional<fileio::FileStatus> status = snapshots_.measure(path);
-    const std::int32_t cs = status ? FileChecksumOf(*status, path) : -1;
+    const std::int32_t cs = status ? fileChecksumOf(*status, path) : -1;
     if (cs == -1) {
         markIoError(r, path, "");
         return;
@@ -310,7 +310,7 @@ void PreparationPass::ChecksumSourceFile(const std::string& path, int r) {
     // source (the row's "TAG" was switched off since).
     const std::string current = files_.cell(TmpQuelle, r);
     if (current.empty() || temp_.contains(current)) files_.setCell(TmpQuelle, r, path);
-    ApplyChangeRule(files_, r);
+    applyChangeRule(files_, r);
 }
 
 }  // namespace velora

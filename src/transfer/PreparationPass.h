@@ -43,7 +43,7 @@ public:
     // inserted value; nothing when either is empty.
     static void ReplaceTagInView(std::string& text, const std::string& name, const std::string& value);
     // Every line break (CR LF, lone CR, lone LF) as CR LF; all other bytes as they are.
-    static std::string WithCrLf(const std::string& bytes);
+    static std::string withCrLf(const std::string& bytes);
 
 private:
     void prepareRow(int r, bool tagFileFailed);

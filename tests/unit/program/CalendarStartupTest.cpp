@@ -11,6 +11,7 @@
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
 #include "support/TestNetwork.h"
+#include "support/QuietUiHost.h"
 
 using namespace velora;
 using velora::test::textsOf;
@@ -21,7 +22,7 @@ struct CalendarStartup : ::testing::Test {
     test::TempDir home;
     FixedEnvironment env{{{"temp", home.path()}}, home.path()};
     ManualClock clock;
-    QuietUiHost ui;
+    test::QuietUiHost ui;
     test::FakeScreen screen;
     test::RecordingShell shell;
     test::TestNetwork network;

@@ -11,6 +11,7 @@
 #include "support/LogHarness.h"
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
+#include "support/QuietUiHost.h"
 
 using namespace velora;
 
@@ -35,7 +36,7 @@ TEST(NetworkServices, EveryProtocolAsksTheGivenResolverAndConnector) {
     test::TempDir home;
     FixedEnvironment env{{{"temp", home.path()}}, home.path()};
     ManualClock clock;
-    QuietUiHost ui;
+    test::QuietUiHost ui;
     test::FakeScreen screen;
     test::RecordingShell shell;
     test::FixedResolver resolver{{{"ftp.wetter.example", "127.0.0.9"}, {"ip.wetter.example", "127.0.0.8"}}};

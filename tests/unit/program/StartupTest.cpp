@@ -9,6 +9,7 @@
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
 #include "support/TestNetwork.h"
+#include "support/QuietUiHost.h"
 
 using namespace velora;
 using velora::test::readFileBytes;
@@ -20,7 +21,7 @@ struct StartupFixture : ::testing::Test {
     test::TempDir home;
     FixedEnvironment env{{{"temp", home.path()}, {"COMPUTERNAME", "WETTER PC"}, {"OS", "Linux"}}, home.path()};
     ManualClock clock{DateTime{2026, 12, 8, 14, 5, 9, 0, 3}};
-    QuietUiHost ui;
+    test::QuietUiHost ui;
     test::FakeScreen screen;
     test::RecordingShell shell;
     test::TestNetwork network;
