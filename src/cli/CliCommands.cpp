@@ -117,47 +117,44 @@ std::vector<std::string> rowsNotExported(const FileTable& files) {
     return out;
 }
 
-int runPrepare(Program& program, std::ostream& out, std::ostream& err) {
-    if (!startUp(program, err)) return kFailed;
+int runPrepare(const RunParts& parts, std::ostream& out, std::ostream& err) {
     try {
-        if (!program.B_einlesenClick()) {
-            err << program.Memo1().lines().back() << '\n';
-            return program.runLockRefusal() == RunLock::Refusal::Busy ? kSkipped : kFailed;
+        if (!parts.cycle.B_einlesenClick()) {
+            err << parts.log.lines().back() << '\n';
+            return parts.cycle.lockRefusal() == RunLock::Refusal::Busy ? kSkipped : kFailed;
         }
     } catch (const std::exception& e) {
         err << e.what() << '\n';
-        printFileTable(program.files(), out);
+        printFileTable(parts.files, out);
         return kFailed;
     }
-    printFileTable(program.files(), out);
+    printFileTable(parts.files, out);
     return kOk;
 }
 
-int runRun(Program& program, std::ostream& out, std::ostream& err) {
-    if (!startUp(program, err)) return kFailed;
+int runRun(const RunParts& parts, std::ostream& err) {
     try {
-        program.B_StartClick();
+        parts.cycle.B_StartClick();
     } catch (const std::exception& e) {
         err << e.what() << '\n';
         return kRunHadErrors;
     }
-    (void)out;
-    switch (program.runCycle().lastOutcome()) {
+    switch (parts.cycle.lastOutcome()) {
     case RunOutcome::Skipped:
-        err << "Lauf übersprungen: ein anderer Lauf arbeitet gerade mit " << program.tempFolder().path() << '\n';
+        err << "Lauf übersprungen: ein anderer Lauf arbeitet gerade mit " << parts.temp.path() << '\n';
         return kSkipped;
     case RunOutcome::Failed:
-        err << program.Memo1().lines().back() << '\n';
+        err << parts.log.lines().back() << '\n';
         return kRunHadErrors;
     case RunOutcome::ServerUnreachable:
-        err << "Server " << program.settings().e_host_ziel << " nicht erreichbar: nichts gesendet\n";
+        err << "Server " << parts.settings.e_host_ziel << " nicht erreichbar: nichts gesendet\n";
         break;
     case RunOutcome::Done:
         break;
     }
-    const auto missing = rowsNotExported(program.files());
+    const auto missing = rowsNotExported(parts.files);
     for (const auto& line : missing) err << line << '\n';
-    const bool reached = program.runCycle().lastOutcome() != RunOutcome::ServerUnreachable;
+    const bool reached = parts.cycle.lastOutcome() != RunOutcome::ServerUnreachable;
     return missing.empty() && reached ? kOk : kRunHadErrors;
 }
 
@@ -192,7 +189,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
     CliUiHost ui(err);
     return onProgram(services, ui, out, [&](Program& program) {
-        return command == "prepare" ? runPrepare(program, out, err) : runRun(program, out, err);
+        if (!startUp(program, err)) return int{kFailed};
+        const RunParts parts{program.runCycle(), program.files(), program.Memo1(), program.tempFolder(),
+                             program.settings()};
+        return command == "prepare" ? runPrepare(parts, out, err) : runRun(parts, err);
     });
 }
 
