@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "platform/Paths.h"
-#include "transfer/TagFile.h"
+#include "transfer/detail/TagFile.h"
 
 namespace velora {
 

@@ -8,10 +8,10 @@
 #include "settings/SettingsStore.h"
 #include "support/FakeScreen.h"
 #include "support/LogHarness.h"
+#include "support/QuietUiHost.h"
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
 #include "support/TestNetwork.h"
-#include "support/QuietUiHost.h"
 
 using namespace velora;
 using velora::test::textsOf;

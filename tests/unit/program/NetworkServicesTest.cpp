@@ -10,9 +10,9 @@
 #include "support/FakeScreen.h"
 #include "support/FixedResolver.h"
 #include "support/LogHarness.h"
+#include "support/QuietUiHost.h"
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
-#include "support/QuietUiHost.h"
 
 using namespace velora;
 

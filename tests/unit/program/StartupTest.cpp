@@ -6,10 +6,10 @@
 #include "support/ErrorOf.h"
 #include "support/FakeScreen.h"
 #include "support/LogHarness.h"
+#include "support/QuietUiHost.h"
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
 #include "support/TestNetwork.h"
-#include "support/QuietUiHost.h"
 
 using namespace velora;
 using velora::test::readFileBytes;

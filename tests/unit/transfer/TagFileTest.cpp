@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "PreparationTestSupport.h"
-#include "transfer/TagFile.h"
+#include "transfer/detail/TagFile.h"
 
 namespace velora {
 namespace {

@@ -1,4 +1,4 @@
-#include "transfer/TagFile.h"
+#include "transfer/detail/TagFile.h"
 
 #include <utility>
 
