@@ -1,5 +1,6 @@
 #include "transfer/PreparationPass.h"
 
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "platform/PathTrust.h"
 #include "platform/Paths.h"
 #include "transfer/Checksums.h"
+#include "transfer/detail/TagReplacer.h"
 
 namespace velora {
 
@@ -31,6 +33,8 @@ PreparationPass::PreparationPass(FileTable& files, TagTable& tags, TagBuilder& b
                                  EventLog& log, UiHost& ui)
     : files_(files), tags_(tags), builder_(builder), mTemp_(M_temp), temp_(temp), sources_(sources),
       snapshots_(snapshots), log_(log), ui_(ui) {}
+
+PreparationPass::~PreparationPass() = default;
 
 void PreparationPass::run() {
     log_.write("Einlesen");
@@ -236,7 +240,7 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
 }
 
 const TagReplacer& PreparationPass::replacer() {
-    if (!replacer_) replacer_.emplace(tags_.rows());
+    if (!replacer_) replacer_ = std::make_unique<TagReplacer>(tags_.rows());
     return *replacer_;
 }
 
