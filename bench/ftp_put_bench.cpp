@@ -17,7 +17,7 @@
 #include "app/ClientIdentity.h"
 #include "app/EventLog.h"
 #include "app/TextView.h"
-#include "app/UiHost.h"
+#include "support/QuietUiHost.h"
 #include "ftp/FtpSession.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     const std::string logFile =
         (std::filesystem::temp_directory_path() / ("ftp_put_bench." + std::to_string(::getpid()) + ".log")).string();
     TextView view;
-    QuietUiHost ui;
+    test::QuietUiHost ui;
     SystemClock clock;
     const Locale locale = Locale::german();
     const BenchLog logSources(logFile, argv[4]);

@@ -23,7 +23,7 @@
 #include "app/EventLog.h"
 #include "app/TempFolder.h"
 #include "app/TextView.h"
-#include "app/UiHost.h"
+#include "support/QuietUiHost.h"
 #include "filetable/FileTable.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
@@ -107,7 +107,7 @@ struct Rig : TextView::Listener {
         return r;
     }
 
-    QuietUiHost ui;  // no-op pump
+    test::QuietUiHost ui;  // no-op pump
     ManualClock clock;
     Locale locale = Locale::german();
     FixedEnvironment env;

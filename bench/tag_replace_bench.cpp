@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "transfer/PreparationPass.h"
-#include "transfer/TagReplacer.h"
+#include "transfer/detail/TagReplacer.h"
 
 namespace {
 

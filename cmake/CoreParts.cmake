@@ -2,23 +2,34 @@
 
 set(VELORA_CORE_PARTS "" CACHE INTERNAL "")
 
-# velora_core_part(name dep...) : an object library core_<name> from src/<name>/*.cpp.
+# velora_core_part(name dep...) : an object library core_<name> from src/<name>/*.cpp
+# and src/<name>/detail/*.cpp.
 function(velora_core_part name)
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${name}/*.cpp)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${name}/*.cpp
+                                      ${CMAKE_SOURCE_DIR}/src/${name}/detail/*.cpp)
   set(VELORA_DEPS_${name} ${ARGN} CACHE INTERNAL "")
   if(NOT sources)
     # A part whose folder holds no code yet contributes nothing.
     return()
   endif()
   add_library(core_${name} OBJECT ${sources})
-  # A part sees only its own headers and those of the parts it builds on: its include
-  # folder holds links to exactly those source folders, so an include that reaches
-  # upwards (ftp/ including settings/) fails to compile instead of slipping through.
+  # A part sees only its own headers and the public headers of the parts it builds on:
+  # its include folder holds a link to its own source folder and, per part below it,
+  # a folder of links to that part's headers, those in its detail/ folder left out. An
+  # include that reaches upwards (ftp/ including settings/) or into another part's
+  # helpers (schedule/ including transfer/detail/) fails to compile instead of
+  # slipping through.
   set(visible ${CMAKE_BINARY_DIR}/layers/${name})
   file(REMOVE_RECURSE ${visible})
   file(MAKE_DIRECTORY ${visible})
-  foreach(part IN ITEMS ${name} ${ARGN})
-    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${part} ${visible}/${part} SYMBOLIC)
+  file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${name} ${visible}/${name} SYMBOLIC)
+  foreach(part IN ITEMS ${ARGN})
+    file(MAKE_DIRECTORY ${visible}/${part})
+    file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${part}/*.h)
+    foreach(header IN LISTS headers)
+      get_filename_component(file ${header} NAME)
+      file(CREATE_LINK ${header} ${visible}/${part}/${file} SYMBOLIC)
+    endforeach()
   endforeach()
   target_include_directories(core_${name} PRIVATE ${visible})
   foreach(dep IN LISTS ARGN)

@@ -2,7 +2,6 @@
 // What the core needs from a person or a window. The Qt front end implements it with
 // dialogs and processEvents(); velora-cli and the tests implement it with plain code.
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,25 +52,6 @@ public:
     // A store has begun, gone on, or ended; a terminal may show it (the window's
     // progress bar shows the tick instead, so the window ignores it).
     virtual void transferProgress(const TransferProgress&) {}
-};
-
-// A host that does nothing a person would see; pumpEvents runs an optional hook, which
-// tests use to simulate a timer tick or a deletion nested inside a pass.
-class QuietUiHost : public UiHost {
-public:
-    std::function<void()> onPump;
-    std::vector<std::string> messages;
-    int settingsShown = 0;
-
-    void pumpEvents() override {
-        if (onPump) onPump();
-    }
-    void showLogPage() override {}
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    bool confirm(const std::string&, const std::string&) override { return false; }
-    std::vector<std::string> pickFiles(const FileDialogRequest&) override { return {}; }
-    void hideToTray() override {}
-    void settingsChanged() override { ++settingsShown; }
 };
 
 }  // namespace velora

@@ -90,47 +90,44 @@ std::vector<std::string> rowsNotExported(const FileTable& files) {
     return out;
 }
 
-int runPrepare(Program& program, std::ostream& out, std::ostream& err) {
-    if (!startUp(program, err)) return kFailed;
+int runPrepare(const RunParts& parts, std::ostream& out, std::ostream& err) {
     try {
-        if (!program.B_einlesenClick()) {
-            err << program.Memo1().lines().back() << '\n';
-            return program.runLockRefusal() == RunLock::Refusal::Busy ? kSkipped : kFailed;
+        if (!parts.cycle.B_einlesenClick()) {
+            err << parts.log.lines().back() << '\n';
+            return parts.cycle.lockRefusal() == RunLock::Refusal::Busy ? kSkipped : kFailed;
         }
     } catch (const std::exception& e) {
         err << e.what() << '\n';
-        printFileTable(program.files(), out);
+        printFileTable(parts.files, out);
         return kFailed;
     }
-    printFileTable(program.files(), out);
+    printFileTable(parts.files, out);
     return kOk;
 }
 
-int runRun(Program& program, std::ostream& out, std::ostream& err) {
-    if (!startUp(program, err)) return kFailed;
+int runRun(const RunParts& parts, std::ostream& err) {
     try {
-        program.B_StartClick();
+        parts.cycle.B_StartClick();
     } catch (const std::exception& e) {
         err << e.what() << '\n';
         return kRunHadErrors;
     }
-    (void)out;
-    switch (program.runCycle().lastOutcome()) {
+    switch (parts.cycle.lastOutcome()) {
     case RunOutcome::Skipped:
-        err << "Lauf übersprungen: ein anderer Lauf arbeitet gerade mit " << program.tempFolder().path() << '\n';
+        err << "Lauf übersprungen: ein anderer Lauf arbeitet gerade mit " << parts.temp.path() << '\n';
         return kSkipped;
     case RunOutcome::Failed:
-        err << program.Memo1().lines().back() << '\n';
+        err << parts.log.lines().back() << '\n';
         return kRunHadErrors;
     case RunOutcome::ServerUnreachable:
-        err << "Server " << program.settings().e_host_ziel << " nicht erreichbar: nichts gesendet\n";
+        err << "Server " << parts.settings.e_host_ziel << " nicht erreichbar: nichts gesendet\n";
         break;
     case RunOutcome::Done:
         break;
     }
-    const auto missing = rowsNotExported(program.files());
+    const auto missing = rowsNotExported(parts.files);
     for (const auto& line : missing) err << line << '\n';
-    const bool reached = program.runCycle().lastOutcome() != RunOutcome::ServerUnreachable;
+    const bool reached = parts.cycle.lastOutcome() != RunOutcome::ServerUnreachable;
     return missing.empty() && reached ? kOk : kRunHadErrors;
 }
 
@@ -177,9 +174,13 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return onProgram(
         services, ui, out,
         [&](Program& program) {
-            if (command == "prepare") return runPrepare(program, out, err);
+            const RunParts parts{program.runCycle(), program.files(), program.Memo1(), program.tempFolder(),
+                                 program.settings()};
+            if (command == "prepare") return startUp(program, err) ? runPrepare(parts, out, err) : int{kFailed};
+            // The start-up loads the settings, and with them what the rows last sent.
             return runRemembering({program.registry(), program.store(), program.files(), program.settings()}, all,
-                                  [&] { return runRun(program, out, err); }, [&] { return program.timerEnabled(); });
+                                  [&] { return startUp(program, err) ? runRun(parts, err) : int{kFailed}; },
+                                  [&] { return program.timerEnabled(); });
         },
         &progress);
 }

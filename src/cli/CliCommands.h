@@ -14,8 +14,11 @@
 #include "platform/TcpConnector.h"
 
 namespace velora {
-class Program;
 class FileTable;
+class RunCycle;
+class TempFolder;
+class TextView;
+struct Settings;
 }
 
 namespace velora::cli {
@@ -36,8 +39,19 @@ void printFileTable(const FileTable& files, std::ostream& out);
 // "NEU" (the connection never opened).
 std::vector<std::string> rowsNotExported(const FileTable& files);
 
-int runPrepare(Program& program, std::ostream& out, std::ostream& err);
-int runRun(Program& program, std::ostream& out, std::ostream& err);
+// What "prepare" and "run" work with once the program has started up: the run cycle
+// whose buttons they press, and what they report from afterwards.
+struct RunParts {
+    RunCycle& cycle;
+    const FileTable& files;
+    const TextView& log;       // the log view: its last line says why a pass stopped
+    const TempFolder& temp;    // named when another run holds it
+    const Settings& settings;  // the server named when it cannot be reached
+};
+// "prepare": the preparation pass, then the file table on `out`.
+int runPrepare(const RunParts& parts, std::ostream& out, std::ostream& err);
+// "run": one run as the button "Start" does it; what was not sent on `err`.
+int runRun(const RunParts& parts, std::ostream& err);
 // What the commands run on: the system's own in velora-cli, fixed ones in the tests
 // (so no test changes the process environment or reads the real clock).
 struct Services {

@@ -11,18 +11,18 @@ namespace {
 // The start-up's load empties every "PS alt"; the rows take back what they sent.
 class RestoreAfterLoad final : public SettingsStore::Hooks {
 public:
-    RestoreAfterLoad(SentMemory& memory, const RunParts& parts) : memory_(memory), parts_(parts) {}
+    RestoreAfterLoad(SentMemory& memory, const RememberParts& parts) : memory_(memory), parts_(parts) {}
     void beforeSave() override {}
     void afterLoad() override { memory_.restore(parts_.files, parts_.settings.e_host_ziel); }
 
 private:
     SentMemory& memory_;
-    const RunParts& parts_;
+    const RememberParts& parts_;
 };
 
 }  // namespace
 
-int runRemembering(const RunParts& parts, bool all, const std::function<int()>& runOnce,
+int runRemembering(const RememberParts& parts, bool all, const std::function<int()>& runOnce,
                    const std::function<bool()>& started) {
     SentMemory memory(parts.registry);
     RestoreAfterLoad restore(memory, parts);

@@ -13,7 +13,7 @@ struct Settings;
 namespace velora::cli {
 
 // What the remembering needs of the program.
-struct RunParts {
+struct RememberParts {
     Registry& registry;
     SettingsStore& store;      // its load restores what the rows last sent
     FileTable& files;
@@ -24,7 +24,7 @@ struct RunParts {
 // fingerprints restored as the settings load (not with `all`: a fresh start), then
 // keeps what the rows ended with for the next call, unless the run was skipped
 // (another run was at work) or the start-up did not finish (`started` says).
-int runRemembering(const RunParts& parts, bool all, const std::function<int()>& runOnce,
+int runRemembering(const RememberParts& parts, bool all, const std::function<int()>& runOnce,
                    const std::function<bool()>& started);
 
 }  // namespace velora::cli

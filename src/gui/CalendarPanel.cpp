@@ -11,7 +11,7 @@
 #include "gui/CalendarGrids.h"
 #include "gui/Controls.h"
 #include "gui/Guarded.h"
-#include "program/Program.h"
+#include "schedule/CalendarStore.h"
 #include "schedule/CalendarView.h"
 
 namespace velora::gui {
@@ -89,8 +89,8 @@ QString fromStd(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
-CalendarPanel::CalendarPanel(Program& program, QWidget* parent)
-    : QGroupBox(qs(" feste Zeiten "), parent), program_(program) {
+CalendarPanel::CalendarPanel(CalendarView& view, CalendarStore& store, QWidget* parent)
+    : QGroupBox(qs(" feste Zeiten "), parent), view_(view), store_(store) {
     setObjectName(QStringLiteral("gb_feste_zeiten"));
     auto* save = button("B_Save_Kalender", "Kalender Speichern");
     auto* load = button("B_load_Kalender", "Kalender neu Laden");
@@ -111,11 +111,11 @@ CalendarPanel::CalendarPanel(Program& program, QWidget* parent)
     l->addStretch(1);
     buildMenu();
 
-    program_.calendarView().setListener(this);
+    view_.setListener(this);
     showDisplay();
 }
 
-CalendarPanel::~CalendarPanel() { program_.calendarView().setListener(nullptr); }
+CalendarPanel::~CalendarPanel() { view_.setListener(nullptr); }
 
 QTableWidget* CalendarPanel::buildHourGrid() {
     auto* grid = named(new QTableWidget(G::kHourRows, G::kHourColumns), "sg_std");
@@ -128,7 +128,7 @@ QTableWidget* CalendarPanel::buildHourGrid() {
     for (int hour = 0; hour < 24; ++hour) grid->setItem(0, hour + 1, fixedItem(QString::number(hour)));
     for (int day = 1; day <= 7; ++day) grid->setItem(day, 0, fixedItem(qs(kDayShortNames[static_cast<std::size_t>(day)])));
     grid->setFont(narrowFont(10, FontWidth::Condensed));
-    grid->setItemDelegate(new HourCellDelegate(program_.calendarView(), grid));
+    grid->setItemDelegate(new HourCellDelegate(view_, grid));
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid, &QTableWidget::cellPressed, this, &CalendarPanel::sg_stdSelectCell);
     connect(grid, &QTableWidget::customContextMenuRequested, this,
@@ -155,7 +155,7 @@ QTableWidget* CalendarPanel::buildMinuteGrid() {
         mark->setTextAlignment(Qt::AlignCenter);
         grid->setItem(2, minute, mark);
     }
-    grid->setItemDelegate(new MinuteCellDelegate(program_.calendarView(), grid));
+    grid->setItemDelegate(new MinuteCellDelegate(view_, grid));
     connect(grid, &QTableWidget::cellPressed, this, &CalendarPanel::sg_minSelectCell);
     connect(grid, &QTableWidget::cellDoubleClicked, this, &CalendarPanel::sg_minDblClick);
     fitToCells(grid);
@@ -224,14 +224,14 @@ void CalendarPanel::buildMenu() {
         a->setObjectName(QString::fromLatin1(item.name));
         const auto command = item.command;
         connect(a, &QAction::triggered, this, [this, command] {
-            guarded([this, command] { (program_.calendarView().*command)(); });
+            guarded([this, command] { (view_.*command)(); });
         });
         if (item.separatorAfter) menu_->addSeparator();
     }
 }
 
 void CalendarPanel::showDisplay() {
-    const CalendarDisplay& d = program_.calendarView().display();
+    const CalendarDisplay& d = view_.display();
     l_sel_min_->setText(fromStd(d.l_sel_min));
     l_sel_min_->move(minuteGridLeft_ + d.l_sel_min_offset, l_sel_min_->y());
     l_sel_tag_->setText(fromStd(d.l_sel_tag));
@@ -250,23 +250,26 @@ void CalendarPanel::showDisplay() {
 }
 
 void CalendarPanel::sg_stdSelectCell(int row, int column) {
-    guarded([&] { program_.calendarView().sg_stdSelectCell(column, row); });
+    guarded([&] { view_.sg_stdSelectCell(column, row); });
 }
 
 void CalendarPanel::sg_minSelectCell(int, int column) {
-    guarded([&] { program_.calendarView().sg_minSelectCell(column); });
+    guarded([&] { view_.sg_minSelectCell(column); });
 }
 
 void CalendarPanel::sg_minDblClick() {
-    guarded([this] { program_.calendarView().sg_minDblClick(); });
+    guarded([this] { view_.sg_minDblClick(); });
 }
 
 void CalendarPanel::B_Save_KalenderClick() {
-    guarded([this] { program_.B_Save_KalenderClick(); });
+    guarded([this] { store_.SaveCalendar(); });
 }
 
 void CalendarPanel::B_load_KalenderClick() {
-    guarded([this] { program_.B_load_KalenderClick(); });
+    guarded([this] {
+        store_.LoadCalendar();
+        view_.RedrawCalendar();
+    });
 }
 
 }  // namespace velora::gui

@@ -13,7 +13,7 @@ class QMenu;
 class QTableWidget;
 
 namespace velora {
-class Program;
+class CalendarStore;
 }
 
 namespace velora::gui {
@@ -21,7 +21,8 @@ namespace velora::gui {
 class CalendarPanel : public QGroupBox, private CalendarView::Listener {
     Q_OBJECT
 public:
-    explicit CalendarPanel(Program& program, QWidget* parent = nullptr);
+    // The view it shows and edits, and the store behind its two buttons.
+    CalendarPanel(CalendarView& view, CalendarStore& store, QWidget* parent = nullptr);
     ~CalendarPanel() override;
 
     // Labels and both grids from the core's display (RedrawCalendar's listener).
@@ -44,7 +45,8 @@ private:
     QLabel* placedLabel(QWidget* area, const char* name, const char* text, int x, int y, int width,
                         Qt::Alignment align = Qt::AlignRight | Qt::AlignVCenter);
 
-    Program& program_;
+    CalendarView& view_;
+    CalendarStore& store_;
     QTableWidget* sg_std_ = nullptr;
     QTableWidget* sg_min_ = nullptr;
     QMenu* menu_ = nullptr;

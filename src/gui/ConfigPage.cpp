@@ -7,12 +7,13 @@
 
 #include "gui/Controls.h"
 #include "gui/Guarded.h"
-#include "program/Program.h"
+#include "platform/Environment.h"
+#include "schedule/RunCycle.h"
 
 namespace velora::gui {
 
-ConfigPage::ConfigPage(Program& program, UiHost& ui, QWidget* parent)
-    : QWidget(parent), program_(program), ui_(ui), binder_(program.settings()) {
+ConfigPage::ConfigPage(Settings& settings, RunCycle& cycle, const Environment& env, UiHost& ui, QWidget* parent)
+    : QWidget(parent), cycle_(cycle), env_(env), ui_(ui), binder_(settings) {
     auto* left = new QVBoxLayout;
     left->addWidget(buildStart());
     left->addWidget(buildFiles());
@@ -187,7 +188,7 @@ QWidget* ConfigPage::buildExtIp() {
 }
 
 void ConfigPage::pickInto(QLineEdit* edit, const char* title, const char* filter) {
-    guarded([&] { pickFileInto(ui_, edit, title, filter, program_.env().homeFolder()); });
+    guarded([&] { pickFileInto(ui_, edit, title, filter, env_.homeFolder()); });
 }
 
 void ConfigPage::b_tagClick() { pickInto(findChild<QLineEdit*>("E_tags"), "Tag - Datei", "txt|*.txt"); }
@@ -199,22 +200,22 @@ void ConfigPage::b_Transfer_LogClick() {
 }
 
 void ConfigPage::cb_activClick() {
-    guarded([this] { program_.cb_activClick(); });
+    guarded([this] { cycle_.cb_activClick(); });
 }
 
 // The echo cannot pass the proxy: the core switches the check off with a word and
 // has the window show the box again.
 void ConfigPage::cb_pingClick() {
-    guarded([this] { program_.cb_pingClick(); });
+    guarded([this] { cycle_.cb_pingClick(); });
 }
 
 // "Proxy" and "Ext. IP abfragen" share this handler.
 void ConfigPage::cb_proxyClick() {
-    guarded([this] { program_.cb_proxyClick(); });
+    guarded([this] { cycle_.cb_proxyClick(); });
 }
 
 void ConfigPage::Button2Click() {
-    guarded([this] { program_.Button2Click(); });
+    guarded([this] { cycle_.Button2Click(); });
 }
 
 }  // namespace velora::gui

@@ -8,16 +8,20 @@
 class QLineEdit;
 
 namespace velora {
-class Program;
+class Environment;
+class RunCycle;
 class UiHost;
 }  // namespace velora
 
 namespace velora::gui {
 
+// What the page works with: the settings its controls edit, the run cycle behind
+// "Aktiv", the online check and the external IP, the home folder the pickers start in,
+// and the host that shows the file dialogs.
 class ConfigPage : public QWidget {
     Q_OBJECT
 public:
-    ConfigPage(Program& program, UiHost& ui, QWidget* parent = nullptr);
+    ConfigPage(Settings& settings, RunCycle& cycle, const Environment& env, UiHost& ui, QWidget* parent = nullptr);
 
     void refreshFromSettings() { binder_.refresh(); }
 
@@ -40,7 +44,8 @@ private:
     // A "Suchen" picker: the chosen file replaces the field's text.
     void pickInto(QLineEdit* edit, const char* title, const char* filter);
 
-    Program& program_;
+    RunCycle& cycle_;
+    const Environment& env_;
     UiHost& ui_;
     SettingsBinder binder_;
 };

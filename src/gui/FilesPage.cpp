@@ -15,14 +15,17 @@
 #include "gui/FileTableMenu.h"
 #include "gui/FileTableModel.h"
 #include "gui/Guarded.h"
-#include "program/Program.h"
+#include "filetable/FileTableCommands.h"
+#include "settings/Settings.h"
+#include "transfer/TagTable.h"
 
 namespace velora::gui {
 
-FilesPage::FilesPage(Program& program, QWidget* parent)
-    : QWidget(parent), program_(program), view_(program.filesView()) {
+FilesPage::FilesPage(FileTable& files, FileTableView& view, FileTableCommands& commands, const TagTable& tags,
+                     const Settings& settings, QWidget* parent)
+    : QWidget(parent), files_(files), view_(view), tags_(tags), settings_(settings) {
     grid_ = new FileGrid(this);
-    model_ = new FileTableModel(program.files(), view_, this);
+    model_ = new FileTableModel(files_, view_, this);
     grid_->setModel(model_);
     applyColumnWidths();
 
@@ -35,24 +38,24 @@ FilesPage::FilesPage(Program& program, QWidget* parent)
     connect(grid_, &FileGrid::rowDragged, this, &FilesPage::sg_filesRowMoved);
     connect(grid_, &FileGrid::menuRequested, this, &FilesPage::showPm1);
     connect(grid_, &FileGrid::columnResized, this,
-            [this](int column, int width) { program_.files().setColumnWidth(column, width); });
+            [this](int column, int width) { files_.setColumnWidth(column, width); });
     connect(model_, &FileTableModel::structureReset, this, &FilesPage::restoreCurrentCell);
     connect(model_, &FileTableModel::structureReset, this, &FilesPage::applyColumnWidths);
 
-    pm1_ = new FileTableMenu(program.files(), view_, program.fileCommands(), grid_, this);
+    pm1_ = new FileTableMenu(files_, view_, commands, grid_, this);
     // A command may have changed the table or opened an editor.
     connect(pm1_, &FileTableMenu::commandDone, this, &FilesPage::syncEditors);
     buildEditors();
 }
 
 void FilesPage::applyColumnWidths() {
-    FileTable& table = program_.files();
+    FileTable& table = files_;
     table.setColumnWidth(Nr, std::max(table.columnWidth(Nr), grid_->fittingWidth(Nr, table.rowCount())));
     grid_->applyColumnWidths(table);
 }
 
 void FilesPage::fitColumnWidths(const std::array<bool, kFileColumns>& columns) {
-    FileTable& table = program_.files();
+    FileTable& table = files_;
     for (int c = 0; c < kFileColumns; ++c) {
         if (columns[static_cast<std::size_t>(c)]) table.setColumnWidth(c, grid_->fittingWidth(c, table.rowCount()));
     }
@@ -93,14 +96,14 @@ void FilesPage::sg_filesDblClick(const QModelIndex& index) {
 
 void FilesPage::sg_filesRowMoved(int from, int to) {
     guarded([&] {
-        program_.files().moveRow(from, to);
+        files_.moveRow(from, to);
         view_.sg_filesRowMoved(from, to);
     });
 }
 
 void FilesPage::restoreCurrentCell() {
     guarded([this] {
-        if (view_.currentCell().row > program_.files().rowCount()) view_.tableShrank();
+        if (view_.currentCell().row > files_.rowCount()) view_.tableShrank();
     });
     const CurrentCell cell = view_.currentCell();
     restoring_ = true;
@@ -208,8 +211,8 @@ bool FilesPage::eventFilter(QObject* watched, QEvent* event) {
 void FilesPage::placeEditor(QWidget* editor, int column) {
     // Exactly over the cell: its width and the row's height. The editor's own size hint
     // is taller than a row and covered the top of the next one, its text sitting low.
-    const int width = program_.files().columnWidth(column);
-    const EditorPlacement at = view_.PlaceEditorOverCell(grid_->gridGeometry(program_.files()), width);
+    const int width = files_.columnWidth(column);
+    const EditorPlacement at = view_.PlaceEditorOverCell(grid_->gridGeometry(files_), width);
     editor->setGeometry(at.left, at.top, at.width, kFileRowHeight);
     editor->raise();
 }
@@ -219,7 +222,7 @@ void FilesPage::openCombo(QComboBox* combo, int column, const std::vector<std::s
     filling_ = true;
     combo->clear();
     for (const auto& item : items) combo->addItem(QString::fromStdString(item));
-    const QString text = QString::fromStdString(program_.files().cell(cell.column, cell.row));
+    const QString text = QString::fromStdString(files_.cell(cell.column, cell.row));
     // The entry that equals the text is the current one (none: -1); otherwise Qt would
     // take the text for a new choice when the list opens, and the editor would close.
     combo->setCurrentIndex(combo->findText(text));
@@ -232,7 +235,7 @@ void FilesPage::openCombo(QComboBox* combo, int column, const std::vector<std::s
 
 void FilesPage::openNewestEditor() {
     const CurrentCell cell = view_.currentCell();
-    e_neuste_datei_->setText(QString::fromStdString(program_.files().cell(cell.column, cell.row)));
+    e_neuste_datei_->setText(QString::fromStdString(files_.cell(cell.column, cell.row)));
     placeEditor(e_neuste_datei_, Quelle);
     e_neuste_datei_->show();
 }
@@ -249,13 +252,13 @@ void FilesPage::hideEditor(QWidget* editor) {
 
 void FilesPage::syncEditors() {
     if (view_.cbFtpPfadVisible() && cb_ftp_pfad_->isHidden()) {
-        openCombo(cb_ftp_pfad_, FtpPfad, FileTableView::BuildFtpPathList(program_.settings().m_ftp_pfad), true);
+        openCombo(cb_ftp_pfad_, FtpPfad, FileTableView::BuildFtpPathList(settings_.m_ftp_pfad), true);
     } else if (!view_.cbFtpPfadVisible() && !cb_ftp_pfad_->isHidden()) {
         hideEditor(cb_ftp_pfad_);
     }
     if (view_.cbTagVisible() && cb_tag_->isHidden()) {
         std::vector<std::string> names;
-        for (const TagRow& row : program_.tags().rows()) names.push_back(row.name);
+        for (const TagRow& row : tags_.rows()) names.push_back(row.name);
         openCombo(cb_tag_, Quelle, names, false);
     } else if (!view_.cbTagVisible() && !cb_tag_->isHidden()) {
         hideEditor(cb_tag_);

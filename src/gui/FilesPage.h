@@ -14,7 +14,9 @@ class QLineEdit;
 class QMenu;
 
 namespace velora {
-class Program;
+class FileTableCommands;
+class TagTable;
+struct Settings;
 }
 
 namespace velora::gui {
@@ -26,7 +28,10 @@ class FileTableModel;
 class FilesPage : public QWidget {
     Q_OBJECT
 public:
-    explicit FilesPage(Program& program, QWidget* parent = nullptr);
+    // The table it shows and edits, the view's rules, the commands of PM1, the tag names
+    // cb_tag offers and the FTP folder presets cb_ftp_pfad offers.
+    FilesPage(FileTable& files, FileTableView& view, FileTableCommands& commands, const TagTable& tags,
+              const Settings& settings, QWidget* parent = nullptr);
 
     FileGrid* grid() const { return grid_; }
     FileTableModel* model() const { return model_; }
@@ -65,8 +70,10 @@ private:
     // Enter writes the typed folder, Escape leaves the cell as it was; true when taken.
     bool filterFtpPathKeys(QEvent* event);
 
-    Program& program_;
+    FileTable& files_;
     FileTableView& view_;
+    const TagTable& tags_;
+    const Settings& settings_;
     FileGrid* grid_ = nullptr;
     FileTableModel* model_ = nullptr;
     FileTableMenu* pm1_ = nullptr;

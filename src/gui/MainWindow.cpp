@@ -139,11 +139,14 @@ void MainWindow::buildMenus() {
 void MainWindow::buildPages() {
     pages_ = new QTabWidget;
     pages_->setObjectName(QStringLiteral("PageControl1"));
-    config_ = new ConfigPage(program_, ui_);
-    schedule_ = new SchedulePage(program_);
-    files_ = new FilesPage(program_);
-    tags_ = new TagsPage(program_.tags());
-    tools_ = new ToolsPage(program_, ui_);
+    // Each page gets the few parts it works with; the program keeps them.
+    Program& p = program_;
+    config_ = new ConfigPage(p.settings(), p.runCycle(), p.env(), ui_);
+    schedule_ = new SchedulePage(
+        {p.settings(), p.runCycle(), p.scheduler(), p.statistics(), p.calendarView(), p.calendarStore()});
+    files_ = new FilesPage(p.files(), p.filesView(), p.fileCommands(), p.tags(), p.settings());
+    tags_ = new TagsPage(p.tags());
+    tools_ = new ToolsPage(p.settings(), p.screenShot(), p.env(), ui_);
     log_ = new LogPage(program_.Memo1());
     temp_ = new TempPage(program_.M_temp());
     pages_->addTab(config_, QStringLiteral("Config"));

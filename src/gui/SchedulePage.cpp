@@ -9,18 +9,21 @@
 #include "gui/ClickableLabel.h"
 #include "gui/Controls.h"
 #include "gui/Guarded.h"
-#include "program/Program.h"
+#include "schedule/CalendarView.h"
+#include "schedule/RunCycle.h"
+#include "schedule/RunStatistics.h"
+#include "schedule/Scheduler.h"
 
 namespace velora::gui {
 
-SchedulePage::SchedulePage(Program& program, QWidget* parent)
-    : QWidget(parent), program_(program), binder_(program.settings()) {
+SchedulePage::SchedulePage(ScheduleParts parts, QWidget* parent)
+    : QWidget(parent), parts_(parts), binder_(parts.settings) {
     auto* top = new QHBoxLayout;
     top->addWidget(buildMode(), 3);
     top->addWidget(buildInterval(), 2);
     auto* page = new QVBoxLayout(this);
     page->addLayout(top);
-    page->addWidget(new CalendarPanel(program_), 1);
+    page->addWidget(new CalendarPanel(parts_.calendarView, parts_.calendarStore), 1);
     refreshFromSettings();
 }
 
@@ -28,7 +31,7 @@ QWidget* SchedulePage::buildMode() {
     auto* box = groupBox("Zeitmodus ", "gb_zeitmodus");
     auto* rb_intervall = radioButton("rb_intervall", "Intervall");
     auto* rb_feste = radioButton("rb_feste_zeiten", "feste Zeiten");
-    Settings& s = program_.settings();
+    Settings& s = parts_.settings;
     connect(rb_intervall, &QRadioButton::toggled, this, [&s](bool on) { s.rb_intervall = on; });
     connect(rb_feste, &QRadioButton::toggled, this, [&s](bool on) { s.rb_feste_zeiten = on; });
 
@@ -79,7 +82,7 @@ void SchedulePage::refreshFromSettings() {
     binder_.refresh();
     auto* rbI = findChild<QRadioButton*>("rb_intervall");
     auto* rbF = findChild<QRadioButton*>("rb_feste_zeiten");
-    Settings& s = program_.settings();
+    Settings& s = parts_.settings;
     // Both off is a state the stored values can hold; only a non-exclusive pair shows it.
     rbI->setAutoExclusive(false);
     rbF->setAutoExclusive(false);
@@ -101,22 +104,22 @@ void SchedulePage::showStatus(const StatusDisplay& status) {
 
 void SchedulePage::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    guarded([this] { program_.TabSheet7Show(); });
+    guarded([this] { parts_.calendarView.RedrawCalendar(); });
 }
 
 // The binder has put the entry into the settings; the core raises it to its floor.
 void SchedulePage::se_restartChange() {
-    guarded([this] { program_.se_restartChange(); });
+    guarded([this] { parts_.scheduler.se_restartChange(); });
     const QSignalBlocker block(se_restart_);
-    se_restart_->setValue(program_.settings().se_restart.value());
+    se_restart_->setValue(parts_.settings.se_restart.value());
 }
 
 void SchedulePage::Label12Click() {
-    guarded([this] { program_.Label12Click(); });
+    guarded([this] { parts_.cycle.Label12Click(); });
 }
 
 void SchedulePage::b_dauer_max_clrClick() {
-    guarded([this] { program_.b_dauer_max_clrClick(); });
+    guarded([this] { parts_.statistics.b_dauer_max_clrClick(); });
 }
 
 }  // namespace velora::gui

@@ -9,16 +9,32 @@ class QLabel;
 class QSpinBox;
 
 namespace velora {
-class Program;
+class CalendarStore;
+class CalendarView;
+class RunCycle;
+class RunStatistics;
+class Scheduler;
 struct StatusDisplay;
 }  // namespace velora
 
 namespace velora::gui {
 
+// What the page works with: the settings its controls edit, the run cycle behind
+// "Restart nach Online Error", the scheduler that floors the restart delay, the
+// statistics that clear the longest pass, and the weekly calendar's view and store.
+struct ScheduleParts {
+    Settings& settings;
+    RunCycle& cycle;
+    Scheduler& scheduler;
+    RunStatistics& statistics;
+    CalendarView& calendarView;
+    CalendarStore& calendarStore;
+};
+
 class SchedulePage : public QWidget {
     Q_OBJECT
 public:
-    explicit SchedulePage(Program& program, QWidget* parent = nullptr);
+    explicit SchedulePage(ScheduleParts parts, QWidget* parent = nullptr);
 
     void refreshFromSettings();
     // The two labels the status refresh fills.
@@ -37,7 +53,7 @@ private:
     QWidget* buildMode();
     QWidget* buildInterval();
 
-    Program& program_;
+    ScheduleParts parts_;
     SettingsBinder binder_;
     QSpinBox* se_restart_ = nullptr;
     QLabel* l_dauer_max_ = nullptr;

@@ -5,12 +5,14 @@
 
 #include "gui/Controls.h"
 #include "gui/Guarded.h"
-#include "program/Program.h"
+#include "platform/Environment.h"
+#include "tools/ScreenShot.h"
 
 namespace velora::gui {
 
-ToolsPage::ToolsPage(Program& program, UiHost& ui, QWidget* parent)
-    : QWidget(parent), program_(program), ui_(ui), binder_(program.settings()) {
+ToolsPage::ToolsPage(Settings& settings, ScreenShot& screenShot, const Environment& env, UiHost& ui,
+                     QWidget* parent)
+    : QWidget(parent), screenShot_(screenShot), env_(env), ui_(ui), binder_(settings) {
     auto* box = groupBox(" Screenshot ", "gb_screenshot");
     auto* cb_ss_aktiv = checkBox("cb_ss_aktiv", "Aktiv");
     auto* e_ss_file = lineEdit("e_ss_file");
@@ -45,11 +47,11 @@ ToolsPage::ToolsPage(Program& program, UiHost& ui, QWidget* parent)
     binder_.refresh();
 }
 
-void ToolsPage::Button1Click() { program_.Button1Click(); }
+void ToolsPage::Button1Click() { screenShot_.take(); }
 
 void ToolsPage::b_ss_fileClick() {
     guarded([this] {
-        pickFileInto(ui_, findChild<QLineEdit*>("e_ss_file"), "JPG - Datei", "jpg|*.jpg", program_.env().homeFolder());
+        pickFileInto(ui_, findChild<QLineEdit*>("e_ss_file"), "JPG - Datei", "jpg|*.jpg", env_.homeFolder());
     });
 }
 

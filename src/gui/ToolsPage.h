@@ -5,16 +5,20 @@
 #include "gui/SettingsBinder.h"
 
 namespace velora {
-class Program;
+class Environment;
+class ScreenShot;
 class UiHost;
 }  // namespace velora
 
 namespace velora::gui {
 
+// What the page works with: the screen-shot settings, the screen shot itself, the home
+// folder the picker starts in and the host that shows the file dialog.
 class ToolsPage : public QWidget {
     Q_OBJECT
 public:
-    ToolsPage(Program& program, UiHost& ui, QWidget* parent = nullptr);
+    ToolsPage(Settings& settings, ScreenShot& screenShot, const Environment& env, UiHost& ui,
+              QWidget* parent = nullptr);
     void refreshFromSettings() { binder_.refresh(); }
 
 private slots:
@@ -23,7 +27,8 @@ private slots:
     void Button1Click();
 
 private:
-    Program& program_;
+    ScreenShot& screenShot_;
+    const Environment& env_;
     UiHost& ui_;
     SettingsBinder binder_;
 };

@@ -3,10 +3,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <sys/utsname.h>
 
-#include "platform/Registry.h"
+#include "platform/SystemInfo.h"
 
 namespace velora {
 

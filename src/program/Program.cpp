@@ -63,6 +63,8 @@ RunCycle& Program::runCycle() { return *runCycle_; }
 CalendarView& Program::calendarView() { return *calendarView_; }
 CalendarStore& Program::calendarStore() { return *calendarStore_; }
 Scheduler& Program::scheduler() { return *scheduler_; }
+RunStatistics& Program::statistics() { return *statistics_; }
+ScreenShot& Program::screenShot() { return *screenShot_; }
 
 void Program::FormCreate() {
     // 1. The settings are not loaded yet: this line goes to the built-in log file.
@@ -120,35 +122,8 @@ void Program::LoadConfig1Click() {
 void Program::Reset_psClick() { velora::Reset_psClick(files_, log_); }
 void Program::B_connectClick() { ftp_->B_connectClick(ftpLoginFromSettings(settings_)); }
 void Program::B_DisconnectClick() { ftp_->B_DisconnectClick(); }
-// The buttons work in the scratch folder too, so they wait their turn like a run.
-bool Program::B_einlesenClick() {
-    const RunLock::Hold hold = runLock_.enter("Einlesen");
-    if (hold) preparation_->run();
-    return static_cast<bool>(hold);
-}
-
-bool Program::B_versendenClick() {
-    const RunLock::Hold hold = runLock_.enter("Versenden");
-    if (hold) upload_->B_versendenClick();
-    return static_cast<bool>(hold);
-}
+bool Program::B_einlesenClick() { return runCycle_->B_einlesenClick(); }
+bool Program::B_versendenClick() { return runCycle_->B_versendenClick(); }
 void Program::B_StartClick() { runCycle_->B_StartClick(); }
-void Program::Label12Click() { runCycle_->Label12Click(); }
-void Program::cb_activClick() { runCycle_->cb_activClick(); }
-void Program::b_dauer_max_clrClick() { statistics_->b_dauer_max_clrClick(); }
-void Program::UpdateStatusDisplay() { statistics_->UpdateStatusDisplay(); }
-void Program::Button1Click() { screenShot_->take(); }
-void Program::Button2Click() { runCycle_->Button2Click(); }
-void Program::cb_pingClick() { runCycle_->cb_pingClick(); }
-void Program::cb_proxyClick() { runCycle_->cb_proxyClick(); }
-void Program::se_restartChange() { scheduler_->se_restartChange(); }
-void Program::B_Save_KalenderClick() { calendarStore_->SaveCalendar(); }
-
-void Program::B_load_KalenderClick() {
-    calendarStore_->LoadCalendar();
-    calendarView_->RedrawCalendar();
-}
-
-void Program::TabSheet7Show() { calendarView_->RedrawCalendar(); }
 
 }  // namespace velora

@@ -96,35 +96,17 @@ public:
     // Buttons
     void B_connectClick();
     void B_DisconnectClick();
-    // Both work in the scratch folder: false when another run holds it or it cannot be
-    // used (runLockRefusal() tells which; the log says so).
+    // Both work in the scratch folder and wait their turn like a run (see RunCycle).
     bool B_einlesenClick();
     bool B_versendenClick();
-    RunLock::Refusal runLockRefusal() const { return runLock_.lastRefusal(); }
     void B_StartClick();
-    void Label12Click();
-    void cb_activClick();
-    void b_dauer_max_clrClick();
-    void UpdateStatusDisplay();
-    // Button "Speichern Test" on the page "Tools": a screen shot at once, whatever
-    // "Aktiv" says.
-    void Button1Click();
     // Menu "Hilfe".
     HelpMenu& helpMenu() { return helpMenu_; }
     // The first step of every scheduler tick: minimisedStart().onTick(settings().cb_mini_start).
     MinimisedStart& minimisedStart() { return minimisedStart_; }
-    // Online check: button "Test Onlinestatus", "Onlinstatus Prüfen", and "Proxy" /
-    // "Ext. IP abfragen".
-    void Button2Click();
-    void cb_pingClick();
-    void cb_proxyClick();
-    // Page "Zeitsteuerung": the restart delay, the calendar's buttons, the page shown.
-    void se_restartChange();
-    void B_Save_KalenderClick();
-    void B_load_KalenderClick();
-    void TabSheet7Show();
-
-    // What the parts hold, for the front ends to show and edit.
+    // The parts, for the front ends to hand each page the few it works with. The
+    // pages' own handlers call the part that does the work (the online check's buttons
+    // the RunCycle, the calendar's buttons the CalendarStore, ...).
     Settings& settings() { return settings_; }
     FileTable& files() { return files_; }
     FileTableView& filesView() { return filesView_; }
@@ -146,9 +128,10 @@ public:
     CalendarView& calendarView();
     CalendarStore& calendarStore();
     Scheduler& scheduler();
+    RunStatistics& statistics();
+    ScreenShot& screenShot();
     int currentWeekday() const { return weekday_; }
 
-    const Clock& clock() const { return clock_; }
     const Environment& env() const { return env_; }
 
 private:

@@ -27,6 +27,18 @@ RunCycle::RunCycle(Settings& settings, RunState& state, PreparationPass& prepara
       ui_(ui),
       screenShot_(screenShot) {}
 
+bool RunCycle::B_einlesenClick() {
+    const RunLock::Hold hold = lock_.enter("Einlesen");
+    if (hold) preparation_.run();
+    return static_cast<bool>(hold);
+}
+
+bool RunCycle::B_versendenClick() {
+    const RunLock::Hold hold = lock_.enter("Versenden");
+    if (hold) upload_.B_versendenClick();
+    return static_cast<bool>(hold);
+}
+
 void RunCycle::B_StartClick() {
     const RunLock::Hold hold = lock_.enter("Lauf");
     if (!hold) {

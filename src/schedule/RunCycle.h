@@ -40,6 +40,12 @@ public:
     // when another process holds it the run is skipped with one log line.
     void B_StartClick();
     RunOutcome lastOutcome() const { return outcome_; }
+    // Buttons "Einlesen" and "Versenden": one pass alone. Both work in the scratch
+    // folder, so they wait their turn like a run: false when another run holds it or it
+    // cannot be used (lockRefusal() tells which; the log says so).
+    bool B_einlesenClick();
+    bool B_versendenClick();
+    RunLock::Refusal lockRefusal() const { return lock_.lastRefusal(); }
     // The steps of a run after the online check (also called from the echo reply).
     void RunTransfer();
     // Label "Restart nach Online Error": manual reset of both flags.

@@ -2,7 +2,7 @@
 
 #include "platform/FileIo.h"
 #include "platform/Paths.h"
-#include "tools/JpegEncoder.h"
+#include "tools/detail/JpegEncoder.h"
 
 namespace velora {
 

@@ -21,7 +21,7 @@ void appendLittleEndian(std::string& out, std::uint64_t value, int bytes) {
 
 std::int64_t QueryFileSize(const std::string& path) { return fileio::querySize(path); }
 
-std::int32_t FileChecksumOf(const fileio::FileStatus& status, const std::string& path) {
+std::int32_t fileChecksumOf(const fileio::FileStatus& status, const std::string& path) {
     // Fixed-width fields first, so no two different inputs can run together.
     std::string input;
     input.reserve(36 + path.size());
@@ -38,12 +38,12 @@ std::int32_t FileChecksum(const std::string& path) {
     if (path.empty()) return -1;
     const auto status = fileio::statusOf(path);
     if (!status) return -1;
-    return FileChecksumOf(*status, path);
+    return fileChecksumOf(*status, path);
 }
 
 std::int32_t ContentChecksum(std::string_view text) { return foldTo31Bits(XXH3_64bits(text.data(), text.size())); }
 
-void ApplyChangeRule(FileTable& files, int row) {
+void applyChangeRule(FileTable& files, int row) {
     const bool changed = files.cell(PsAlt, row) != files.cell(PsNeu, row);
     files.setCell(Msg, row, changed ? msg::kNeu : msg::kOk);
 }

@@ -26,13 +26,13 @@ std::int64_t QueryFileSize(const std::string& path);
 std::int32_t FileChecksum(const std::string& path);
 
 // The same fingerprint from a status already taken.
-std::int32_t FileChecksumOf(const fileio::FileStatus& status, const std::string& path);
+std::int32_t fileChecksumOf(const fileio::FileStatus& status, const std::string& path);
 
 // Fingerprint of a text, every byte counting in its place: 1..2147483647.
 std::int32_t ContentChecksum(std::string_view text);
 
 // "NEU" into MSG when "PS alt" differs from "PS neu" (exact text), else "OK".
-void ApplyChangeRule(FileTable& files, int row);
+void applyChangeRule(FileTable& files, int row);
 
 // True when any data row, active or not, holds exactly "NEU" in MSG.
 bool AnyRowChanged(const FileTable& files);

@@ -1,5 +1,6 @@
 #include "transfer/PreparationPass.h"
 
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "platform/PathTrust.h"
 #include "platform/Paths.h"
 #include "transfer/Checksums.h"
+#include "transfer/detail/TagReplacer.h"
 
 namespace velora {
 
@@ -31,6 +33,8 @@ PreparationPass::PreparationPass(FileTable& files, TagTable& tags, TagBuilder& b
                                  EventLog& log, UiHost& ui)
     : files_(files), tags_(tags), builder_(builder), mTemp_(M_temp), temp_(temp), sources_(sources),
       snapshots_(snapshots), log_(log), ui_(ui) {}
+
+PreparationPass::~PreparationPass() = default;
 
 void PreparationPass::run() {
     log_.write("Einlesen");
@@ -149,7 +153,7 @@ std::string PreparationPass::PickNewestFile(const std::string& path, int r) {
     return result;
 }
 
-std::string PreparationPass::WithCrLf(const std::string& bytes) {
+std::string PreparationPass::withCrLf(const std::string& bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 16);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -196,7 +200,7 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
     std::string text;
     try {
         // Every byte is kept, NUL bytes included: cutting there would upload a truncated file.
-        text = WithCrLf(fileio::readAll(path));
+        text = withCrLf(fileio::readAll(path));
     } catch (const IoError& e) {
         markIoError(r, path, e.what());
         return;
@@ -212,7 +216,7 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
     files_.setCell(PsNeu, r, std::to_string(ContentChecksum(text)));
     const std::string target = copyTarget(path, r);
     sources_.record(target, path);
-    ApplyChangeRule(files_, r);
+    applyChangeRule(files_, r);
     if (files_.cell(Msg, r) != msg::kNeu) return;
     // A full disk, a folder removed meanwhile or made unusable: this row cannot go out
     // in this run, the others can.
@@ -236,7 +240,7 @@ void PreparationPass::ReplaceTagsInFile(const std::string& path, int r) {
 }
 
 const TagReplacer& PreparationPass::replacer() {
-    if (!replacer_) replacer_.emplace(tags_.rows());
+    if (!replacer_) replacer_ = std::make_unique<TagReplacer>(tags_.rows());
     return *replacer_;
 }
 
@@ -300,7 +304,7 @@ void PreparationPass::ChecksumSourceFile(const std::string& path, int r) {
     if (runsAsJa(files_.cell(Tag, r))) return;
     // The status the fingerprint is made from is the one the upload holds the file to.
     const std::optional<fileio::FileStatus> status = snapshots_.measure(path);
-    const std::int32_t cs = status ? FileChecksumOf(*status, path) : -1;
+    const std::int32_t cs = status ? fileChecksumOf(*status, path) : -1;
     if (cs == -1) {
         markIoError(r, path, "");
         return;
@@ -310,7 +314,7 @@ void PreparationPass::ChecksumSourceFile(const std::string& path, int r) {
     // source (the row's "TAG" was switched off since).
     const std::string current = files_.cell(TmpQuelle, r);
     if (current.empty() || temp_.contains(current)) files_.setCell(TmpQuelle, r, path);
-    ApplyChangeRule(files_, r);
+    applyChangeRule(files_, r);
 }
 
 }  // namespace velora

@@ -2,6 +2,7 @@
 // "Einlesen": decides for every active row which local file is meant, measures its
 // fingerprint and marks the row "NEU" or "OK"; rows with tag replacement get a copy
 // with the tags filled in, which is what the upload then sends.
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -14,15 +15,17 @@
 #include "transfer/ResolvedSources.h"
 #include "transfer/SettledSnapshot.h"
 #include "transfer/TagBuilder.h"
-#include "transfer/TagReplacer.h"
 #include "transfer/TagTable.h"
 
 namespace velora {
+
+class TagReplacer;
 
 class PreparationPass {
 public:
     PreparationPass(FileTable& files, TagTable& tags, TagBuilder& builder, TextView& M_temp, TempFolder& temp,
                     ResolvedSources& sources, SettledSnapshots& snapshots, EventLog& log, UiHost& ui);
+    ~PreparationPass();
 
     // PreparationPass(). A registry read error while building the tags leaves and ends
     // the pass before the first row. A file that cannot be read or copied marks its row
@@ -43,7 +46,7 @@ public:
     // inserted value; nothing when either is empty.
     static void ReplaceTagInView(std::string& text, const std::string& name, const std::string& value);
     // Every line break (CR LF, lone CR, lone LF) as CR LF; all other bytes as they are.
-    static std::string WithCrLf(const std::string& bytes);
+    static std::string withCrLf(const std::string& bytes);
 
 private:
     void prepareRow(int r, bool tagFileFailed);
@@ -70,7 +73,7 @@ private:
     // scan the whole table once per row.
     std::unordered_map<std::string, int> copyUsers_;
     // The tags of this pass, made ready for replacement at its first tag row.
-    std::optional<TagReplacer> replacer_;
+    std::unique_ptr<TagReplacer> replacer_;   // built on first use, from the tags of this pass
 };
 
 }  // namespace velora

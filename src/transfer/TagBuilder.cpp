@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "platform/Paths.h"
-#include "transfer/TagFile.h"
+#include "transfer/detail/TagFile.h"
 
 namespace velora {
 
@@ -100,7 +100,7 @@ bool TagBuilder::appendTagFileRows() {
     const std::string name = settings_.E_tags;
     if (!settings_.cb_tag_datei || name.empty()) return false;
     log_.write("Lese Tags Datei : " + name);
-    const TagFileContent file = ReadTagFile(paths::resolveIn(env_.homeFolder(), name), env_.userId());
+    const TagFileContent file = readTagFile(paths::resolveIn(env_.homeFolder(), name), env_.userId());
     if (file.outcome != TagFileContent::Read) {
         tagFileFailed_ = true;
         if (file.outcome == TagFileContent::Missing) {
@@ -114,7 +114,7 @@ bool TagBuilder::appendTagFileRows() {
         }
         return false;
     }
-    for (auto& row : ParseTagFile(file.bytes)) tags_.append(std::move(row.name), std::move(row.value));
+    for (auto& row : parseTagFile(file.bytes)) tags_.append(std::move(row.name), std::move(row.value));
     return true;
 }
 

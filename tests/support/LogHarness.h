@@ -14,7 +14,7 @@
 
 #include "app/EventLog.h"
 #include "app/TextView.h"
-#include "app/UiHost.h"
+#include "support/QuietUiHost.h"
 #include "platform/Clock.h"
 #include "platform/Locale.h"
 #include "support/TempDir.h"

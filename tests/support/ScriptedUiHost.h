@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/UiHost.h"
+#include "support/QuietUiHost.h"
 
 namespace velora::test {
 

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "app/MinimisedStart.h"
-#include "app/UiHost.h"
+#include "support/QuietUiHost.h"
 
 namespace velora {
 namespace {
 
-struct HidingCounter final : QuietUiHost {
+struct HidingCounter final : test::QuietUiHost {
     int hidden = 0;
     void hideToTray() override { ++hidden; }
 };

@@ -8,6 +8,7 @@
 #include "settings/SettingsStore.h"
 #include "support/FakeScreen.h"
 #include "support/LogHarness.h"
+#include "support/QuietUiHost.h"
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
 #include "support/TestNetwork.h"
@@ -21,7 +22,7 @@ struct CalendarStartup : ::testing::Test {
     test::TempDir home;
     FixedEnvironment env{{{"temp", home.path()}}, home.path()};
     ManualClock clock;
-    QuietUiHost ui;
+    test::QuietUiHost ui;
     test::FakeScreen screen;
     test::RecordingShell shell;
     test::TestNetwork network;

@@ -6,9 +6,11 @@
 #include "ftp/FtpClient.h"
 #include "platform/Errors.h"
 #include "program/Program.h"
+#include "schedule/RunCycle.h"
 #include "support/FakeScreen.h"
 #include "support/FixedResolver.h"
 #include "support/LogHarness.h"
+#include "support/QuietUiHost.h"
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
 
@@ -35,7 +37,7 @@ TEST(NetworkServices, EveryProtocolAsksTheGivenResolverAndConnector) {
     test::TempDir home;
     FixedEnvironment env{{{"temp", home.path()}}, home.path()};
     ManualClock clock;
-    QuietUiHost ui;
+    test::QuietUiHost ui;
     test::FakeScreen screen;
     test::RecordingShell shell;
     test::FixedResolver resolver{{{"ftp.wetter.example", "127.0.0.9"}, {"ip.wetter.example", "127.0.0.8"}}};
@@ -57,7 +59,7 @@ TEST(NetworkServices, EveryProtocolAsksTheGivenResolverAndConnector) {
     program.settings().e_host_ziel = "ftp.wetter.example";
     program.B_connectClick();
     EXPECT_EQ(lastLine(), "FTP_CONNECTED ERROR:  EIdSocketError: Connection timed out");
-    program.Button2Click();
+    program.runCycle().Button2Click();
     EXPECT_EQ(network.echoSockets, 1);
     program.settings().cb_get_ext_ip = true;
     program.settings().e_www_ext_ip = "http://ip.wetter.example/ip.php";

@@ -6,6 +6,7 @@
 #include "support/ErrorOf.h"
 #include "support/FakeScreen.h"
 #include "support/LogHarness.h"
+#include "support/QuietUiHost.h"
 #include "support/RecordingShell.h"
 #include "support/TempDir.h"
 #include "support/TestNetwork.h"
@@ -20,7 +21,7 @@ struct StartupFixture : ::testing::Test {
     test::TempDir home;
     FixedEnvironment env{{{"temp", home.path()}, {"COMPUTERNAME", "WETTER PC"}, {"OS", "Linux"}}, home.path()};
     ManualClock clock{DateTime{2026, 12, 8, 14, 5, 9, 0, 3}};
-    QuietUiHost ui;
+    test::QuietUiHost ui;
     test::FakeScreen screen;
     test::RecordingShell shell;
     test::TestNetwork network;

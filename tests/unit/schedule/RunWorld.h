@@ -12,7 +12,7 @@
 #include "app/EventLog.h"
 #include "app/TempFolder.h"
 #include "app/TextView.h"
-#include "app/UiHost.h"
+#include "support/QuietUiHost.h"
 #include "filetable/FileTable.h"
 #include "ftp/FtpSession.h"
 #include "platform/Clock.h"

@@ -13,7 +13,7 @@
 
 #include "app/EventLog.h"
 #include "app/TextView.h"
-#include "app/UiHost.h"
+#include "support/QuietUiHost.h"
 #include "filetable/FileTable.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"

@@ -43,12 +43,12 @@ TEST(FileChecksum, EveryChangeOfSizeTimeIdentityOrPathIsSeen) {
         {"renamed source", status(1000, morning), status(1000, morning), "/var/www/cam/bild2.jpg"},
     };
     for (const auto& c : cases) {
-        const std::int32_t before = FileChecksumOf(c.before, path);
-        const std::int32_t after = FileChecksumOf(c.after, c.pathAfter);
+        const std::int32_t before = fileChecksumOf(c.before, path);
+        const std::int32_t after = fileChecksumOf(c.after, c.pathAfter);
         EXPECT_NE(before, after) << c.what;
         for (std::int32_t v : {before, after}) {
             EXPECT_GT(v, 0) << c.what;   // "0" is the load mark, -1 the failure
-            EXPECT_EQ(FileChecksumOf(c.after, c.pathAfter), after) << c.what;  // no seed, no state
+            EXPECT_EQ(fileChecksumOf(c.after, c.pathAfter), after) << c.what;  // no seed, no state
         }
     }
 }
@@ -152,10 +152,10 @@ TEST(ChangeRule, ComparesTheTwoTextsExactly) {
     for (const auto& c : cases) {
         files.setCell(PsAlt, 1, c.alt);
         files.setCell(PsNeu, 1, c.neu);
-        ApplyChangeRule(files, 1);
+        applyChangeRule(files, 1);
         EXPECT_EQ(files.cell(Msg, 1), c.msg) << c.alt << " / " << c.neu;
     }
-    ApplyChangeRule(files, 2);  // past the end: nothing to write, nothing to break
+    applyChangeRule(files, 2);  // past the end: nothing to write, nothing to break
     EXPECT_EQ(files.rowCount(), 1);
 }
 

@@ -41,12 +41,12 @@ TEST(ReplaceTagInView, LeftToRightContinuingBehindTheValue) {
     }
 }
 
-TEST(WithCrLf, EveryBreakBecomesCrLfAndNothingElseChanges) {
-    EXPECT_EQ(PreparationPass::WithCrLf("a\nb"), "a\r\nb");
-    EXPECT_EQ(PreparationPass::WithCrLf("a\rb\r"), "a\r\nb\r\n");
-    EXPECT_EQ(PreparationPass::WithCrLf("a\r\nb\n\r"), "a\r\nb\r\n\r\n");
-    EXPECT_EQ(PreparationPass::WithCrLf(std::string("a\0\nb\0", 5)), std::string("a\0\r\nb\0", 6));
-    EXPECT_EQ(PreparationPass::WithCrLf(""), "");
+TEST(CrLfBreaks, EveryBreakBecomesCrLfAndNothingElseChanges) {
+    EXPECT_EQ(PreparationPass::withCrLf("a\nb"), "a\r\nb");
+    EXPECT_EQ(PreparationPass::withCrLf("a\rb\r"), "a\r\nb\r\n");
+    EXPECT_EQ(PreparationPass::withCrLf("a\r\nb\n\r"), "a\r\nb\r\n\r\n");
+    EXPECT_EQ(PreparationPass::withCrLf(std::string("a\0\nb\0", 5)), std::string("a\0\r\nb\0", 6));
+    EXPECT_EQ(PreparationPass::withCrLf(""), "");
 }
 
 class TagRows : public ::testing::Test {

@@ -7,7 +7,7 @@
 #include "PreparationTestSupport.h"
 #include "platform/Errors.h"
 #include "support/ErrorOf.h"
-#include "transfer/TagFile.h"
+#include "transfer/detail/TagFile.h"
 
 namespace velora {
 namespace {

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "PreparationTestSupport.h"
-#include "transfer/TagFile.h"
+#include "transfer/detail/TagFile.h"
 
 namespace velora {
 namespace {
@@ -19,11 +19,11 @@ using Rows = std::vector<std::pair<std::string, std::string>>;
 
 Rows parse(std::string_view bytes) {
     Rows rows;
-    for (const auto& r : ParseTagFile(bytes)) rows.emplace_back(r.name, r.value);
+    for (const auto& r : parseTagFile(bytes)) rows.emplace_back(r.name, r.value);
     return rows;
 }
 
-TEST(ParseTagFile, LinesNamesAndValues) {
+TEST(TagFileParsing, LinesNamesAndValues) {
     struct Case {
         const char* what;
         std::string bytes;
@@ -52,7 +52,7 @@ TEST(ParseTagFile, LinesNamesAndValues) {
     for (const auto& c : cases) EXPECT_EQ(parse(c.bytes), c.rows) << c.what;
 }
 
-TEST(ParseTagFile, BinaryBytesAreKeptAsTheyAre) {
+TEST(TagFileParsing, BinaryBytesAreKeptAsTheyAre) {
     const std::string bytes("\x00\xff[B\x01];\x00v\xe4\x80", 11);
     const Rows rows = parse(bytes);
     ASSERT_EQ(rows.size(), 1u);
@@ -60,7 +60,7 @@ TEST(ParseTagFile, BinaryBytesAreKeptAsTheyAre) {
     EXPECT_EQ(rows[0].second, std::string("\x00v\xe4\x80", 4));
 }
 
-TEST(ParseTagFile, LongLinesAreCutAt4096BytesBeforeSplitting) {
+TEST(TagFileParsing, LongLinesAreCutAt4096BytesBeforeSplitting) {
     const std::string longValue = "[L];" + std::string(4996, 'v');  // 5000 bytes
     Rows rows = parse(longValue + "\r\n[N];next");
     ASSERT_EQ(rows.size(), 2u);
@@ -85,22 +85,22 @@ TEST(ParseTagFile, LongLinesAreCutAt4096BytesBeforeSplitting) {
     EXPECT_EQ(rows[1].first, "[Z]");
 }
 
-TEST(ReadTagFile, OnlyARegularFileIsRead) {
+TEST(TagFileReading, OnlyARegularFileIsRead) {
     TempDir dir;
     const std::string bytes("[A];1\r\n\x00\x01", 9);
     dir.write("tags.txt", bytes);
-    EXPECT_EQ(ReadTagFile(dir.file("tags.txt"), ::geteuid()).bytes, bytes);
-    EXPECT_EQ(ReadTagFile(dir.file("tags.txt"), ::geteuid()).outcome, TagFileContent::Read);
+    EXPECT_EQ(readTagFile(dir.file("tags.txt"), ::geteuid()).bytes, bytes);
+    EXPECT_EQ(readTagFile(dir.file("tags.txt"), ::geteuid()).outcome, TagFileContent::Read);
 
     ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0644), 0);
     ASSERT_EQ(::symlink(dir.file("nowhere").c_str(), dir.file("dangling").c_str()), 0);
     for (const char* name : {"missing.txt", "dangling"})
-        EXPECT_EQ(ReadTagFile(dir.file(name), ::geteuid()).outcome, TagFileContent::Missing) << name;
+        EXPECT_EQ(readTagFile(dir.file(name), ::geteuid()).outcome, TagFileContent::Missing) << name;
     for (const char* name : {"fifo", ""})  // "" is the folder itself
-        EXPECT_EQ(ReadTagFile(dir.file(name), ::geteuid()).outcome, TagFileContent::NotAFile) << name;
+        EXPECT_EQ(readTagFile(dir.file(name), ::geteuid()).outcome, TagFileContent::NotAFile) << name;
 }
 
-TEST(ReadTagFile, FileThatComesAndGoesIsReadWholeOrNotAtAll) {
+TEST(TagFileReading, FileThatComesAndGoesIsReadWholeOrNotAtAll) {
     TempDir dir;
     const std::string content = "[A];" + std::string(20000, 'x') + "\r\n[B];2\r\n";
     dir.write("parked.txt", content);
@@ -116,7 +116,7 @@ TEST(ReadTagFile, FileThatComesAndGoesIsReadWholeOrNotAtAll) {
     });
     // Either outcome is fine; a partial text, or an error escaping, is not.
     for (int i = 0; i < 3000; ++i) {
-        const auto file = ReadTagFile(dir.file("tags.txt"), ::geteuid());
+        const auto file = readTagFile(dir.file("tags.txt"), ::geteuid());
         EXPECT_NE(file.outcome, TagFileContent::Unreadable);
         if (file.outcome == TagFileContent::Read) {
             EXPECT_EQ(file.bytes, content);

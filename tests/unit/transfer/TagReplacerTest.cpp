@@ -6,7 +6,7 @@
 #include <random>
 
 #include "transfer/PreparationPass.h"
-#include "transfer/TagReplacer.h"
+#include "transfer/detail/TagReplacer.h"
 
 namespace velora {
 namespace {

@@ -18,7 +18,7 @@ inline constexpr std::size_t kTagLineLimit = 4096;
 // first ";" (no ";": empty name, the whole line as value). Bytes are kept as they are,
 // except a UTF-8 byte-order mark at the very start, which editors add and which is no
 // part of the first tag's name.
-std::vector<TagRow> ParseTagFile(std::string_view bytes);
+std::vector<TagRow> parseTagFile(std::string_view bytes);
 
 struct TagFileContent {
     enum Outcome { Read, Missing, NotAFile, Refused, Unreadable } outcome;
@@ -31,6 +31,6 @@ struct TagFileContent {
 // for us to read and send, so another account must not control it: a link of another
 // account on the way, another account's file, or a file others may write (`uid` is the
 // user; root counts as the user). Unreadable: there and cannot be read.
-TagFileContent ReadTagFile(const std::string& path, unsigned uid);
+TagFileContent readTagFile(const std::string& path, unsigned uid);
 
 }  // namespace velora

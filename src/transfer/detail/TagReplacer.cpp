@@ -1,4 +1,4 @@
-#include "transfer/TagReplacer.h"
+#include "transfer/detail/TagReplacer.h"
 
 #include <algorithm>
 #include <cstring>

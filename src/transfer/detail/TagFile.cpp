@@ -1,4 +1,4 @@
-#include "transfer/TagFile.h"
+#include "transfer/detail/TagFile.h"
 
 #include <utility>
 
@@ -17,7 +17,7 @@ TagRow splitLine(std::string_view line) {
 
 }  // namespace
 
-std::vector<TagRow> ParseTagFile(std::string_view bytes) {
+std::vector<TagRow> parseTagFile(std::string_view bytes) {
     std::vector<TagRow> rows;
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     std::size_t pos = bytes.substr(0, 3) == kByteOrderMark ? 3 : 0;
@@ -34,7 +34,7 @@ std::vector<TagRow> ParseTagFile(std::string_view bytes) {
     return rows;
 }
 
-TagFileContent ReadTagFile(const std::string& path, unsigned uid) {
+TagFileContent readTagFile(const std::string& path, unsigned uid) {
     pathtrust::GuardedRead file = pathtrust::readOwnFile(path, uid);
     switch (file.outcome) {
     case pathtrust::GuardedRead::Read:

@@ -1,4 +1,4 @@
-#include "tools/JpegEncoder.h"
+#include "tools/detail/JpegEncoder.h"
 
 #include <algorithm>
 #include <csetjmp>
