@@ -21,6 +21,7 @@
 #include "settings/SettingsStore.h"
 #include "support/SampleSystemInfo.h"
 #include "support/TempDir.h"
+#include "support/QuietUiHost.h"
 #include "support/TestNetwork.h"
 
 using namespace velora;
@@ -177,7 +178,7 @@ TEST_F(AdminFixture, RowEditsStoreWhatSaveConfigWritesForTheSameTable) {
     table.setScratchFolder(home.path() + "/velora-" + std::to_string(env.userId()));
     RunCounters counters;
     TextView view;
-    QuietUiHost ui;
+    test::QuietUiHost ui;
     SettingsLogSources sources(settings, env);
     EventLog log(view, ui, clock, locale, sources);
     TempFolder temp(env, log);
@@ -280,7 +281,7 @@ TEST_F(AdminFixture, CalendarShowsTheWindowsCalendarAndStoresEditsAsTheWindowDoe
     calendar.setState(1, 12 * 60 + 1, kPlanned);
     calendar.setState(7, 23 * 60 + 59, kPlanned);
     TextView view;
-    QuietUiHost ui;
+    test::QuietUiHost ui;
     Settings settings = Settings::defaults(env);
     SettingsLogSources sources(settings, env);
     EventLog log(view, ui, clock, locale, sources);
