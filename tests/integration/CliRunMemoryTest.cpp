@@ -1,7 +1,8 @@
 // velora-cli run called again and again, as cron or a systemd timer calls it, against a
 // real FTP server on port 21 in a private network: each call sends only the rows that
-// changed since they were last sent, an edited row and a row whose store failed go out
-// again, and "run --all" sends everything as a fresh start does.
+// changed since they were last sent, a row whose store failed goes out again, and
+// "run --all" sends everything as a fresh start does. Which edits of a row count as a
+// new row is SentMemoryTest's.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -51,15 +52,11 @@ TEST(CliRunMemoryTest, RepeatedRunsSendOnlyWhatChangedSinceItWasSent) {
         const std::string c = user.home.write("c.bin", kb200);
         // Configured with the commands alone, as a user without a window does it.
         for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-                 {"config", "Login_Host", "127.0.0.1"},
-                 {"config", "Login_User", PyFtpServer::kWriteUser},
-                 {"config", "Login_Pwd", PyFtpServer::kPassword},
-                 {"config", "Log_Datei", user.home.file("cron.log")},
-                 {"config", "Datei_Ruhezeit", "0"},
+                 {"config", "Login_Host", "127.0.0.1"}, {"config", "Login_User", PyFtpServer::kWriteUser},
+                 {"config", "Login_Pwd", PyFtpServer::kPassword}, {"config", "Log_Datei", user.home.file("cron.log")},
+                 {"config", "Datei_Ruhezeit", "0"}, {"rows", "remove", "1"}, {"rows", "remove", "1"},
                  {"rows", "remove", "1"}, {"rows", "remove", "1"}, {"rows", "remove", "1"},
-                 {"rows", "remove", "1"}, {"rows", "remove", "1"},
-                 {"rows", "add", a, "/", "a.bin"},
-                 {"rows", "add", b, "/sub", "b.bin"},
+                 {"rows", "add", a, "/", "a.bin"}, {"rows", "add", b, "/sub", "b.bin"},
                  {"rows", "add", c, "/", "c.bin"}}) {
             const CliOutcome o = user.cli(args);
             ASSERT_EQ(o.exitCode, 0) << args[0] << " " << args[1] << ": " << o.err;
@@ -73,22 +70,15 @@ TEST(CliRunMemoryTest, RepeatedRunsSendOnlyWhatChangedSinceItWasSent) {
             std::uint32_t sent;
         };
         const auto nothing = [] {};
-        const auto changeB = [&](std::size_t size) { return [&, size] { user.home.write("b.bin", std::string(size, 'y')); }; };
+        const auto changeB = [&](std::size_t kb) { user.home.write("b.bin", std::string(kb * 1024, 'y')); };
         const Call calls[] = {
             {"first call", nothing, {"run"}, 0, 3},
             {"nothing changed", nothing, {"run"}, 0, 0},
-            {"b changed", changeB(210 * 1024), {"run"}, 0, 1},
-            {"nothing changed", nothing, {"run"}, 0, 0},
-            {"b changed again", changeB(220 * 1024), {"run"}, 0, 1},
-            {"nothing changed", nothing, {"run"}, 0, 0},
-            {"nothing changed", nothing, {"run"}, 0, 0},
-            {"nothing changed", nothing, {"run"}, 0, 0},
+            {"b changed", [&] { changeB(210); }, {"run"}, 0, 1},
+            {"nothing changed since b was sent", nothing, {"run"}, 0, 0},
             // A store that fails keeps what was sent before, so the row goes out later.
-            {"b changed, its folder gone", [&] { changeB(230 * 1024)(); fs::remove_all(server.pathOf("sub")); },
-             {"run"}, 2, 0},
+            {"b changed, its folder gone", [&] { changeB(230); fs::remove_all(server.pathOf("sub")); }, {"run"}, 2, 0},
             {"folder back", [&] { fs::create_directories(server.pathOf("sub")); }, {"run"}, 0, 1},
-            {"row edited", [&] { ASSERT_EQ(user.cli({"rows", "set", "3", "FTP Name", "c2.bin"}).exitCode, 0); },
-             {"run"}, 0, 1},
             {"fresh start", nothing, {"run", "--all"}, 0, 3},
             {"after the fresh start", nothing, {"run"}, 0, 0},
         };
@@ -101,7 +91,6 @@ TEST(CliRunMemoryTest, RepeatedRunsSendOnlyWhatChangedSinceItWasSent) {
             total = user.filesSent();
         }
         EXPECT_EQ(fs::file_size(server.pathOf("sub/b.bin")), 230u * 1024u);
-        EXPECT_TRUE(fs::exists(server.pathOf("c2.bin")));
     });
 }
 

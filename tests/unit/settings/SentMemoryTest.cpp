@@ -34,6 +34,7 @@ TEST(SentMemoryTest, AReloadKeepsWhatUnchangedRowsSent) {
         const char* what;
         FileTable::Row after;
         std::string psAlt;
+        std::string server = "ftp.host";
     };
     const Case cases[] = {
         {"unchanged", row("No", "/a", "/", "a", "0"), "111"},
@@ -44,18 +45,17 @@ TEST(SentMemoryTest, AReloadKeepsWhatUnchangedRowsSent) {
         {"TAG switched", row("Ja", "/a", "/", "a", "0"), "0"},
         {"never sent", row("No", "/c", "/", "c", "0"), "0"},
         {"cleared by a double-click", row("No", "/d", "/", "d", "0"), "0"},
+        {"unchanged, for another server", row("No", "/a", "/", "a", "0"), "0", "other.host"},
     };
     for (const Case& c : cases) {
         FileTable after = tableOf({row("No", "/new", "/", "n", "0"), c.after});
-        keepSentOfUnchangedRows(before, "ftp.host", after, "ftp.host");
+        keepSentOfUnchangedRows(before, "ftp.host", after, c.server);
         EXPECT_EQ(after.cell(PsAlt, 2), c.psAlt) << c.what;
         EXPECT_EQ(after.cell(PsAlt, 1), "0") << c.what;
     }
-    FileTable otherServer = tableOf({row("No", "/a", "/", "a", "0")});
-    keepSentOfUnchangedRows(before, "ftp.host", otherServer, "other.host");
-    EXPECT_EQ(otherServer.cell(PsAlt, 1), "0");
 }
 
+// Between one-shot runs: by Quelle, FTP Pfad, FTP Name and server, whatever the texts hold.
 TEST(SentMemoryTest, RemembersPerRowAndServerAndForgetsWhatItCannotRead) {
     test::TempDir dir;
     Registry registry(dir.file("registry.sqlite3"));
@@ -63,29 +63,24 @@ TEST(SentMemoryTest, RemembersPerRowAndServerAndForgetsWhatItCannotRead) {
     memory.remember(tableOf({row("No", "/a", "/", "a", "111"), row("No", "/b", "/", "b", "0"),
                              row("No", "/c\tx", "/\n", "c", "-333")}),
                     "ftp.host");
-
-    FileTable later = tableOf({row("No", "/c\tx", "/\n", "c", "0"), row("No", "/b", "/", "b", "0"),
-                               row("No", "/a", "/", "a", "0"), row("No", "/a", "/", "A", "0")});
-    EXPECT_EQ(memory.restore(later, "ftp.host"), 2);
-    EXPECT_EQ(later.cell(PsAlt, 1), "-333");
-    EXPECT_EQ(later.cell(PsAlt, 2), "0");
-    EXPECT_EQ(later.cell(PsAlt, 3), "111");
-    EXPECT_EQ(later.cell(PsAlt, 4), "0");
-
-    FileTable elsewhere = tableOf({row("No", "/a", "/", "a", "0")});
-    EXPECT_EQ(memory.restore(elsewhere, "other.host"), 0);
+    const auto restored = [&](const std::string& server, std::vector<FileTable::Row> rows) {
+        FileTable t = tableOf(rows);
+        std::vector<std::string> psAlt{std::to_string(memory.restore(t, server))};
+        for (int r = 1; r <= t.rowCount(); ++r) psAlt.push_back(t.cell(PsAlt, r));
+        return psAlt;
+    };
+    // First the number of rows restored, then each row's "PS alt".
+    using Texts = std::vector<std::string>;
+    EXPECT_EQ(restored("ftp.host", {row("No", "/c\tx", "/\n", "c", "0"), row("No", "/b", "/", "b", "0"),
+                                    row("No", "/a", "/", "a", "0"), row("No", "/a", "/", "A", "0")}),
+              (Texts{"2", "-333", "0", "111", "0"}));
+    EXPECT_EQ(restored("other.host", {row("No", "/a", "/", "a", "0")}), (Texts{"0", "0"}));
 
     // A damaged memory (cut short, or not a byte block) counts as empty.
-    for (const bool asText : {false, true}) {
-        {
-            auto key = registry.openKey(kSentMemoryKey);
-            if (asText) key.writeString(kSentMemoryValue, "x");
-            else key.writeBinary(kSentMemoryValue, {1, 9, 0, 0, 0, 'f'});
-        }
-        FileTable t = tableOf({row("No", "/a", "/", "a", "0")});
-        EXPECT_EQ(memory.restore(t, "ftp.host"), 0) << asText;
-        EXPECT_EQ(t.cell(PsAlt, 1), "0");
-    }
+    registry.openKey(kSentMemoryKey).writeBinary(kSentMemoryValue, {1, 9, 0, 0, 0, 'f'});
+    EXPECT_EQ(restored("ftp.host", {row("No", "/a", "/", "a", "0")}), (Texts{"0", "0"}));
+    registry.openKey(kSentMemoryKey).writeString(kSentMemoryValue, "x");
+    EXPECT_EQ(restored("ftp.host", {row("No", "/a", "/", "a", "0")}), (Texts{"0", "0"}));
 }
 
 }  // namespace
