@@ -7,7 +7,9 @@
 #include "cli/AdminCommands.h"
 #include "cli/CliUiHost.h"
 #include "cli/Daemon.h"
+#include "cli/FailureHook.h"
 #include "cli/Help.h"
+#include "cli/RunAftermath.h"
 #include "cli/RunCommand.h"
 #include "platform/Errors.h"
 #include "platform/X11Screen.h"
@@ -140,6 +142,11 @@ int runDaemon(const Services& services, std::ostream& out, std::ostream& err) {
     DaemonUiHost ui(err);
     return onProgram(services, ui, out, [&](Program& program) {
         Daemon daemon(program, signals, services.clock, err);
+        ServiceNotifier notifier(services.env.get("NOTIFY_SOCKET"));
+        FailureHook hook(program.log(), processEnvironment());
+        RunAftermath aftermath(program, hook);
+        ServiceWatch watch(notifier, program, aftermath);
+        daemon.setObserver(&watch);
         ui.attach(&daemon);
         const int code = daemon.run();
         ui.attach(nullptr);
@@ -178,8 +185,15 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         services, ui, out,
         [&](Program& program) {
             if (command == "prepare") return runPrepare(program, out, err);
-            return runRemembering({program.registry(), program.store(), program.files(), program.settings()}, all,
-                                  [&] { return runRun(program, out, err); }, [&] { return program.timerEnabled(); });
+            const DateTime begun = services.clock.now();
+            const int code =
+                runRemembering({program.registry(), program.store(), program.files(), program.settings()}, all,
+                               [&] { return runRun(program, out, err); }, [&] { return program.timerEnabled(); });
+            if (program.timerEnabled()) {
+                FailureHook hook(program.log(), processEnvironment());
+                RunAftermath(program, hook).runEnded(begun);
+            }
+            return code;
         },
         &progress);
 }

@@ -28,6 +28,7 @@ RunCycle::RunCycle(Settings& settings, RunState& state, PreparationPass& prepara
       screenShot_(screenShot) {}
 
 void RunCycle::B_StartClick() {
+    ++runsBegun_;
     const RunLock::Hold hold = lock_.enter("Lauf");
     if (!hold) {
         outcome_ = lock_.lastRefusal() == RunLock::Refusal::Busy ? RunOutcome::Skipped : RunOutcome::Failed;

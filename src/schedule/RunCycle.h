@@ -40,6 +40,8 @@ public:
     // when another process holds it the run is skipped with one log line.
     void B_StartClick();
     RunOutcome lastOutcome() const { return outcome_; }
+    // Runs begun (skipped ones too), so a watcher can tell that one took place.
+    long runsBegun() const { return runsBegun_; }
     // The steps of a run after the online check (also called from the echo reply).
     void RunTransfer();
     // Label "Restart nach Online Error": manual reset of both flags.
@@ -78,6 +80,7 @@ private:
     ScreenShotStep& screenShot_;
     bool transferRan_ = false;
     RunOutcome outcome_ = RunOutcome::Done;
+    long runsBegun_ = 0;
 };
 
 }  // namespace velora
