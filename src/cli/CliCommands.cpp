@@ -11,6 +11,7 @@
 #include "cli/Help.h"
 #include "cli/RunAftermath.h"
 #include "cli/RunCommand.h"
+#include "cli/StatusCommand.h"
 #include "platform/Errors.h"
 #include "platform/X11Screen.h"
 #include "platform/XdgOpenShell.h"
@@ -168,6 +169,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << commandHelp(command);
         return kOk;
     }
+    if (command == "status")
+        return runStatus(args, {services.env, services.clock, services.locale, services.registryPath}, out, err);
     if (isAdminCommand(command))
         return runAdminCommand(args, {services.env, services.clock, services.locale, services.registryPath}, out, err);
     const bool all = command == "run" && args.size() == 2 && args[1] == "--all";

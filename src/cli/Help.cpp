@@ -1,6 +1,7 @@
 #include "cli/Help.h"
 
 #include "cli/AdminCommands.h"
+#include "cli/StatusCommand.h"
 
 namespace velora::cli {
 
@@ -75,7 +76,8 @@ std::string usage() {
            "Commands:\n"
            "  prepare                 \"Einlesen\": resolve, checksum, mark rows; print the table\n"
            "  run [--all]             one run as \"Start\" does it (exit code 2 if a row failed)\n"
-           "  daemon                  the schedule without a window, until SIGTERM\n" +
+           "  daemon                  the schedule without a window, until SIGTERM\n"
+           "  status [--json|--check] the daemon, the schedule and the last run's rows\n" +
            adminUsage() +
            "  help                    this overview (also -h, --help)\n"
            "\n"
@@ -88,6 +90,7 @@ std::string commandHelp(const std::string& command) {
     if (command == "prepare") return kPrepareHelp;
     if (command == "run") return kRunHelp;
     if (command == "daemon") return kDaemonHelp;
+    if (command == "status") return statusHelp();
     if (command == "help" || command == "-h" || command == "--help") return kHelpHelp;
     if (isAdminCommand(command)) return adminHelp(command);
     return {};
