@@ -182,3 +182,62 @@ TEST(DaemonPidFile, TellsRunningStaleAndAbsentApart) {
     }
     EXPECT_EQ(cli::probeDaemon(dir.path()).state, cli::DaemonProbe::NotRunning);
 }
+
+// Through the daemon: every run leaves its record; the hook fires when the rows begin
+// to fail (the server's name is unknown) and not again while they go on failing, then
+// once more when no active row fails any longer (the row was switched off and the
+// settings reloaded).
+TEST_F(DaemonWatchFixture, RunsLeaveTheirRecordAndTheHookFiresOnTheChangesOnly) {
+    storeSettings(10);
+    const std::string fired = home.file("fired.txt");
+    {
+        Registry reg(registryFile);
+        auto key = reg.openKey(kSettingsKey);
+        key.writeString("Login_Host", "ftp.unknown.test");
+        key.writeInteger("Liste_row_count", 2);
+        key.writeString("Liste_8_1", "Ja");
+        key.writeString("Liste_1_1", "Nein");
+        key.writeString("Liste_2_1", home.write("cam.jpg", "jpeg bytes"));
+        key.writeString("Liste_7_1", "/webcam");
+        key.writeString("Liste_3_1", "cam.jpg");
+        key.writeString("On_Error_Command", "/usr/bin/python3 -I -c \"import os; open('" + fired +
+                                                "', 'a').write(os.environ['VELORA_STATE'] + ' ' + "
+                                                "os.environ['VELORA_ROWS_FAILED'] + chr(10))\"");
+    }
+    makeProgram();
+    cli::Daemon daemon(*program, signals, clock, err);
+    ServiceNotifier off("");
+    cli::FailureHook hook(program->log(), {"PATH=/usr/bin:/bin"});
+    cli::RunAftermath aftermath(*program, hook);
+    cli::ServiceWatch watch(off, *program, aftermath);
+    daemon.setObserver(&watch);
+    ui.attach(&daemon);
+    std::optional<cli::RunRecord> whileFailing;
+    signals.script = [&](int n, int) -> std::optional<ProcessSignal> {
+        if (n == 40) {
+            Registry reg(registryFile);
+            whileFailing = cli::readRunRecord(reg);
+            reg.openKey(kSettingsKey).writeString("Liste_8_1", "Nein");
+            return ProcessSignal::Reload;
+        }
+        return n == 60 ? std::optional(ProcessSignal::Terminate) : std::nullopt;
+    };
+    EXPECT_EQ(daemon.run(), cli::kOk);
+
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Modus -> Intervall"), 5);
+    EXPECT_EQ(test::readFileBytes(fired), "failed 1\nrecovered 0\n");
+    ASSERT_TRUE(whileFailing);
+    ASSERT_EQ(whileFailing->rows.size(), 1u);
+    EXPECT_EQ(whileFailing->rows[0].source, home.file("cam.jpg"));
+    EXPECT_EQ(whileFailing->rows[0].remote, "/webcam/cam.jpg");
+    EXPECT_EQ(whileFailing->rows[0].mark, "NEU");
+    EXPECT_EQ(whileFailing->rows[0].size, 10);
+    EXPECT_EQ(whileFailing->rows[0].lastStored, "");
+    EXPECT_EQ(whileFailing->outcome, "server unreachable");
+    EXPECT_EQ(whileFailing->firstError, "Server ftp.unknown.test nicht erreichbar");
+    Registry reg(registryFile);
+    const std::optional<cli::RunRecord> last = cli::readRunRecord(reg);
+    ASSERT_TRUE(last);
+    EXPECT_TRUE(last->rows.empty());
+    EXPECT_EQ(last->outcome, "done");
+}
