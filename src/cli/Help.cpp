@@ -56,7 +56,13 @@ const char* const kDaemonHelp =
     "finishes first); rows that did not change keep what they last sent, so a reload\n"
     "does not send them again. SIGTERM or SIGINT end it as \"Beenden\" does: a store in\n"
     "progress may finish within 10 seconds, the statistics are saved, exit code 0.\n"
-    "Exit code 1 when the start-up failed.\n";
+    "Exit code 1 when the start-up failed.\n"
+    "\n"
+    "Under systemd (Type=notify, $NOTIFY_SOCKET set) it reports ready after the\n"
+    "start-up, a status line (\"next run 14:05\", \"exporting 3 of 7 files\") and a\n"
+    "watchdog ping from every tick. While it runs it holds velora-daemon.pid in the\n"
+    "scratch folder (see velora-cli status). After each run it records the rows'\n"
+    "results for velora-cli status and runs On_Error_Command when failures begin or end.\n";
 
 const char* const kHelpHelp =
     "Usage: velora-cli help | -h | --help\n"

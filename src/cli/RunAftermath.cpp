@@ -21,7 +21,10 @@ void RunAftermath::runEnded(const DateTime& begun) {
             // An unreadable record is replaced; the rows' last stores begin anew.
             program_.log().write(e.what());
         }
-        const std::vector<std::string> panels(program_.status().panels.begin(), program_.status().panels.end());
+        std::vector<std::string> panels(program_.status().panels.begin(), program_.status().panels.end());
+        // The bar was last painted while the run worked; its next paint, a second
+        // later, shows what this does.
+        if (panels.size() > 1 && !program_.runState().in_work) panels[1].clear();
         record = recordRun(program_.files(), previous, cycle.lastOutcome(),
                            "Server " + settings.e_host_ziel + " nicht erreichbar", begun, program_.clock().now(),
                            panels);

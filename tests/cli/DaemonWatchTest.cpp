@@ -240,4 +240,8 @@ TEST_F(DaemonWatchFixture, RunsLeaveTheirRecordAndTheHookFiresOnTheChangesOnly) 
     ASSERT_TRUE(last);
     EXPECT_TRUE(last->rows.empty());
     EXPECT_EQ(last->outcome, "done");
+    // The status bar as it stands once the run is over.
+    ASSERT_EQ(last->panels.size(), 9u);
+    EXPECT_EQ(last->panels[0], "Timer ON");
+    EXPECT_EQ(last->panels[1], "");
 }
