@@ -55,9 +55,13 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
     ::dup2(outFd, STDOUT_FILENO);
     ::dup2(outFd, STDERR_FILENO);
     ::close_range(3, ~0U, 0);
+    // Signals the program blocks or ignores for itself are the command's own again.
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    for (int s : {SIGPIPE, SIGHUP, SIGINT, SIGTERM, SIGCHLD}) ::sigaction(s, &standard, nullptr);
     ::execve(program.c_str(), argv, envp);
     ::_exit(127);
 }
