@@ -245,3 +245,50 @@ TEST_F(DaemonWatchFixture, RunsLeaveTheirRecordAndTheHookFiresOnTheChangesOnly) 
     EXPECT_EQ(last->panels[0], "Timer ON");
     EXPECT_EQ(last->panels[1], "");
 }
+
+// The status line while a run sends: the store under way counted among the rows due
+// when the first store began; the progress of one store does not count it again.
+TEST_F(DaemonWatchFixture, StatusLineCountsTheStoresOfARun) {
+    storeSettings(60);
+    makeProgram();
+    ServiceNotifier off("");
+    cli::FailureHook hook(program->log(), {});
+    cli::RunAftermath aftermath(*program, hook);
+    cli::ServiceWatch watch(off, *program, aftermath);
+    FileTable& files = program->files();
+    files.setRowCount(4);
+    const char* states[] = {"NEU", "OK", "NEU", "NEU"};
+    const char* active[] = {"Ja", "Ja", "Ja", "Nein"};
+    for (int r = 1; r <= 4; ++r) {
+        files.setCell(Aktiv, r, active[r - 1]);
+        files.setCell(Msg, r, states[r - 1]);
+    }
+    program->runState().in_work = true;
+    EXPECT_EQ(watch.statusText(), "run in progress");
+    struct Step {
+        TransferProgress progress;
+        const char* status;
+    };
+    const Step steps[] = {
+        {{"a.jpg", 0, 100, false}, "exporting 1 of 2 files"},
+        {{"a.jpg", 50, 100, false}, "exporting 1 of 2 files"},
+        {{"a.jpg", 100, 100, true}, "exporting 1 of 2 files"},
+        {{"c.jpg", 0, 10, false}, "exporting 2 of 2 files"},
+        // The same name once more is a new store (a second row sending it).
+        {{"c.jpg", 10, 10, true}, "exporting 2 of 2 files"},
+        {{"c.jpg", 0, 10, false}, "exporting 3 of 3 files"},
+    };
+    for (const Step& s : steps) {
+        watch.transferProgress(s.progress);
+        EXPECT_EQ(watch.statusText(), s.status) << s.progress.name << " " << s.progress.bytes;
+    }
+    program->runState().in_work = false;
+    watch.runEnded(clock.now());
+    // Without the start-up's load the settings are set here: "Aktiv", every 60 s.
+    program->settings().cb_activ = true;
+    program->settings().se_interval.setValue(60);
+    // Started at 14:05:09 with nothing counted yet: the 61st idle second is 14:06:10.
+    EXPECT_EQ(watch.statusText(), "next run 14:06");
+    program->settings().cb_activ = false;
+    EXPECT_EQ(watch.statusText(), "timer off (Aktiv not checked)");
+}
