@@ -7,8 +7,11 @@
 #include "cli/AdminCommands.h"
 #include "cli/CliUiHost.h"
 #include "cli/Daemon.h"
+#include "cli/FailureHook.h"
 #include "cli/Help.h"
+#include "cli/RunAftermath.h"
 #include "cli/RunCommand.h"
+#include "cli/StatusCommand.h"
 #include "platform/Errors.h"
 #include "platform/X11Screen.h"
 #include "platform/XdgOpenShell.h"
@@ -137,6 +140,11 @@ int runDaemon(const Services& services, std::ostream& out, std::ostream& err) {
     DaemonUiHost ui(err);
     return onProgram(services, ui, out, [&](Program& program) {
         Daemon daemon(program, signals, services.clock, err);
+        ServiceNotifier notifier(services.env.get("NOTIFY_SOCKET"));
+        FailureHook hook(program.log(), processEnvironment());
+        RunAftermath aftermath(program, services.clock, hook);
+        ServiceWatch watch(notifier, program, services.clock, aftermath);
+        daemon.setObserver(&watch);
         ui.attach(&daemon);
         const int code = daemon.run();
         ui.attach(nullptr);
@@ -158,6 +166,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << commandHelp(command);
         return kOk;
     }
+    if (command == "status")
+        return runStatus(args, {services.env, services.clock, services.locale, services.registryPath}, out, err);
     if (isAdminCommand(command))
         return runAdminCommand(args, {services.env, services.clock, services.locale, services.registryPath}, out, err);
     const bool all = command == "run" && args.size() == 2 && args[1] == "--all";
@@ -177,10 +187,17 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             const RunParts parts{program.runCycle(), program.files(), program.Memo1(), program.tempFolder(),
                                  program.settings()};
             if (command == "prepare") return startUp(program, err) ? runPrepare(parts, out, err) : int{kFailed};
+            const DateTime begun = services.clock.now();
             // The start-up loads the settings, and with them what the rows last sent.
-            return runRemembering({program.registry(), program.store(), program.files(), program.settings()}, all,
-                                  [&] { return startUp(program, err) ? runRun(parts, err) : int{kFailed}; },
-                                  [&] { return program.timerEnabled(); });
+            const int code =
+                runRemembering({program.registry(), program.store(), program.files(), program.settings()}, all,
+                               [&] { return startUp(program, err) ? runRun(parts, err) : int{kFailed}; },
+                               [&] { return program.timerEnabled(); });
+            if (program.timerEnabled()) {
+                FailureHook hook(program.log(), processEnvironment());
+                RunAftermath(program, services.clock, hook).runEnded(begun);
+            }
+            return code;
         },
         &progress);
 }

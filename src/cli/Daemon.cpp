@@ -4,6 +4,7 @@
 
 #include "cli/CliCommands.h"
 #include "program/Program.h"
+#include "schedule/RunCycle.h"
 #include "schedule/StartupTicks.h"
 #include "settings/SentMemory.h"
 
@@ -36,6 +37,7 @@ int Daemon::run() {
         return kOk;
     }
     started_ = true;
+    if (observer_) observer_->started();
     while (!endRequested_) {
         if (reloadPending_) {
             reload();
@@ -62,11 +64,14 @@ void Daemon::tickIfDue() {
     lastTick_ = now;
     ++ticks_;
     NoStartupTicks noWindow;
+    if (observer_) observer_->ticked();
+    const long runsBefore = program_.runCycle().runsBegun();
     try {
         program_.Timer1Timer(noWindow);
     } catch (const std::exception& e) {
         showMessage(e.what());
     }
+    if (observer_ && program_.runCycle().runsBegun() != runsBefore) observer_->runEnded(now);
 }
 
 void Daemon::pumpEvents() {
@@ -117,6 +122,7 @@ void Daemon::reload() {
 
 void Daemon::beenden() {
     ending_ = true;
+    if (observer_) observer_->stopping();
     try {
         program_.Beenden1Click();
     } catch (const std::exception& e) {
@@ -140,6 +146,11 @@ void DaemonUiHost::pumpEvents() {
 bool DaemonUiHost::endRequested() { return daemon_ && daemon_->endRequested(); }
 
 bool DaemonUiHost::endGraceOver() { return daemon_ && daemon_->endGraceOver(); }
+
+void DaemonUiHost::transferProgress(const TransferProgress& progress) {
+    CliUiHost::transferProgress(progress);
+    if (daemon_) daemon_->transferProgress(progress);
+}
 
 void DaemonUiHost::showMessage(const std::string& text) {
     if (daemon_) {

@@ -28,6 +28,18 @@ class Program;
 
 namespace velora::cli {
 
+// Told of the daemon's life: the service manager's messages and the run record hang
+// here, so the daemon itself stays the scheduler's loop.
+class DaemonObserver {
+public:
+    virtual ~DaemonObserver() = default;
+    virtual void started() = 0;                              // start-up finished
+    virtual void ticked() = 0;                               // a tick begins (nested ones too)
+    virtual void runEnded(const DateTime& begun) = 0;        // a run a tick began is over
+    virtual void transferProgress(const TransferProgress&) {}
+    virtual void stopping() = 0;                             // the end as "Beenden" begins
+};
+
 class Daemon {
 public:
     // After the end was asked for, a store in progress may go on this long.
@@ -46,6 +58,12 @@ public:
     // store under way has used up its grace since.
     bool endRequested();
     bool endGraceOver();
+
+    void transferProgress(const TransferProgress& progress) {
+        if (observer_) observer_->transferProgress(progress);
+    }
+    // One observer; nullptr for none.
+    void setObserver(DaemonObserver* observer) { observer_ = observer; }
 
     // Ticks run so far (nested ones included).
     long ticks() const { return ticks_; }
@@ -70,6 +88,7 @@ private:
     bool endRequested_ = false;
     std::int64_t endRequestedAtMs_ = 0;
     long ticks_ = 0;
+    DaemonObserver* observer_ = nullptr;
 };
 
 // The headless stand-in for the window while the daemon runs: the pumped points serve
@@ -83,6 +102,7 @@ public:
     void showMessage(const std::string& text) override;
     bool endRequested() override;
     bool endGraceOver() override;
+    void transferProgress(const TransferProgress& progress) override;
 
 private:
     Daemon* daemon_ = nullptr;

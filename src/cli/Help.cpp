@@ -1,6 +1,7 @@
 #include "cli/Help.h"
 
 #include "cli/AdminCommands.h"
+#include "cli/StatusCommand.h"
 
 namespace velora::cli {
 
@@ -55,7 +56,13 @@ const char* const kDaemonHelp =
     "finishes first); rows that did not change keep what they last sent, so a reload\n"
     "does not send them again. SIGTERM or SIGINT end it as \"Beenden\" does: a store in\n"
     "progress may finish within 10 seconds, the statistics are saved, exit code 0.\n"
-    "Exit code 1 when the start-up failed.\n";
+    "Exit code 1 when the start-up failed.\n"
+    "\n"
+    "Under systemd (Type=notify, $NOTIFY_SOCKET set) it reports ready after the\n"
+    "start-up, a status line (\"next run 14:05\", \"exporting 3 of 7 files\") and a\n"
+    "watchdog ping from every tick. While it runs it holds velora-daemon.pid in the\n"
+    "scratch folder (see velora-cli status). After each run it records the rows'\n"
+    "results for velora-cli status and runs On_Error_Command when failures begin or end.\n";
 
 const char* const kHelpHelp =
     "Usage: velora-cli help | -h | --help\n"
@@ -75,7 +82,8 @@ std::string usage() {
            "Commands:\n"
            "  prepare                 \"Einlesen\": resolve, checksum, mark rows; print the table\n"
            "  run [--all]             one run as \"Start\" does it (exit code 2 if a row failed)\n"
-           "  daemon                  the schedule without a window, until SIGTERM\n" +
+           "  daemon                  the schedule without a window, until SIGTERM\n"
+           "  status [--json|--check] the daemon, the schedule and the last run's rows\n" +
            adminUsage() +
            "  help                    this overview (also -h, --help)\n"
            "\n"
@@ -88,6 +96,7 @@ std::string commandHelp(const std::string& command) {
     if (command == "prepare") return kPrepareHelp;
     if (command == "run") return kRunHelp;
     if (command == "daemon") return kDaemonHelp;
+    if (command == "status") return statusHelp();
     if (command == "help" || command == "-h" || command == "--help") return kHelpHelp;
     if (isAdminCommand(command)) return adminHelp(command);
     return {};

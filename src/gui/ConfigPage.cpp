@@ -92,6 +92,14 @@ QWidget* ConfigPage::buildFiles() {
     rotate->addStretch(1);
     g->addWidget(label("Logs rotieren ab"), 4, 0);
     g->addLayout(rotate, 4, 1, 1, 3);
+    // Run without a shell when rows begin to fail and when they are sent again.
+    auto* e_on_error_command = lineEdit("e_on_error_command");
+    e_on_error_command->setToolTip("Programm, das läuft, wenn Zeilen zu scheitern beginnen und wenn sie wieder "
+                                   "gesendet werden (ohne Shell; Wörter durch Leerzeichen getrennt, \"...\" "
+                                   "hält Leerzeichen zusammen)");
+    binder_.bind(e_on_error_command, &Settings::e_on_error_command);
+    g->addWidget(label("Bei Fehler"), 5, 0);
+    g->addWidget(e_on_error_command, 5, 1, 1, 4);
     g->setColumnStretch(1, 1);
     return box;
 }

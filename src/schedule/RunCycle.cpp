@@ -40,6 +40,7 @@ bool RunCycle::B_versendenClick() {
 }
 
 void RunCycle::B_StartClick() {
+    ++runsBegun_;
     const RunLock::Hold hold = lock_.enter("Lauf");
     if (!hold) {
         outcome_ = lock_.lastRefusal() == RunLock::Refusal::Busy ? RunOutcome::Skipped : RunOutcome::Failed;

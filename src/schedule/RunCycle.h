@@ -46,6 +46,8 @@ public:
     bool B_einlesenClick();
     bool B_versendenClick();
     RunLock::Refusal lockRefusal() const { return lock_.lastRefusal(); }
+    // Runs begun (skipped ones too), so a watcher can tell that one took place.
+    long runsBegun() const { return runsBegun_; }
     // The steps of a run after the online check (also called from the echo reply).
     void RunTransfer();
     // Label "Restart nach Online Error": manual reset of both flags.
@@ -84,6 +86,7 @@ private:
     ScreenShotStep& screenShot_;
     bool transferRan_ = false;
     RunOutcome outcome_ = RunOutcome::Done;
+    long runsBegun_ = 0;
 };
 
 }  // namespace velora

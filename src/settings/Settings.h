@@ -81,6 +81,9 @@ struct Settings {
     // Group " Dateien ": KB a log (event log, transfer log) may reach before it is
     // moved aside to NAME.1 and a new one begun. 0: never, as designed.
     SpinField se_log_rotate{0, 1048576, "0"};
+    // Page "Config": a program run (without a shell) when a run's rows begin to fail
+    // and again when they are all sent again. Empty: none.
+    std::string e_on_error_command;
 
     // The built-in defaults; the three file names are the original names in the
     // user's home folder.

@@ -86,6 +86,8 @@ const std::vector<SettingDef> kTable = [] {
          VELORA_FIELD(&s.se_ruhezeit)},
         {"Log_Rotate_KB", K::Integer, ifPresent, G::Extension, "Settings::se_log_rotate", 0, 0,
          VELORA_FIELD(&s.se_log_rotate)},
+        {"On_Error_Command", K::Text, ifPresent, G::Extension, "Settings::e_on_error_command", 0, 0,
+         VELORA_FIELD(&s.e_on_error_command)},
     };
     return t;
 }();

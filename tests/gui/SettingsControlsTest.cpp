@@ -145,6 +145,7 @@ TEST_F(SettingsControlsTest, EveryEditWritesThrough) {
     find<QLineEdit>("e_host_ziel")->setText("127.0.0.1");
     find<QLineEdit>("ME_pwd_ziel")->setText("geheim");
     find<QLineEdit>("e_Transfer_Log")->setText("/tmp/t.csv");
+    find<QLineEdit>("e_on_error_command")->setText("/usr/local/bin/page-me \"the webcam\"");
     find<QCheckBox>("cb_proxy")->setChecked(true);
     find<QCheckBox>("cb_passiv")->setChecked(false);
     find<QCheckBox>("cb_ss_sw")->setChecked(true);
@@ -157,6 +158,7 @@ TEST_F(SettingsControlsTest, EveryEditWritesThrough) {
     EXPECT_EQ(s.e_host_ziel, "127.0.0.1");
     EXPECT_EQ(s.ME_pwd_ziel, "geheim");
     EXPECT_EQ(s.e_Transfer_Log, "/tmp/t.csv");
+    EXPECT_EQ(s.e_on_error_command, "/usr/local/bin/page-me \"the webcam\"");
     EXPECT_TRUE(s.cb_proxy);
     EXPECT_FALSE(s.cb_passiv);
     EXPECT_TRUE(s.cb_ss_sw);

@@ -71,6 +71,7 @@ TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
     putInteger("T_SS_Activ", 1);
     putInteger("Datei_Ruhezeit", 0);
     putInteger("Log_Rotate_KB", 2048);
+    putText("On_Error_Command", "/usr/local/bin/page-me \"the webcam\"");
     for (int d = 1; d <= 7; ++d) {
         putInteger("Send_Files_" + std::to_string(d), 10 * d);
         if (d != 7) putInteger("Send_Bytes_" + std::to_string(d), 1000 * d);
@@ -135,6 +136,7 @@ TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
     EXPECT_TRUE(settings.cb_ss_aktiv);
     EXPECT_EQ(settings.se_ruhezeit.text, "0");
     EXPECT_EQ(settings.se_log_rotate.text, "2048");
+    EXPECT_EQ(settings.e_on_error_command, "/usr/local/bin/page-me \"the webcam\"");
     for (int d = 1; d <= 7; ++d) {
         EXPECT_EQ(counters.filesPerWeekday[d], 10 * d) << d;
         // A lost byte counter counts as nothing sent.
@@ -162,6 +164,7 @@ TEST_F(SettingsStoreTest, MissingTextsEmptyTheAlwaysFieldsAndKeepTheOthers) {
         {"Proxy_Port", &Settings::E_ftp_Port, false},  {"Proxy_Port_HTTP", &Settings::e_http_port, false},
         {"Get_Ext_IP_WWW", &Settings::e_www_ext_ip, false}, {"T_SS_FileName", &Settings::e_ss_file, false},
         {"Transfer_Log_Datei", &Settings::e_Transfer_Log, false},
+        {"On_Error_Command", &Settings::e_on_error_command, false},
     };
     for (const Case& c : cases) {
         erase(c.name);

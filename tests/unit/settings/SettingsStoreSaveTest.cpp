@@ -79,6 +79,7 @@ Expected firstStartValues(const std::string& home) {
     e.push_back({"T_SS_Activ", integerValue(0)});
     e.push_back({"Datei_Ruhezeit", integerValue(2)});
     e.push_back({"Log_Rotate_KB", integerValue(0)});
+    e.push_back({"On_Error_Command", textValue("")});
     return e;
 }
 
