@@ -4,7 +4,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps test-deps configure build run test bench clean
+.PHONY: all deps test-deps configure build run test bench package clean
 
 all: build
 
@@ -35,6 +35,11 @@ test: test-deps
 bench: build
 	@scripts/install-deps.sh --bench
 	@scripts/run-benchmarks.sh $(BUILD)
+
+# The Debian package, build/velora_VERSION_ARCH.deb.
+package: build
+	@scripts/install-deps.sh --package
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)
