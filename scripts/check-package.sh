@@ -52,6 +52,11 @@ exec_line="$(sed -n 's/^Exec=//p' "$entry")"
 file -b /usr/share/icons/hicolor/48x48/apps/velora.png | grep -q '^PNG image data, 48 x 48' || fail "the 48 px icon is not a 48 x 48 PNG"
 grep -qx 'ExecStart=/usr/bin/velora-cli daemon' /usr/lib/systemd/user/velora.service ||
   fail "the unit does not start /usr/bin/velora-cli daemon"
+# systemd's own reading of the unit, where systemd is installed (no user manager runs
+# in a container, so the unit is checked rather than started).
+if command -v systemd-analyze >/dev/null; then
+  systemd-analyze verify /usr/lib/systemd/user/velora.service || fail "systemd-analyze finds fault with the unit"
+fi
 
 # The manual page names every command the overview shows.
 help="$(/usr/bin/velora-cli --help)"
