@@ -5,6 +5,7 @@
 #   --test       that, and what the tests need (GoogleTest, the FTP server they start)
 #   --bench      that, and the benchmarks' reference tools
 #   --package    that, and what make package needs (dpkg-shlibdeps, file for CPack)
+#   --fuzz       that, and clang with libFuzzer and the sanitizers' run-time (make fuzz)
 set -euo pipefail
 
 packages=(
@@ -24,7 +25,8 @@ case "${1:-}" in
   # CPack finds the programs with file and their libraries' packages with dpkg-shlibdeps;
   # the package check brings up loopback in its private network with ip.
   --package) packages+=(dpkg-dev file iproute2) ;;
-  *) echo "usage: $0 [--test|--bench|--package]" >&2; exit 2 ;;
+  --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+  *) echo "usage: $0 [--test|--bench|--package|--fuzz]" >&2; exit 2 ;;
 esac
 
 missing=()
