@@ -93,7 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     attempt([&] { key.readQword("Wert"); });
     attempt([&] { key.readBool("Wert"); });
     attempt([&] {
-        if (key.readBinary("Wert").size() > length) std::abort();
+        // Stored as blob or text, the bytes come back as they are; SQLite hands a stored
+        // number over as its decimal text instead.
+        if (storage <= 1 && key.readBinary("Wert").size() != length) std::abort();
     });
     return 0;
 }
