@@ -94,8 +94,26 @@ printf 'VELORA package check\n' >"$work/home/sample.txt"
   $cli rows add "$WORK/home/sample.txt" / sample.txt >/dev/null
   $cli run >"$WORK/run.log" 2>&1 || { cat "$WORK/run.log" >&2; echo "velora-cli run failed" >&2; exit 1; }
   cmp "$WORK/home/sample.txt" "$WORK/ftp/sample.txt" || { cat "$WORK/run.log" >&2; exit 1; }
+
+  # The daemon as the unit starts it (its ExecStart line), ended as systemctl stop does.
+  daemon_command="$(sed -n "s/^ExecStart=//p" /usr/lib/systemd/user/velora.service)"
+  $daemon_command >"$WORK/daemon.log" 2>&1 &
+  daemon=$!
+  for _ in $(seq 300); do
+    grep -q "Programm -> RUN" "$WORK/daemon.log" && break
+    kill -0 "$daemon" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -TERM "$daemon"
+  code=0
+  wait "$daemon" || code=$?
+  if [ "$code" -ne 0 ] || ! grep -q "Programm -> END" "$WORK/daemon.log"; then
+    cat "$WORK/daemon.log" >&2
+    echo "the daemon did not end as Beenden does (exit code $code)" >&2
+    exit 1
+  fi
 '
-echo "check-package: the installed velora-cli uploaded a file to the local FTP server"
+echo "check-package: the installed velora-cli uploaded a file to the local FTP server; its daemon started and stopped"
 
 DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get remove -y -qq velora >/dev/null
 for f in "${installed[@]}"; do
