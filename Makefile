@@ -4,7 +4,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps test-deps configure build run test bench clean
+.PHONY: all deps test-deps configure build run test bench package fuzz clean
 
 all: build
 
@@ -35,6 +35,16 @@ test: test-deps
 bench: build
 	@scripts/install-deps.sh --bench
 	@scripts/run-benchmarks.sh $(BUILD)
+
+# The Debian package, build/velora_VERSION_ARCH.deb.
+package: build
+	@scripts/install-deps.sh --package
+	cd $(BUILD) && cpack -G DEB
+
+# Every parser of outside bytes under libFuzzer, ASan and UBSan, FUZZ_SECONDS (60) each,
+# built in build-fuzz with clang.
+fuzz:
+	@scripts/run-fuzz.sh build-fuzz
 
 clean:
 	rm -rf $(BUILD)

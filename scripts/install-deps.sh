@@ -4,6 +4,8 @@
 #                runs on a virtual X server)
 #   --test       that, and what the tests need (GoogleTest, the FTP server they start)
 #   --bench      that, and the benchmarks' reference tools
+#   --package    that, and what make package needs (dpkg-shlibdeps, file for CPack)
+#   --fuzz       that, and clang with libFuzzer and the sanitizers' run-time (make fuzz)
 set -euo pipefail
 
 packages=(
@@ -20,7 +22,11 @@ case "${1:-}" in
   --test) packages+=(libgtest-dev libgmock-dev python3 python3-pyftpdlib tinyproxy x11-xserver-utils trayer) ;;
   # The benchmarks compare against reference tools on a local server.
   --bench) packages+=(vsftpd curl time) ;;
-  *) echo "usage: $0 [--test|--bench]" >&2; exit 2 ;;
+  # CPack finds the programs with file and their libraries' packages with dpkg-shlibdeps;
+  # the package check brings up loopback in its private network with ip.
+  --package) packages+=(dpkg-dev file iproute2) ;;
+  --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+  *) echo "usage: $0 [--test|--bench|--package|--fuzz]" >&2; exit 2 ;;
 esac
 
 missing=()

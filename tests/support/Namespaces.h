@@ -17,6 +17,8 @@
 #include <functional>
 #include <string>
 
+#include "support/DieWithParent.h"
+
 namespace velora::test {
 
 namespace detail {
@@ -40,9 +42,11 @@ constexpr int kNoNamespace = 77;
 // `prepare` runs in the child after unshare() and returns false when the namespace
 // cannot be set up.
 inline void inChild(int namespaces, const std::function<bool()>& prepare, const std::function<void()>& body) {
+    const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+        dieWithParent(parent);
         if (::unshare(namespaces) != 0 || !prepare()) ::_exit(detail::kNoNamespace);
         body();
         ::_exit(::testing::Test::HasFailure() ? 1 : 0);

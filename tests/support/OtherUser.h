@@ -10,6 +10,8 @@
 
 #include <functional>
 
+#include "support/DieWithParent.h"
+
 namespace velora::test {
 
 inline constexpr unsigned kOtherUid = 65534;   // "nobody" on Debian
@@ -19,10 +21,12 @@ inline void asOrdinaryUser(const std::function<void()>& body) {
         body();
         return;
     }
+    const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(kOtherUid) == 0 && ::setuid(kOtherUid) == 0;
+        if (dropped) dieWithParent(parent);
         if (dropped) body();
         ::_exit(dropped && !::testing::Test::HasFailure() ? 0 : 1);
     }

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +12,8 @@
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+
+#include "support/DieWithParent.h"
 
 extern char** environ;
 
@@ -93,17 +94,23 @@ pid_t XvfbServer::spawn(const std::vector<std::string>& argv, int displayFd) con
     for (auto& a : args) argp.push_back(a.data());
     argp.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    // fork() and exec rather than posix_spawn(): the child must ask to die with the test
+    // before it runs the program. Everything it needs is prepared here, as after fork()
+    // a process with threads may only make async-signal-safe calls.
     const std::string log = dir_.file(displayFd >= 0 ? "Xvfb.log" : "clients.log");
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (displayFd >= 0) posix_spawn_file_actions_adddup2(&actions, displayFd, 3);
-    pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(failed));
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(errno));
+    if (pid == 0) {
+        dieWithParent(parent);
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (in < 0 || out < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0) ::_exit(126);
+        // dup2() onto itself would keep close-on-exec set.
+        if (displayFd == 3 ? ::fcntl(3, F_SETFD, 0) != 0 : displayFd >= 0 && ::dup2(displayFd, 3) < 0) ::_exit(126);
+        ::execve(argp[0], argp.data(), envp.data());
+        ::_exit(127);
+    }
     return pid;
 }
 

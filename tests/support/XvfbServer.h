@@ -26,6 +26,7 @@ public:
     XvfbServer& operator=(const XvfbServer&) = delete;
 
     const std::string& display() const { return display_; }
+    pid_t pid() const { return pid_; }
 
     // Runs a client on this display to its end; its exit code (-1: did not end in time).
     int run(const std::vector<std::string>& argv) const;

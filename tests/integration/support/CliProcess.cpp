@@ -9,6 +9,7 @@
 #include <chrono>
 #include <thread>
 
+#include "support/DieWithParent.h"
 #include "support/TempDir.h"
 
 namespace velora::test {
@@ -26,6 +27,7 @@ CliProcess::CliProcess(const Options& options) {
     for (const auto& [name, value] : options.env) envp.push_back(name + "=" + value);
     const std::string outFile = outputs_.file("out");
     const std::string errFile = outputs_.file("err");
+    const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ != 0) return;
     const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -34,6 +36,7 @@ CliProcess::CliProcess(const Options& options) {
     if (options.uid != 0 &&
         (::setgroups(0, nullptr) != 0 || ::setgid(options.uid) != 0 || ::setuid(options.uid) != 0))
         ::_exit(126);
+    dieWithParent(parent);
     if (::chdir(options.workingFolder.c_str()) != 0) ::_exit(126);
     std::vector<char*> a, e;
     for (auto& s : argv) a.push_back(s.data());

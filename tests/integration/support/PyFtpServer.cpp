@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "support/DieWithParent.h"
+
 namespace velora::test {
 namespace {
 
@@ -41,8 +43,10 @@ PyFtpServer::PyFtpServer(int port) {
     if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("PyFtpServer: pipe failed");
     const std::string script = std::string(VELORA_SOURCE_DIR) + "/tests/integration/support/pyftpd_server.py";
     const std::string portText = std::to_string(port);
+    const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ == 0) {
+        dieWithParent(parent);
         dup2(out[1], STDOUT_FILENO);
         // Python finds its library from argv[0]: a bare "python3" is looked up in PATH,
         // which in a virtualenv or pyenv shell names another installation without

@@ -30,6 +30,7 @@ public:
     static std::unique_ptr<PyFtpServer> onPort21OrFree();
 
     int port() const { return port_; }
+    pid_t pid() const { return pid_; }
     // The server's root folder, a fresh temporary folder.
     const std::string& home() const { return home_.path(); }
     // home() + "/" + relative

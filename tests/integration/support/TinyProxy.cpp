@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/DieWithParent.h"
+
 namespace velora::test {
 namespace {
 
@@ -42,8 +44,10 @@ bool TinyProxy::tryPort(int port, const std::string& user, const std::string& pa
     const std::string logFile = dir_.file("tinyproxy.log");
     const int logFd = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (logFd < 0) throw std::runtime_error("TinyProxy: cannot create " + logFile);
+    const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ == 0) {
+        dieWithParent(parent);
         ::dup2(logFd, STDOUT_FILENO);
         ::dup2(logFd, STDERR_FILENO);
         ::execl(kProgram, kProgram, "-d", "-c", configFile.c_str(), static_cast<char*>(nullptr));

@@ -20,6 +20,7 @@ public:
     TinyProxy& operator=(const TinyProxy&) = delete;
 
     int port() const { return port_; }
+    pid_t pid() const { return pid_; }
     // What tinyproxy has logged so far.
     std::string log() const;
 

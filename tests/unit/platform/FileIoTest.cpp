@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "platform/Errors.h"
+#include "support/DieWithParent.h"
 #include "support/OtherUser.h"
 #include "support/TempDir.h"
 
@@ -100,11 +101,13 @@ std::string textWithoutRights(const std::function<void()>& action) {
     }
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return "<pipe failed>";
+    const pid_t parent = getpid();
     const pid_t child = fork();
     if (child == 0) {
         close(pipeFds[0]);
         std::string text = "<could not drop rights>";
         if (setgid(65534) == 0 && setuid(65534) == 0) {
+            test::dieWithParent(parent);
             const auto error = ioErrorOf(action);
             text = error ? error->what() : "<no IoError>";
         }

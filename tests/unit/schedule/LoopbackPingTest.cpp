@@ -17,6 +17,7 @@
 
 #include "platform/Clock.h"
 #include "schedule/OnlineCheck.h"
+#include "support/DieWithParent.h"
 #include "support/FixedResolver.h"
 #include "support/LogHarness.h"
 
@@ -83,9 +84,11 @@ bool privateNetworkWithDatagramPing() {
 TEST(LoopbackPing, DatagramSocketGetsTheAnswerWithoutRawRights) {
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+        test::dieWithParent(parent);
         ::close(pipeFds[0]);
         privateNetworkWithDatagramPing();
         const PingResult r = pingLoopback(IcmpSocketKind::Datagram);

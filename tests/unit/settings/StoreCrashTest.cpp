@@ -16,6 +16,7 @@
 #include <random>
 
 #include "SettingsStoreFixture.h"
+#include "support/DieWithParent.h"
 
 namespace velora::test {
 namespace {
@@ -158,9 +159,11 @@ protected:
     int saveInChild(Save what, int g, int stopAt) {
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) throw std::runtime_error("socketpair");
+        const pid_t parent = ::getpid();
         const pid_t pid = ::fork();
         if (pid < 0) throw std::runtime_error("fork");
         if (pid == 0) {
+            test::dieWithParent(parent);
             ::close(fds[0]);
             installCountingVfs(stopAt, fds[1]);
             try {

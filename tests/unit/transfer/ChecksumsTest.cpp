@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "PreparationTestSupport.h"
+#include "support/DieWithParent.h"
 #include "transfer/Checksums.h"
 
 namespace velora {
@@ -94,10 +95,12 @@ TEST(FileChecksum, UnmeasurableFilesGiveMinusOneAndLargeFilesAreMeasured) {
 // file for writing, which would hide a size query that asks for write access.
 bool runUnprivileged(const std::function<bool()>& check) {
     if (::geteuid() != 0) return check();
+    const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child == 0) {
-        const bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0 && ::geteuid() != 0 && check();
-        ::_exit(ok ? 0 : 1);
+        const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0 && ::geteuid() != 0;
+        if (dropped) test::dieWithParent(parent);
+        ::_exit(dropped && check() ? 0 : 1);
     }
     int status = 0;
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
