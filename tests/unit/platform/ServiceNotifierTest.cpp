@@ -18,33 +18,26 @@ using namespace velora;
 namespace {
 
 // A datagram socket bound where the test says, as a service manager keeps one.
-class ManagerSocket {
-public:
+struct ManagerSocket {
+    int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     explicit ManagerSocket(const std::string& name) {
-        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
+        sockaddr_un address{AF_UNIX, {}};
         std::memcpy(address.sun_path, name.data(), name.size());
         if (name[0] == '@') address.sun_path[0] = '\0';
         const auto length =
             static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size() + (name[0] == '@' ? 0 : 1));
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0)
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0)
             throw std::runtime_error("cannot bind " + name);
     }
-    ~ManagerSocket() { ::close(fd_); }
+    ~ManagerSocket() { ::close(fd); }
     // Every datagram received so far, without waiting.
     std::vector<std::string> received() {
         std::vector<std::string> out;
         char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
-            if (n < 0) return out;
+        for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) >= 0;)
             out.emplace_back(buffer, static_cast<std::size_t>(n));
-        }
+        return out;
     }
-
-private:
-    int fd_ = -1;
 };
 
 }  // namespace
@@ -65,16 +58,14 @@ TEST(ServiceNotifier, SendsEachMessageAsOneDatagramToPathOrAbstractName) {
 
 TEST(ServiceNotifier, WithoutAUsableSocketNothingIsSentAndTheReasonIsKept) {
     test::TempDir dir;
-    struct Case {
-        std::string name;
-        bool active;
-    };
-    for (const Case& c : {Case{"", false}, Case{"vsock:2:1234", false}, Case{dir.file("nobody-listens"), true},
-                          Case{"/" + std::string(200, 'x'), true}}) {
-        SCOPED_TRACE(c.name);
-        ServiceNotifier notifier(c.name);
-        EXPECT_EQ(notifier.active(), c.active);
+    // A name it cannot use is not taken up; a socket nobody binds or a path too long fails on sending.
+    const std::pair<std::string, bool> cases[] = {
+        {"", false}, {"vsock:2:1234", false}, {dir.file("nobody-listens"), true}, {"/" + std::string(200, 'x'), true}};
+    for (const auto& [name, active] : cases) {
+        SCOPED_TRACE(name);
+        ServiceNotifier notifier(name);
+        EXPECT_EQ(notifier.active(), active);
         EXPECT_FALSE(notifier.send("READY=1"));
-        EXPECT_EQ(notifier.lastError().empty(), c.name.empty());
+        EXPECT_EQ(notifier.lastError().empty(), name.empty());
     }
 }
