@@ -6,16 +6,6 @@ namespace velora::cli {
 
 namespace {
 
-// Days since 1970-01-01 of a Gregorian date (the well-known era arithmetic).
-std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
 constexpr std::int64_t kSecondsPerDay = 86400;
 // Far enough to pass a week with one marked minute three times.
 constexpr int kFixedScanMinutes = 3 * 7 * kMinutesPerDay + 1;

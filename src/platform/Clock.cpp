@@ -9,16 +9,6 @@ namespace {
 
 constexpr std::int64_t kMsPerDay = 24LL * 60 * 60 * 1000;
 
-// Days since 1970-01-01 of a proleptic Gregorian date, counted in 400-year eras so
-// that every leap rule falls out of whole cycles.
-std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
 
 void civilFromDays(std::int64_t z, int& year, int& month, int& day) {
     z += 719468;
@@ -39,6 +29,16 @@ int weekdayOfDays(std::int64_t days) {
 }
 
 }  // namespace
+
+// Counted in 400-year eras so that every leap rule falls out of whole cycles.
+std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
 
 std::int64_t DateTime::msOfDay() const {
     return ((static_cast<std::int64_t>(hour) * 60 + minute) * 60 + second) * 1000 + millisecond;

@@ -29,6 +29,9 @@ int weekdayOf(int year, int month, int day);
 // (no time zone applied, daylight saving left for mktime to decide).
 std::tm brokenDown(const DateTime& t);
 
+// Days since 1970-01-01 of a proleptic Gregorian date.
+std::int64_t daysFromCivil(std::int64_t y, int m, int d);
+
 class Clock {
 public:
     virtual ~Clock() = default;
