@@ -12,6 +12,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev
   libsqlite3-dev libjpeg-dev libx11-dev libxinerama-dev libxxhash-dev nlohmann-json3-dev
+  libssl-dev libssh-dev
   xvfb xdg-utils
 )
 
@@ -19,7 +20,10 @@ case "${1:-}" in
   "") ;;
   # The screen-shot and tray tests: xsetroot paints Xvfb's root window, trayer is a
   # real tray host.
-  --test) packages+=(libgtest-dev libgmock-dev python3 python3-pyftpdlib tinyproxy x11-xserver-utils trayer) ;;
+  # vsftpd with TLS and OpenSSH's sshd are the real FTPS and SFTP servers; openssl makes
+  # their certificates, ssh-keygen their keys.
+  --test) packages+=(libgtest-dev libgmock-dev python3 python3-pyftpdlib tinyproxy x11-xserver-utils trayer
+                     vsftpd openssl openssh-server openssh-client) ;;
   # The benchmarks compare against reference tools on a local server.
   --bench) packages+=(vsftpd curl time) ;;
   # CPack finds the programs with file and their libraries' packages with dpkg-shlibdeps;

@@ -16,6 +16,14 @@ struct FtpLogin {
     std::string proxyUser;       // empty: no proxy login
     std::string proxyPassword;
     std::string proxyPort;       // read as a decimal integer at every connect
+    // Beyond the designed login, each off unless the user switches it on:
+    bool tls = false;            // "FTP_TLS": explicit FTPS, never a fall-back to plain text
+    std::string tlsFingerprint;  // "FTP_TLS_Fingerprint": SHA-256 of the one certificate to trust
+    bool tempRename = false;     // "Upload_Temp_Rename": store NAME.part, then rename over NAME
+    bool sftp = false;           // "SFTP": the same export over SSH
+    int sftpPort = 22;           // "SFTP_Port"
+    std::string sftpHostKey;     // "SFTP_HostKey": "SHA256:..."; empty: ~/.ssh/known_hosts decides
+    std::string sftpKeyFile;     // "SFTP_KeyFile": empty: the password above
 };
 
 }  // namespace velora

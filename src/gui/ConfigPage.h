@@ -5,6 +5,7 @@
 
 #include "gui/SettingsBinder.h"
 
+class QGridLayout;
 class QLineEdit;
 
 namespace velora {
@@ -38,6 +39,7 @@ private:
     QWidget* buildStart();
     QWidget* buildFiles();
     QWidget* buildLogin();
+    void addSecureLogin(QGridLayout* grid, int row);
     QWidget* buildProxy();
     QWidget* buildPresets();
     QWidget* buildExtIp();

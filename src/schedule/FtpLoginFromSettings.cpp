@@ -13,6 +13,13 @@ FtpLogin ftpLoginFromSettings(const Settings& settings) {
     login.proxyUser = settings.E_User_name;
     login.proxyPassword = settings.ME_Pasword;
     login.proxyPort = settings.E_ftp_Port;
+    login.tls = settings.cb_ftp_tls;
+    login.tlsFingerprint = settings.e_tls_fingerprint;
+    login.tempRename = settings.cb_temp_rename;
+    login.sftp = settings.cb_sftp;
+    login.sftpPort = settings.se_sftp_port.value();
+    login.sftpHostKey = settings.e_sftp_hostkey;
+    login.sftpKeyFile = settings.e_sftp_keyfile;
     return login;
 }
 

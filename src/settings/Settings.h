@@ -84,6 +84,20 @@ struct Settings {
     // Page "Config": a program run (without a shell) when a run's rows begin to fail
     // and again when they are all sent again. Empty: none.
     std::string e_on_error_command;
+    // Group " FTP Login ": explicit FTPS. The connection is secured with "AUTH TLS"
+    // before the login and never falls back to plain text; an empty fingerprint has the
+    // system's trusted certificates and the host name decide, a SHA-256 fingerprint
+    // trusts exactly that one certificate (a self-signed server's).
+    bool cb_ftp_tls = false;        // "FTPS (TLS)"
+    std::string e_tls_fingerprint;
+    // Group " FTP Login ": every file is stored as NAME.part and renamed over NAME once
+    // the server confirmed it, so the old file stays whole until then.
+    bool cb_temp_rename = false;    // "Temp-Name + Umbenennen"
+    // Group " FTP Login ": the export goes over SSH (SFTP) instead of FTP.
+    bool cb_sftp = false;           // "SFTP (SSH)"
+    SpinField se_sftp_port{1, 65535, "22"};
+    std::string e_sftp_hostkey;     // "SHA256:..." as ssh-keygen -l -E sha256 prints it; empty: known_hosts
+    std::string e_sftp_keyfile;     // a private key file; empty: password login
 
     // The built-in defaults; the three file names are the original names in the
     // user's home folder.

@@ -88,6 +88,18 @@ const std::vector<SettingDef> kTable = [] {
          VELORA_FIELD(&s.se_log_rotate)},
         {"On_Error_Command", K::Text, ifPresent, G::Extension, "Settings::e_on_error_command", 0, 0,
          VELORA_FIELD(&s.e_on_error_command)},
+        {"FTP_TLS", K::Truth, ifPresent, G::Extension, "Settings::cb_ftp_tls", 0, 1, VELORA_FIELD(&s.cb_ftp_tls)},
+        {"FTP_TLS_Fingerprint", K::Text, ifPresent, G::Extension, "Settings::e_tls_fingerprint", 0, 0,
+         VELORA_FIELD(&s.e_tls_fingerprint)},
+        {"Upload_Temp_Rename", K::Truth, ifPresent, G::Extension, "Settings::cb_temp_rename", 0, 1,
+         VELORA_FIELD(&s.cb_temp_rename)},
+        {"SFTP", K::Truth, ifPresent, G::Extension, "Settings::cb_sftp", 0, 1, VELORA_FIELD(&s.cb_sftp)},
+        {"SFTP_Port", K::Integer, ifPresent, G::Extension, "Settings::se_sftp_port", 0, 0,
+         VELORA_FIELD(&s.se_sftp_port)},
+        {"SFTP_HostKey", K::Text, ifPresent, G::Extension, "Settings::e_sftp_hostkey", 0, 0,
+         VELORA_FIELD(&s.e_sftp_hostkey)},
+        {"SFTP_KeyFile", K::Text, ifPresent, G::Extension, "Settings::e_sftp_keyfile", 0, 0,
+         VELORA_FIELD(&s.e_sftp_keyfile)},
     };
     return t;
 }();

@@ -72,6 +72,13 @@ TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
     putInteger("Datei_Ruhezeit", 0);
     putInteger("Log_Rotate_KB", 2048);
     putText("On_Error_Command", "/usr/local/bin/page-me \"the webcam\"");
+    putInteger("FTP_TLS", 1);
+    putText("FTP_TLS_Fingerprint", "AB:CD");
+    putInteger("Upload_Temp_Rename", 1);
+    putInteger("SFTP", 1);
+    putInteger("SFTP_Port", 2222);
+    putText("SFTP_HostKey", "SHA256:abc");
+    putText("SFTP_KeyFile", "/home/u/.ssh/id_ed25519");
     for (int d = 1; d <= 7; ++d) {
         putInteger("Send_Files_" + std::to_string(d), 10 * d);
         if (d != 7) putInteger("Send_Bytes_" + std::to_string(d), 1000 * d);
@@ -108,6 +115,11 @@ TEST_F(SettingsStoreTest, LoadAppliesTheOppositeOfEveryDefault) {
     EXPECT_EQ(settings.window.top, 2);
     EXPECT_EQ(settings.window.width, 3);
     EXPECT_EQ(settings.window.height, 4);
+    EXPECT_TRUE(settings.cb_ftp_tls && settings.cb_temp_rename && settings.cb_sftp);
+    EXPECT_EQ(settings.e_tls_fingerprint, "AB:CD");
+    EXPECT_EQ(settings.se_sftp_port.text, "2222");
+    EXPECT_EQ(settings.e_sftp_hostkey, "SHA256:abc");
+    EXPECT_EQ(settings.e_sftp_keyfile, "/home/u/.ssh/id_ed25519");
     EXPECT_TRUE(settings.cb_proxy);
     EXPECT_FALSE(settings.cb_passiv);
     EXPECT_EQ(settings.E_Host, "127.0.0.9");
@@ -165,6 +177,9 @@ TEST_F(SettingsStoreTest, MissingTextsEmptyTheAlwaysFieldsAndKeepTheOthers) {
         {"Get_Ext_IP_WWW", &Settings::e_www_ext_ip, false}, {"T_SS_FileName", &Settings::e_ss_file, false},
         {"Transfer_Log_Datei", &Settings::e_Transfer_Log, false},
         {"On_Error_Command", &Settings::e_on_error_command, false},
+        {"FTP_TLS_Fingerprint", &Settings::e_tls_fingerprint, false},
+        {"SFTP_HostKey", &Settings::e_sftp_hostkey, false},
+        {"SFTP_KeyFile", &Settings::e_sftp_keyfile, false},
     };
     for (const Case& c : cases) {
         erase(c.name);
@@ -172,13 +187,15 @@ TEST_F(SettingsStoreTest, MissingTextsEmptyTheAlwaysFieldsAndKeepTheOthers) {
     }
     for (const char* name :
          {"Intervall", "Autostart", "Form_Left", "Breite_3", "HTTP_Timeout", "Send_Files_ges", "Datei_Ruhezeit",
-          "Log_Rotate_KB"}) {
+          "Log_Rotate_KB", "FTP_TLS", "SFTP_Port"}) {
         erase(name);
     }
     settings.se_interval.text = "77";
     settings.se_ruhezeit.text = "9";
     settings.se_log_rotate.text = "64";
     settings.cb_activ = true;
+    settings.cb_ftp_tls = true;
+    settings.se_sftp_port.text = "2222";
     settings.window.left = -9;
     table.setColumnWidth(3, 301);
     counters.Send_Files_ges = 5;
@@ -189,6 +206,8 @@ TEST_F(SettingsStoreTest, MissingTextsEmptyTheAlwaysFieldsAndKeepTheOthers) {
     EXPECT_EQ(settings.se_ruhezeit.text, "9");
     EXPECT_EQ(settings.se_log_rotate.text, "64");
     EXPECT_TRUE(settings.cb_activ);
+    EXPECT_TRUE(settings.cb_ftp_tls);
+    EXPECT_EQ(settings.se_sftp_port.text, "2222");
     EXPECT_EQ(settings.window.left, -9);
     EXPECT_EQ(table.columnWidth(3), 301);
     EXPECT_EQ(settings.se_timeout_http.text, "10000");
@@ -222,6 +241,8 @@ TEST_F(SettingsStoreTest, StoredNumbersAreKeptWithinTheirRanges) {
         {"T_SS_Qualitaet", -1, quality, "0"},
         {"Log_Rotate_KB", -1, rotate, "0"},
         {"Log_Rotate_KB", 2000000, rotate, "1048576"},
+        {"SFTP_Port", 0, [&] { return settings.se_sftp_port.text; }, "1"},
+        {"SFTP_Port", 70000, [&] { return settings.se_sftp_port.text; }, "65535"},
         {"Breite_3", -5, width(3), "0"},
         {"Breite_4", 2000000, width(4), "10000"},
         {"Form_Left", 10000000, [&] { return std::to_string(settings.window.left); }, "10000000"},

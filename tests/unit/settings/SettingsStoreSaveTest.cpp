@@ -80,6 +80,13 @@ Expected firstStartValues(const std::string& home) {
     e.push_back({"Datei_Ruhezeit", integerValue(2)});
     e.push_back({"Log_Rotate_KB", integerValue(0)});
     e.push_back({"On_Error_Command", textValue("")});
+    e.push_back({"FTP_TLS", integerValue(0)});
+    e.push_back({"FTP_TLS_Fingerprint", textValue("")});
+    e.push_back({"Upload_Temp_Rename", integerValue(0)});
+    e.push_back({"SFTP", integerValue(0)});
+    e.push_back({"SFTP_Port", integerValue(22)});
+    e.push_back({"SFTP_HostKey", textValue("")});
+    e.push_back({"SFTP_KeyFile", textValue("")});
     return e;
 }
 
