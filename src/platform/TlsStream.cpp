@@ -348,9 +348,20 @@ void TlsStream::handshake(const char* what, int timeoutMs) {
     }
 }
 
+// A record that does not decrypt, an alert, a reset: the connection is as good as
+// broken, and is treated so, and nothing more goes out on it.
+SocketError TlsStream::brokenTls(int result, int systemError) {
+    tls_->failed = true;
+    if (SSL_get_error(tls_->ssl, result) == SSL_ERROR_SYSCALL && systemError != 0) {
+        ERR_clear_error();
+        return SocketError(std::strerror(systemError));
+    }
+    return SocketError("TLS-Fehler: " + reasonOf(tls_->ssl, result, tls_->wire, systemError));
+}
+
 void TlsStream::requireUsable() const {
     if (!socket_.isOpen()) throw SocketError(std::strerror(EBADF));
-    if (tls_->failed) throw GeneralError("TLS-Verbindung unbrauchbar");
+    if (tls_->failed) throw SocketError("TLS-Verbindung unbrauchbar");
 }
 
 bool TlsStream::waitReadable(int timeoutMs) const {
@@ -396,8 +407,7 @@ std::optional<std::size_t> TlsStream::readSome(char* buffer, std::size_t size, i
             ERR_clear_error();
             return 0;
         }
-        if (kind == SSL_ERROR_SYSCALL && systemError != 0) throw SocketError(std::strerror(systemError));
-        throw GeneralError("TLS-Fehler: " + reasonOf(tls_->ssl, rc, tls_->wire, systemError));
+        throw brokenTls(rc, systemError);
     }
 }
 
@@ -430,7 +440,7 @@ SendResult TlsStream::writeAll(std::string_view bytes, int stallTimeoutMs) {
             result.systemError = systemError;
             return result;
         }
-        throw GeneralError("TLS-Fehler: " + reasonOf(tls_->ssl, rc, tls_->wire, systemError));
+        throw brokenTls(rc, systemError);
     }
     return result;
 }

@@ -6,7 +6,8 @@
 //
 // All waits are bounded: the handshake by the time-out the caller gives, reads and
 // writes as TcpSocket bounds them. TLS failures (a handshake that fails or stalls, a
-// certificate that is not trusted) raise GeneralError with the program's own text.
+// certificate that is not trusted) raise GeneralError with the program's own text; a
+// connection whose TLS breaks later raises SocketError, as a reset connection does.
 #include <array>
 #include <cstddef>
 #include <memory>
@@ -14,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Errors.h"
 #include "platform/TcpSocket.h"
 
 namespace velora {
@@ -85,6 +87,7 @@ private:
     struct Tls;
     void handshake(const char* what, int timeoutMs);
     void requireUsable() const;
+    SocketError brokenTls(int result, int systemError);
 
     TcpSocket socket_;
     std::unique_ptr<Tls> tls_;

@@ -102,6 +102,35 @@ TEST(FtpTls, EveryRefusalEndsTheConnectBeforeAnythingGoesOutInPlainText) {
     }
 }
 
+TEST(FtpTls, ThroughAProxyTheTlsIsWithTheProxyBeforeAnyLogin) {
+    const TlsFixture tls;
+    FakeFtpServer server({kGreeting,
+                          {"AUTH TLS", acceptTls(tls.certificate)},
+                          {"USER ax", send("331 Proxy password.\r\n")},
+                          {"PASS qwpl482", send("230 Proxy ok.\r\n")},
+                          {"OPEN", send("220 Connected to target.\r\n")},
+                          {"USER anna", send("331 Password required.\r\n")},
+                          {"PASS pw", send("230 Logged in.\r\n")},
+                          {"PBSZ 0", send("200 PBSZ=0\r\n")},
+                          {"PROT P", send("200 Protection set to Private\r\n")},
+                          {"FEAT", send("211 No features\r\n")},
+                          {"TYPE", send("200 ok\r\n")},
+                          {"SYST", send("215 UNIX\r\n")},
+                          {"PWD", send("257 \"/\"\r\n")}});
+    SessionHarness h(21, handshakeTimeouts());
+    h.useProxy(server.port());
+    h.settings.host = "ziel.example";
+    tls.configure(h);
+    h.connect();
+    EXPECT_TRUE(h.session.ftpOpen()) << h.lines.back();
+    h.session.B_DisconnectClick();
+    EXPECT_EQ(server.finish(), (Lines{"AUTH TLS", "USER ax", "PASS qwpl482", "OPEN ziel.example", "USER anna", "PASS pw",
+                                      "PBSZ 0", "PROT P", "FEAT", "TYPE I", "SYST", "PWD", "QUIT"}));
+    EXPECT_EQ(server.mismatch(), "");
+    // The target is only named in OPEN, never looked up.
+    EXPECT_TRUE(h.resolver.asked.empty());
+}
+
 TEST(FtpTls, ADataConnectionWithoutTlsFailsTheStoreWithoutSendingTheFile) {
     const TlsFixture tls;
     std::vector<FakeStep> script = tls.loginUpTo({{"PBSZ", send("200 ok\r\n")},
