@@ -172,7 +172,10 @@ void FtpClient::awaitDelivery(TlsStream& data, std::int64_t written, std::int64_
         // While bytes are unacknowledged a reply cannot be about the whole file.
         const bool replyMayEnd = queued <= 0;
         const int fds[2] = {data.fd(), control_.fd()};
-        const int ready = waitAnyReadable(fds, replyMayEnd ? 2 : 1, stall.cap(kSliceMs));
+        // What the TLS layer holds already never shows in the poll.
+        const int ready = data.buffered()                    ? 0
+                          : replyMayEnd && control_.buffered() ? 1
+                                                               : waitAnyReadable(fds, replyMayEnd ? 2 : 1, stall.cap(kSliceMs));
         int lostBecause = 0;
         if (ready == 0) {
             const PeerState peer = data.takePeerState(&lostBecause);

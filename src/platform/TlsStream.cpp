@@ -364,6 +364,8 @@ void TlsStream::requireUsable() const {
     if (tls_->failed) throw SocketError("TLS-Verbindung unbrauchbar");
 }
 
+bool TlsStream::buffered() const { return secured() && tls_->dataReady(); }
+
 bool TlsStream::waitReadable(int timeoutMs) const {
     if (!tls_) return socket_.waitReadable(timeoutMs);
     requireUsable();

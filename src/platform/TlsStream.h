@@ -70,6 +70,9 @@ public:
     // As TcpSocket's, counting bytes the TLS layer holds already. Records that carry
     // no data for us (session tickets) are taken in passing and do not count.
     bool waitReadable(int timeoutMs) const override;
+    // Data the TLS layer has taken off the socket already: a poll() on fd() does not
+    // see it.
+    bool buffered() const;
     std::optional<std::size_t> readSome(char* buffer, std::size_t size, int timeoutMs) override;
     SendResult writeAll(std::string_view bytes, int stallTimeoutMs);
     // No more bytes will be sent. With TLS the close_notify goes out first, waiting
