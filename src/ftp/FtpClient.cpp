@@ -204,7 +204,8 @@ void FtpClient::closeSession() {
     // Where TLS was asked for and is not up, not even QUIT goes out in plain text.
     const bool mayTalk = !tls_ || control_.secured();
     try {
-        if (mayTalk && control_.writeAll("QUIT\r\n", timeouts_.quitReplyMs + 1000).ok() && reader_.pending(timeouts_.quitReplyMs)) {
+        if (mayTalk && control_.writeAll("QUIT\r\n", timeouts_.quitReplyMs + 1000).ok() &&
+            reader_.pending(timeouts_.quitReplyMs)) {
             reader_.read(timeouts_.quitReplyMs, timeouts_.quitReplyMs);
         }
     } catch (const Error&) {

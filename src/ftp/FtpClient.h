@@ -3,7 +3,8 @@
 // log in with the "OPEN" proxy method, change directory, store a file passively or
 // actively, close. With the login's "FTP_TLS" every connection runs in TLS (RFC 4217,
 // explicit: AUTH TLS before the login, PROT P for the data), and a server that will
-// not is refused, never talked to in plain text instead. Everything the session wants to log leaves through FtpClientEvents.
+// not is refused, never talked to in plain text instead. Everything the session wants
+// to log leaves through FtpClientEvents.
 // The client opens no connection of its own: names and connections come from the
 // resolver and the connector it is given.
 //

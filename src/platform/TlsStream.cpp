@@ -230,14 +230,15 @@ struct TlsStream::Tls {
         return context;
     }
 
-    // The name the certificate must carry; a pinned certificate needs none.
+    // The name the certificate must carry; a pinned certificate needs none. A server
+    // with several certificates still learns which name we asked for.
     void expectPeer() {
+        const bool numeric = TcpSocket::isNumericIPv4(peer.host);
+        if (!numeric) SSL_set_tlsext_host_name(ssl, peer.host.c_str());
         if (peer.pinned) return;
-        X509_VERIFY_PARAM* param = SSL_get0_param(ssl);
-        if (TcpSocket::isNumericIPv4(peer.host)) {
-            X509_VERIFY_PARAM_set1_ip_asc(param, peer.host.c_str());
+        if (numeric) {
+            X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), peer.host.c_str());
         } else {
-            SSL_set_tlsext_host_name(ssl, peer.host.c_str());
             SSL_set1_host(ssl, peer.host.c_str());
         }
     }
@@ -262,8 +263,7 @@ struct TlsStream::Tls {
         }
     }
 
-    // Records still to be taken in passing, or data for us: true when a read of
-    // application data could now return without waiting on the socket.
+    // Decrypted data for us that no read has taken yet.
     bool dataReady() const { return SSL_pending(ssl) > 0; }
 };
 
@@ -291,8 +291,6 @@ void TlsStream::abort() {
 }
 
 bool TlsStream::secured() const { return tls_ && !tls_->failed; }
-
-bool TlsStream::resumed() const { return secured() && SSL_session_reused(tls_->ssl) == 1; }
 
 void TlsStream::startTls(const TlsPeer& peer, int timeoutMs) {
     if (!socket_.isOpen()) throw SocketError(std::strerror(EBADF));

@@ -59,8 +59,6 @@ public:
     // TLS is up. A connection whose handshake or certificate check failed is not
     // secured and refuses every further read and write: it never goes on in plain text.
     bool secured() const;
-    // The handshake of startTlsResuming() took up the earlier session.
-    bool resumed() const;
 
     bool isOpen() const override { return socket_.isOpen(); }
     int fd() const { return socket_.fd(); }
