@@ -116,25 +116,48 @@ TEST_F(SftpSessionTest, EveryKindOfLoginStoresByteForByteAndLogsLikeFtp) {
 }
 
 // With the temporary name the old file stays whole and in place while the new one is
-// written, and is replaced in one step: at no moment is NAME missing or half written.
-TEST_F(SftpSessionTest, TemporaryNameReplacesTheOldFileWhole) {
-    SftpHarness h(*server);
-    h.settings.tempRename = true;
-    writeFileBytes(server->folder("wetter.txt"), "alter Stand");
-    h.connect();
-    ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
-    int whileWriting = 0;
-    h.ui.onPump = [&] {
-        EXPECT_EQ(h.served("wetter.txt"), "alter Stand");
-        whileWriting += std::filesystem::exists(server->folder("wetter.txt.part")) ? 1 : 0;
+// written, and then gives way to it: in one step where the server offers posix-rename
+// (OpenSSH), by removing it first where it does not (the scripted server).
+TEST(SftpReplace, TemporaryNameReplacesTheOldFileWhole) {
+    const std::string why = SshServer::unavailable();
+    if (!why.empty()) GTEST_SKIP() << why;
+    struct Row {
+        SshServer::Sftp kind;
+        const char* name;
+        std::string requestsAfterWrites;   // of the scripted server: to replace, then to store anew
     };
-    const std::string fresh = patterned(5 * 256 * 1024);
-    EXPECT_EQ(h.session.Put(h.dir.write("neu.txt", fresh), "wetter.txt"), static_cast<std::int64_t>(fresh.size()));
-    h.ui.onPump = nullptr;
-    EXPECT_GE(whileWriting, 5);   // once per block at least
-    EXPECT_EQ(h.served("wetter.txt"), fresh);
-    EXPECT_FALSE(std::filesystem::exists(server->folder("wetter.txt.part")));
-    h.session.B_DisconnectClick();
+    for (const Row& row : {Row{SshServer::Sftp::OpenSsh, "posix-rename", ""},
+                           Row{SshServer::Sftp::PlainRename, "remove, then rename", "CLOSE\nRENAME\nREMOVE\nRENAME\n"}}) {
+        SCOPED_TRACE(row.name);
+        SshServer server(row.kind);
+        SftpHarness h(server);
+        h.settings.tempRename = true;
+        writeFileBytes(server.folder("wetter.txt"), "alter Stand");
+        h.connect();
+        ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back() << "\n" << server.scriptErrors();
+        int whileWriting = 0;
+        h.ui.onPump = [&] {
+            EXPECT_EQ(h.served("wetter.txt"), "alter Stand");
+            whileWriting += std::filesystem::exists(server.folder("wetter.txt.part")) ? 1 : 0;
+        };
+        const std::string fresh = patterned(5 * 256 * 1024);
+        EXPECT_EQ(h.session.Put(h.dir.write("neu.txt", fresh), "wetter.txt"), static_cast<std::int64_t>(fresh.size()));
+        h.ui.onPump = nullptr;
+        EXPECT_GE(whileWriting, 5);   // once per block at least
+        EXPECT_EQ(h.served("wetter.txt"), fresh);
+        EXPECT_FALSE(std::filesystem::exists(server.folder("wetter.txt.part")));
+        if (row.kind == SshServer::Sftp::PlainRename) {
+            const std::string requests = server.scriptedRequests();
+            const std::string tail = "WRITE\n" + row.requestsAfterWrites;
+            ASSERT_GE(requests.size(), tail.size());
+            EXPECT_EQ(requests.substr(requests.size() - tail.size()), tail) << requests;
+            // A new name needs no removal.
+            h.session.Put(h.dir.write("neu.txt", "x"), "neu.txt");
+            EXPECT_EQ(server.scriptedRequests().substr(requests.size()), "OPEN\nWRITE\nCLOSE\nRENAME\n");
+            EXPECT_EQ(h.served("neu.txt"), "x");
+        }
+        h.session.B_DisconnectClick();
+    }
 }
 
 TEST_F(SftpSessionTest, FoldersAreTakenFromTheLoginFolderAndMustExist) {

@@ -82,7 +82,11 @@ std::string SshServer::unavailable() {
     return {};
 }
 
-SshServer::SshServer() {
+SshServer::SshServer(Sftp sftp) {
+    const std::string script = std::string(VELORA_SOURCE_DIR) + "/tests/integration/support/sftp_plain_rename.py";
+    const std::string subsystem = sftp == Sftp::OpenSsh ? "internal-sftp -d " + servedFolder()
+                                                        : std::string("/usr/bin/python3 -I ") + script + " " +
+                                                              dir_.file("requests.log") + " " + servedFolder();
     ::mkdir(dir_.file("srv").c_str(), 0755);
     ::mkdir(folder(kReadOnlyFolder).c_str(), 0755);
     runTool({kKeygen, "-q", "-t", "ed25519", "-N", "", "-C", "host", "-f", dir_.file("host_ed25519")});
@@ -98,7 +102,8 @@ SshServer::SshServer() {
                                             << "PasswordAuthentication yes\n"
                                             << "KbdInteractiveAuthentication no\n"
                                             << "LogLevel DEBUG1\n"
-                                            << "Subsystem sftp internal-sftp -d " << servedFolder() << "\n";
+                                            << "Subsystem sftp "
+                                            << subsystem << "\n";
     if (::geteuid() == 0) {
         const std::string hash = runTool({kOpenssl, "passwd", "-6", "-salt", "velorasalt", kPassword});
         std::ofstream(dir_.file("shadow")) << "root:" << hash.substr(0, hash.find('\n')) << ":19000:0:99999:7:::\n";
@@ -203,6 +208,20 @@ void SshServer::reap() {
         ::waitpid(pid, &status, 0);
     }
     sshds_.clear();
+}
+
+std::string SshServer::scriptedRequests() const {
+    std::ifstream in(dir_.file("requests.log"));
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string SshServer::scriptErrors() const {
+    std::ifstream in(dir_.file("requests.log.err"));
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 std::string SshServer::log() const {

@@ -23,7 +23,10 @@ public:
     // Below the served folder; read-only for sshd (root only, like passwords).
     static constexpr const char* kReadOnlyFolder = "nurlesen";
 
-    SshServer();
+    // Which SFTP server sshd runs: OpenSSH's own, or a scripted one without posix-rename
+    // whose plain rename refuses an existing target (sftp_plain_rename.py).
+    enum class Sftp { OpenSsh, PlainRename };
+    explicit SshServer(Sftp sftp = Sftp::OpenSsh);
     ~SshServer();
     SshServer(const SshServer&) = delete;
     SshServer& operator=(const SshServer&) = delete;
@@ -47,6 +50,10 @@ public:
     // Whether password logins and the read-only folder can be served (root only).
     bool privateMountsWork() const { return shadow_.has_value(); }
 
+    // The requests the scripted server was sent, one name a line.
+    std::string scriptedRequests() const;
+    // What the scripted server reported about itself (a Python traceback).
+    std::string scriptErrors() const;
     // What every connection sshd served so far has logged, in order.
     std::string log() const;
     // Signals every sshd process of every connection (SIGSTOP, SIGKILL, ...).
