@@ -12,6 +12,7 @@
 
 #include "app/ClientIdentity.h"
 #include "ftp/FtpSession.h"
+#include "ftp/SftpClient.h"
 #include "integration/support/SshServer.h"
 #include "platform/Errors.h"
 #include "support/ErrorOf.h"
@@ -327,6 +328,50 @@ TEST_F(SftpSessionTest, ServerGoneInTheMiddleOfAStoreEndsIt) {
         EXPECT_TRUE(h.logged("Status --> Disconnect = OFFLINE"));
         h.ui.onPump = nullptr;
         server->signalConnections(SIGKILL);
+        server->reap();
+    }
+}
+
+// The program's end request between two blocks gives the store up at once; the
+// session stays usable and, with the temporary name, nothing of the store remains.
+TEST_F(SftpSessionTest, EndRequestGivesTheStoreUpBetweenBlocks) {
+    struct EndingEvents final : FtpClientEvents {
+        int blocks = 0;
+        bool ending = true;
+        void IdFTP1Status(const std::string&) override {}
+        void IdFTP1WorkBegin(std::int64_t) override {}
+        void IdFTP1Work(std::int64_t) override { ++blocks; }
+        void IdFTP1WorkEnd() override {}
+        void IdFTP1Disconnected() override {}
+        void notice(const std::string&) override {}
+        bool abandonStore() override { return ending && blocks >= 2; }
+    };
+    writeFileBytes(server->folder("bild.jpg"), "altes Bild");
+    for (bool tempRename : {true, false}) {
+        SCOPED_TRACE(tempRename ? "temporary name" : "direct");
+        EndingEvents events;
+        FixedResolver resolver;
+        SshServer::Connector connector(*server);
+        SftpClient client(events, resolver, connector);
+        FtpLogin login;
+        login.host = "127.0.0.1";
+        login.user = currentUser();
+        login.sftpKeyFile = server->clientKey();
+        login.sftpHostKey = server->hostKeyFingerprint();
+        login.tempRename = tempRename;
+        client.connect(login);
+        TempDir local;
+        EXPECT_EQ(errorOf([&] { client.put(local.write("neu.jpg", patterned(8 * 256 * 1024)), "bild.jpg"); }),
+                  "Übertragung abgebrochen nach 524288 von 2097152 Bytes: Programmende");
+        EXPECT_EQ(events.blocks, 2);
+        ASSERT_TRUE(client.connected());
+        EXPECT_FALSE(std::filesystem::exists(server->folder("bild.jpg.part")));
+        if (tempRename) {
+            EXPECT_EQ(readFileBytes(server->folder("bild.jpg")), "altes Bild");
+        }
+        events.ending = false;
+        EXPECT_EQ(client.put(local.write("klein.txt", "ok"), "klein.txt"), 2);
+        client.disconnect();
         server->reap();
     }
 }
