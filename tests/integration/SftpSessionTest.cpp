@@ -312,7 +312,7 @@ TEST_F(SftpSessionTest, ServerGoneInTheMiddleOfAStoreEndsIt) {
         std::string error;
     };
     for (const Row& row : {Row{SIGKILL, "Datenverbindung abgebrochen nach "},
-                           Row{SIGSTOP, "Zeitüberschreitung"}}) {
+                           Row{SIGSTOP, "Zeitüberschreitung der Datenverbindung nach "}}) {
         SCOPED_TRACE(row.signal);
         SftpHarness h(*server, timeouts);
         h.connect();

@@ -251,10 +251,11 @@ void SshLink::send(const std::string& bytes) {
             throw SocketError(std::string("SSH Verbindung verloren: ") + ssh_get_error(session_));
         }
         // libssh gives up waiting for the server's window after the time-out and
-        // returns what it took: a write that takes nothing has stalled.
+        // returns what it took: a write that takes nothing has stalled, as a reply that
+        // does not come has.
         if (n == 0) {
             broken_ = true;
-            throw GeneralError("Zeitüberschreitung: der SFTP-Server nimmt keine Daten an");
+            throw GeneralError("Read Timeout");
         }
         done += static_cast<std::size_t>(n);
     }

@@ -53,7 +53,7 @@ public:
     // The bound of every wait inside libssh from now on.
     void setTimeout(int ms);
     // All of `bytes` onto the channel. SocketError when the link is gone, GeneralError
-    // when it stalled past the time-out.
+    // "Read Timeout" when the server took nothing within the time-out.
     void send(const std::string& bytes);
     // Whatever the channel has within `timeoutMs` (appended to `into`); false when
     // nothing came. SocketError when the link is gone.
