@@ -148,8 +148,7 @@ void ConfigPage::addSecureLogin(QGridLayout* g, int row) {
     e_sftp_hostkey->setToolTip("Host-Key des Servers wie ssh-keygen -l -E sha256 ihn zeigt (SHA256:...); "
                                "leer: ~/.ssh/known_hosts entscheidet");
     auto* e_sftp_keyfile = lineEdit("e_sftp_keyfile");
-    e_sftp_keyfile->setToolTip("Privater Schlüssel ohne Passphrase (ed25519, ecdsa oder rsa); "
-                               "leer: Anmeldung mit dem Pasword");
+    e_sftp_keyfile->setToolTip("Privater Schlüssel (ohne Passphrase); leer: Anmeldung mit dem Pasword");
     binder_.bind(cb_ftp_tls, &Settings::cb_ftp_tls);
     binder_.bind(e_tls_fingerprint, &Settings::e_tls_fingerprint);
     binder_.bind(cb_temp_rename, &Settings::cb_temp_rename);

@@ -2,7 +2,6 @@
 // SshServer): logins, stores, the replacing rename, host keys, refusals and a server
 // that goes away in the middle of a store.
 #include <gtest/gtest.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,10 +26,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-std::string currentUser() {
-    const passwd* pw = ::getpwuid(::geteuid());
-    return pw ? pw->pw_name : "root";
-}
+// The account the tests log in as: sshd runs as root, and the test password is root's.
+const std::string kUser = "root";
 
 // A session whose connections all reach the test's sshd, logging in with the client
 // key and the host key pinned, as a user who set SFTP up would.
@@ -46,7 +43,7 @@ struct SftpHarness : LogHarness {
         : LogHarness("5000"), server(s), session(identity, log, ui, resolver, connector, timeouts) {
         settings.sftp = true;
         settings.host = "127.0.0.1";
-        settings.user = currentUser();
+        settings.user = kUser;
         settings.password = "nicht-benutzt";
         settings.sftpKeyFile = s.clientKey();
         settings.sftpHostKey = s.hostKeyFingerprint();
@@ -74,7 +71,6 @@ TEST_F(SftpSessionTest, EveryKindOfLoginStoresByteForByteAndLogsLikeFtp) {
         SCOPED_TRACE(row.name);
         SftpHarness h(*server);
         if (row.keyType.empty()) {
-            if (!server->privateMountsWork()) continue;
             h.settings.sftpKeyFile.clear();
             h.settings.password = SshServer::kPassword;
         } else if (row.keyType != "ed25519") {
@@ -85,7 +81,7 @@ TEST_F(SftpSessionTest, EveryKindOfLoginStoresByteForByteAndLogsLikeFtp) {
         ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
         ASSERT_GE(h.lines.size(), 11u);
         EXPECT_EQ(Lines(h.lines.begin(), h.lines.begin() + 9),
-                  (Lines{"Procedure --> Connect", "Host 127.0.0.1", "User " + currentUser(), "Host 127.0.0.1",
+                  (Lines{"Procedure --> Connect", "Host 127.0.0.1", "User " + kUser, "Host 127.0.0.1",
                          "SFTP: Passiv gilt hier nicht", "Status --> Connecting to 127.0.0.1.", "Status --> Connected.",
                          "Status --> Connection established", "ONLINE"}));
         EXPECT_EQ(h.lines[9].rfind("SSH-2.0-OpenSSH", 0), 0u) << h.lines[9];
@@ -218,10 +214,8 @@ TEST_F(SftpSessionTest, HostKeysAreCheckedBeforeAnyAuthentication) {
         ScopedEnv home("HOME", row.home.c_str());
         SftpHarness h(*server);
         h.settings.sftpHostKey = row.pin;
-        if (server->privateMountsWork()) {
-            h.settings.sftpKeyFile.clear();
-            h.settings.password = SshServer::kPassword;
-        }
+        h.settings.sftpKeyFile.clear();
+        h.settings.password = SshServer::kPassword;
         const std::size_t logBefore = server->log().size();
         h.connect();
         if (row.refusal.empty()) {
@@ -278,7 +272,6 @@ TEST_F(SftpSessionTest, UnusableSettingsFailBeforeAnyConnection) {
 // A folder the server may not write to: the store fails with the server's text, the
 // file there keeps its bytes, and the session carries on.
 TEST_F(SftpSessionTest, RefusedStoreLeavesTheOldFileAndTheSession) {
-    if (!server->privateMountsWork()) GTEST_SKIP() << "the read-only folder needs root";
     const std::string folder = SshServer::kReadOnlyFolder;
     writeFileBytes(server->folder(folder + "/alt.txt"), "bleibt");
     for (bool tempRename : {false, true}) {
@@ -355,7 +348,7 @@ TEST_F(SftpSessionTest, EndRequestGivesTheStoreUpBetweenBlocks) {
         SftpClient client(events, resolver, connector);
         FtpLogin login;
         login.host = "127.0.0.1";
-        login.user = currentUser();
+        login.user = kUser;
         login.sftpKeyFile = server->clientKey();
         login.sftpHostKey = server->hostKeyFingerprint();
         login.tempRename = tempRename;

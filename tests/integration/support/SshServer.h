@@ -5,7 +5,7 @@
 // host key, the client's key pair, authorized_keys, the configuration, the folder
 // served) lives in a temporary folder; sshd's log goes to a file per connection.
 // Password logins see a shadow file made here, mounted privately over /etc/shadow in
-// sshd's own mount namespace (root only, as CI runs).
+// sshd's own mount namespace. sshd needs root for all this; CI runs as root.
 #include <sys/types.h>
 
 #include <optional>
@@ -20,7 +20,7 @@ namespace velora::test {
 class SshServer {
 public:
     static constexpr const char* kPassword = "Sftp-Test-7";
-    // Below the served folder; read-only for sshd (root only, like passwords).
+    // Below the served folder; read-only for sshd even though it runs as root.
     static constexpr const char* kReadOnlyFolder = "nurlesen";
 
     // Which SFTP server sshd runs: OpenSSH's own, or a scripted one without posix-rename
@@ -47,8 +47,6 @@ public:
     // Makes a key with ssh-keygen: type "ed25519", "ecdsa", "rsa"; a passphrase encrypts it.
     std::string makeKey(const std::string& name, const std::string& type, const std::string& passphrase = "") const;
     void authorize(const std::string& publicKeyFile) const;
-    // Whether password logins and the read-only folder can be served (root only).
-    bool privateMountsWork() const { return shadow_.has_value(); }
 
     // The requests the scripted server was sent, one name a line.
     std::string scriptedRequests() const;
@@ -79,7 +77,7 @@ private:
 
     TempDir dir_;
     std::string hostFingerprint_;
-    std::optional<std::string> shadow_;
+    std::string shadow_;
     std::vector<pid_t> sshds_;
     std::vector<std::string> logs_;
 };
