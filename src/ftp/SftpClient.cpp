@@ -173,6 +173,8 @@ void SftpClient::closeSession(bool polite) {
 }
 
 void SftpClient::send(sftp::Request& request) {
+    // Every event handler may pump window messages, and a disconnect may be among them.
+    requireConnected();
     try {
         link_->send(request.packet());
     } catch (const Error&) {
@@ -182,6 +184,7 @@ void SftpClient::send(sftp::Request& request) {
 }
 
 bool SftpClient::nextReply(sftp::Reply& reply, int timeoutMs) {
+    requireConnected();
     Deadline deadline(timeoutMs);
     for (;;) {
         if (auto next = stream_->next()) {

@@ -369,6 +369,27 @@ TEST_F(SftpSessionTest, EndRequestGivesTheStoreUpBetweenBlocks) {
     }
 }
 
+// Window messages run while the store logs; a disconnect among them ends the store
+// wherever it comes, with nothing used after it was closed.
+TEST_F(SftpSessionTest, DisconnectFromAHandlerEndsTheStore) {
+    for (const char* at : {"Status --> 262144", "Status --> Work End", "Status --> Transfer complete"}) {
+        SCOPED_TRACE(at);
+        SftpHarness h(*server);
+        h.settings.tempRename = true;
+        h.connect();
+        ASSERT_TRUE(h.session.ftpOpen()) << h.lines.back();
+        h.ui.onPump = [&] {
+            if (h.lines.back() == at && h.session.connected()) h.session.B_DisconnectClick();
+        };
+        EXPECT_EQ(errorOf([&] { h.session.Put(h.dir.write("a.bin", patterned(3 * 256 * 1024)), "a.bin"); }),
+                  "Not Connected");
+        EXPECT_FALSE(h.session.connected());
+        EXPECT_FALSE(std::filesystem::exists(server->folder("a.bin")));
+        h.ui.onPump = nullptr;
+        server->reap();
+    }
+}
+
 // Hosts that never answer: one that drops the connection request, one whose system
 // takes the connection but no server ever speaks on it.
 TEST(SftpConnect, HostsThatNeverAnswerEndAfterTheirTimeOuts) {
