@@ -24,8 +24,9 @@ case "${1:-}" in
   # their certificates, ssh-keygen their keys.
   --test) packages+=(libgtest-dev libgmock-dev python3 python3-pyftpdlib tinyproxy x11-xserver-utils trayer
                      vsftpd openssl openssh-server openssh-client) ;;
-  # The benchmarks compare against reference tools on a local server.
-  --bench) packages+=(vsftpd curl time) ;;
+  # The benchmarks compare against reference tools on a local server (curl on vsftpd,
+  # OpenSSH's sftp on sshd).
+  --bench) packages+=(vsftpd curl time openssh-server openssh-client) ;;
   # CPack finds the programs with file and their libraries' packages with dpkg-shlibdeps;
   # the package check brings up loopback in its private network with ip.
   --package) packages+=(dpkg-dev file iproute2) ;;

@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-fuzz}"
 seconds="${FUZZ_SECONDS:-60}"
-targets=(ftp_reply pasv_reply tag_file http_answer registry_value)
+targets=(ftp_reply pasv_reply sftp_reply tag_file http_answer registry_value)
 
 scripts/install-deps.sh --fuzz
 if [ ! -f "$build/CMakeCache.txt" ]; then

@@ -12,21 +12,23 @@ FtpSession::FtpSession(const ClientIdentity& identity, EventLog& log, UiHost& ui
       log_(log),
       ui_(ui),
       client_(std::make_unique<FtpClient>(static_cast<FtpClientEvents&>(*this), resolver, connector, timeouts)),
+      sftp_(std::make_unique<SftpClient>(static_cast<FtpClientEvents&>(*this), resolver, connector, timeouts)),
       transferTimeoutMs_(timeouts.transferMs) {}
 
 FtpSession::~FtpSession() = default;
 
-bool FtpSession::connected() const { return client_->connected(); }
+bool FtpSession::connected() const { return sftpInUse_ ? sftp_->connected() : client_->connected(); }
 
 void FtpSession::B_connectClick(const FtpLogin& login) {
-    if (client_->connected()) {
+    if (connected()) {
         log_.write("es besteht bereits ein Connected");
         return;
     }
     log_.write("Procedure --> Connect");
+    sftpInUse_ = login.sftp;
     try {
         int proxyPort = 0;
-        if (login.useProxy) {
+        if (login.useProxy && !sftpInUse_) {
             proxyPort = parseWholeNumber(login.proxyPort);
             log_.write("Use Proxy " + login.proxyHost);
             log_.write("Proxy User " + login.proxyUser);
@@ -36,11 +38,17 @@ void FtpSession::B_connectClick(const FtpLogin& login) {
         log_.write("User " + login.user);
         log_.write("Host " + login.host);
 
-        client_->connect(login, serverPort_, proxyPort, identity_.identificationString());
+        if (sftpInUse_) {
+            const std::string unused = SftpClient::unusedSettingsNote(login);
+            if (!unused.empty()) log_.write(unused);
+            sftp_->connect(login);
+        } else {
+            client_->connect(login, serverPort_, proxyPort, identity_.identificationString());
+        }
 
-        ftpopen_ = client_->connected();
+        ftpopen_ = connected();
         log_.write(ftpopen_ ? "ONLINE" : "ERROR");
-        log_.write(client_->systemDescription());
+        log_.write(sftpInUse_ ? sftp_->systemDescription() : client_->systemDescription());
         log_.write("TransferTimeout = " + std::to_string(transferTimeoutMs_) + " msec.");
     } catch (const SocketError& e) {
         log_.write(std::string("FTP_CONNECTED ERROR:  EIdSocketError: ") + e.what());
@@ -50,19 +58,29 @@ void FtpSession::B_connectClick(const FtpLogin& login) {
 }
 
 void FtpSession::B_DisconnectClick() {
-    if (!client_->connected()) {
+    if (!connected()) {
         log_.write("NOT Connect");
         return;
     }
-    client_->disconnect();
+    if (sftpInUse_) {
+        sftp_->disconnect();
+    } else {
+        client_->disconnect();
+    }
     log_.write("Procedure --> Disconnect");
 }
 
-void FtpSession::ChangeDir(const std::string& path) { client_->changeDir(path); }
+void FtpSession::ChangeDir(const std::string& path) {
+    if (sftpInUse_) {
+        sftp_->changeDir(path);
+    } else {
+        client_->changeDir(path);
+    }
+}
 
 std::int64_t FtpSession::Put(const std::string& localFile, const std::string& remoteName) {
     progress_ = TransferProgress{remoteName, 0, 0, false};
-    return client_->put(localFile, remoteName);
+    return sftpInUse_ ? sftp_->put(localFile, remoteName) : client_->put(localFile, remoteName);
 }
 
 void FtpSession::IdFTP1Status(const std::string& text) {
@@ -92,9 +110,9 @@ void FtpSession::IdFTP1WorkEnd() {
 void FtpSession::notice(const std::string& text) { log_.write(text); }
 
 void FtpSession::IdFTP1Disconnected() {
-    ftpopen_ = client_->connected();
+    ftpopen_ = connected();
     log_.write("Procedure --> Disconnected");
-    log_.write(std::string("Status --> Disconnect = ") + (client_->connected() ? "ERROR" : "OFFLINE"));
+    log_.write(std::string("Status --> Disconnect = ") + (connected() ? "ERROR" : "OFFLINE"));
 }
 
 }  // namespace velora

@@ -1,7 +1,8 @@
 #pragma once
 // The one FTP connection of the program, as the window drives it: connect (with the
 // proxy login), change directory, store, disconnect, and the event handlers that log
-// every step and keep `_ftpopen`. The protocol itself is FtpClient.
+// every step and keep `_ftpopen`. The protocol itself is FtpClient, or SftpClient when
+// the login asks for SFTP; both report through the same handlers, so the log reads alike.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "ftp/FtpClient.h"
 #include "ftp/FtpLogin.h"
 #include "ftp/FtpOperations.h"
+#include "ftp/SftpClient.h"
 
 namespace velora {
 
@@ -49,6 +51,8 @@ private:
     EventLog& log_;
     UiHost& ui_;
     std::unique_ptr<FtpClient> client_;
+    std::unique_ptr<SftpClient> sftp_;
+    bool sftpInUse_ = false;   // chosen at every connect
     int transferTimeoutMs_;
     bool ftpopen_ = false;
     int serverPort_ = 21;
