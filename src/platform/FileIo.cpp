@@ -236,6 +236,54 @@ int appendToLog(const std::string& path, std::string_view headerBytes, std::stri
     return createFailure;
 }
 
+int KeptLog::append(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid,
+                    std::uint64_t rotateAtBytes) {
+    if (appendToKept(path, bytes, uid, rotateAtBytes)) return 0;
+    close();
+    const int rotateFailure = appendToLog(path, headerBytes, bytes, uid, rotateAtBytes);
+    keep(path, uid);
+    return rotateFailure;
+}
+
+// The descriptor was a plain file of `uid` when it was opened without following a
+// link; the lstat shows the name still leads to that very file (a link or any other
+// entry put there since has an inode of its own).
+bool KeptLog::appendToKept(const std::string& path, std::string_view bytes, unsigned uid,
+                           std::uint64_t rotateAtBytes) {
+    if (fd_ < 0 || path != path_ || uid != uid_) return false;
+    struct stat now {};
+    if (::lstat(path.c_str(), &now) != 0 || !acceptableLog(now, uid) ||
+        static_cast<std::uint64_t>(now.st_dev) != device_ || static_cast<std::uint64_t>(now.st_ino) != inode_)
+        return false;
+    if (rotateAtBytes > 0 && static_cast<std::uint64_t>(now.st_size) >= rotateAtBytes) return false;
+    if (const int failure = writeFully(fd_, bytes); failure != 0) {
+        // Not written again the long way: part of the line may be in the file already.
+        close();
+        throw IoError(failure);
+    }
+    return true;
+}
+
+void KeptLog::keep(const std::string& path, unsigned uid) {
+    const int fd = openRetrying(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !acceptableLog(info, uid)) {
+        ::close(fd);
+        return;
+    }
+    fd_ = fd;
+    path_ = path;
+    uid_ = uid;
+    device_ = static_cast<std::uint64_t>(info.st_dev);
+    inode_ = static_cast<std::uint64_t>(info.st_ino);
+}
+
+void KeptLog::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
 std::string readAll(const std::string& path) {
     Fd fd(openRetrying(path.c_str(), O_RDONLY));
     if (!fd.valid()) throw IoError(errno);

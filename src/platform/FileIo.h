@@ -30,6 +30,35 @@ void appendCreatingWithHeader(const std::string& path, std::string_view headerBy
 // is returned (0 otherwise), and the move is tried again with the next line.
 int appendToLog(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid,
                 std::uint64_t rotateAtBytes = 0);
+// appendToLog for a log written line after line (the event log: a line per 256 KiB of
+// a store): the file stays open between lines and each line costs one lstat and one
+// write, as long as the name still leads to that same plain file of this user's below
+// the rotation size. Anything else (another name or user, a file moved aside, removed
+// or replaced, a full log, a failure) takes appendToLog's way with all its checks,
+// after which the file is kept open again. The one exception to "each call opens and
+// closes its file" above; the descriptor is closed on exec.
+class KeptLog {
+public:
+    KeptLog() = default;
+    ~KeptLog() { close(); }
+    KeptLog(const KeptLog&) = delete;
+    KeptLog& operator=(const KeptLog&) = delete;
+
+    // As appendToLog.
+    int append(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid,
+               std::uint64_t rotateAtBytes = 0);
+    void close();
+
+private:
+    bool appendToKept(const std::string& path, std::string_view bytes, unsigned uid, std::uint64_t rotateAtBytes);
+    void keep(const std::string& path, unsigned uid);
+
+    int fd_ = -1;
+    std::string path_;
+    unsigned uid_ = 0;
+    std::uint64_t device_ = 0;
+    std::uint64_t inode_ = 0;
+};
 // How many moved-aside logs are kept: NAME.1 (the newest) to NAME.5.
 inline constexpr int kKeptLogs = 5;
 // Moves the log aside: NAME.4 becomes NAME.5 (the former NAME.5 is dropped), ...,
