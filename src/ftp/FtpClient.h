@@ -92,6 +92,7 @@ public:
     void changeDir(const std::string& path);
     // Succeeds only when every byte reached the server and it confirmed the file;
     // returns how many bytes that was.
+    std::int64_t put(InputFile& source, const std::string& remoteName);
     std::int64_t put(const std::string& localFile, const std::string& remoteName);
 
     const std::string& systemDescription() const { return system_; }

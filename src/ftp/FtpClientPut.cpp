@@ -2,7 +2,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
-#include <vector>
+#include <memory>
 
 #include "ftp/FtpClient.h"
 #include "platform/Errors.h"
@@ -43,9 +43,13 @@ std::string portArgument(const SocketAddress& addr) {
 
 std::int64_t FtpClient::put(const std::string& localFile, const std::string& remoteName) {
     InputFile file(localFile);
+    return put(file, remoteName);
+}
+
+std::int64_t FtpClient::put(InputFile& file, const std::string& remoteName) {
     if (!file.isOpen())
-        throw GeneralError("Datei \"" + localFile + "\" kann nicht geöffnet werden. " + file.errorText());
-    const std::string name = remoteName.empty() ? namePart(localFile) : remoteName;
+        throw GeneralError("Datei \"" + file.path() + "\" kann nicht geöffnet werden. " + file.errorText());
+    const std::string name = remoteName.empty() ? namePart(file.path()) : remoteName;
     // Refuse a bad name before the first command, not between PASV and STOR.
     requireClean("STOR " + name);
     requireConnected();
@@ -131,15 +135,16 @@ std::int64_t FtpClient::sendFile(InputFile& file, TcpSocket& data) {
     const std::int64_t size = file.size();
     if (size < 0) throw GeneralError(file.errorText());
     events_.IdFTP1WorkBegin(size);
-    std::vector<char> block(kBlockSize);
+    // Not zeroed first: every byte sent is one just read.
+    const auto block = std::make_unique_for_overwrite<char[]>(kBlockSize);
     std::int64_t written = 0;
     try {
         for (;;) {
-            const long n = file.read(block.data(), block.size());
+            const long n = file.read(block.get(), kBlockSize);
             if (n < 0) throw GeneralError(file.errorText());
             if (n == 0) break;
             const SendResult sent =
-                data.writeAll(std::string_view(block.data(), static_cast<std::size_t>(n)), timeouts_.sendStallMs);
+                data.writeAll(std::string_view(block.get(), static_cast<std::size_t>(n)), timeouts_.sendStallMs);
             written += static_cast<std::int64_t>(sent.written);
             if (sent.kind == SendResult::ConnectionLost) throw brokenDataConnection(written, size, sent.systemError);
             if (sent.kind == SendResult::Stalled) throw stalledDataConnection(written, size);

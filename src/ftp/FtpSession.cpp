@@ -60,9 +60,9 @@ void FtpSession::B_DisconnectClick() {
 
 void FtpSession::ChangeDir(const std::string& path) { client_->changeDir(path); }
 
-std::int64_t FtpSession::Put(const std::string& localFile, const std::string& remoteName) {
+std::int64_t FtpSession::Put(InputFile& source, const std::string& remoteName) {
     progress_ = TransferProgress{remoteName, 0, 0, false};
-    return client_->put(localFile, remoteName);
+    return client_->put(source, remoteName);
 }
 
 void FtpSession::IdFTP1Status(const std::string& text) {

@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
+#include <memory>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -301,9 +304,7 @@ void writeAll(const std::string& path, std::string_view bytes) {
 
 namespace {
 
-// A new, exclusively created file beside `path`, so a rename can put it in place.
-// Returns the descriptor and sets `name`, or -1 with errno.
-int createBeside(const std::string& path, std::string& name, mode_t mode = 0600) {
+int createBesideWithMode(const std::string& path, std::string& name, mode_t mode) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = path + ".~" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
@@ -335,7 +336,7 @@ void replaceFile(const std::string& path, std::string_view bytes) {
 
 void saveFile(const std::string& path, std::string_view bytes) {
     std::string name;
-    Fd fd(createBeside(path, name, 0644));
+    Fd fd(createBesideWithMode(path, name, 0644));
     if (!fd.valid()) throw FileCreateError(path, errno);
     const int writeFailure = writeFully(fd.get(), bytes);
     const int closeFailure = fd.close();
@@ -352,7 +353,15 @@ void saveFile(const std::string& path, std::string_view bytes) {
     }
 }
 
-int copyReplacing(const std::string& src, const std::string& dst) {
+int createBeside(const std::string& path, std::string& name) { return createBesideWithMode(path, name, 0600); }
+
+int writeFullyTo(int fd, std::string_view bytes) { return writeFully(fd, bytes); }
+
+namespace {
+
+enum class CopyWay { CloneOrStream, CloneOnly };
+
+int copyTo(const std::string& src, const std::string& dst, CopyWay way) {
     Fd in(openRetrying(src.c_str(), O_RDONLY | O_NONBLOCK));
     if (!in.valid()) return errno;
     struct stat source {};
@@ -364,22 +373,36 @@ int copyReplacing(const std::string& src, const std::string& dst) {
     std::string name;
     Fd out(createBeside(dst, name));
     if (!out.valid()) return errno;
+    if (::ioctl(out.get(), FICLONE, in.get()) == 0) return finishBeside(out, name, dst, 0);
+    if (way == CopyWay::CloneOnly) {
+        const int noClone = errno;
+        out.close();
+        ::unlink(name.c_str());
+        return noClone;
+    }
     // Streamed in blocks: the exported files may be far larger than memory allows.
-    std::string buffer(1 << 16, '\0');
+    constexpr std::size_t kBuffer = 1 << 16;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kBuffer);
     int failure = 0;
     for (;;) {
-        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+        const ssize_t n = ::read(in.get(), buffer.get(), kBuffer);
         if (n < 0) {
             if (errno == EINTR) continue;
             failure = errno;
             break;
         }
         if (n == 0) break;
-        failure = writeFully(out.get(), std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        failure = writeFully(out.get(), std::string_view(buffer.get(), static_cast<std::size_t>(n)));
         if (failure != 0) break;
     }
     return finishBeside(out, name, dst, failure);
 }
+
+}  // namespace
+
+int copyReplacing(const std::string& src, const std::string& dst) { return copyTo(src, dst, CopyWay::CloneOrStream); }
+
+int cloneReplacing(const std::string& src, const std::string& dst) { return copyTo(src, dst, CopyWay::CloneOnly); }
 
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
 
@@ -465,8 +488,12 @@ std::optional<FileStatus> statusOf(const std::string& path) {
     // O_NONBLOCK so that a fifo given by mistake does not hang the caller.
     Fd fd(openRetrying(path.c_str(), O_RDONLY | O_NONBLOCK));
     if (!fd.valid()) return std::nullopt;
+    return statusOfOpen(fd.get());
+}
+
+std::optional<FileStatus> statusOfOpen(int fd) {
     struct stat info {};
-    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
     FileStatus status;
     status.size = static_cast<std::int64_t>(info.st_size);
     status.writeSeconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);

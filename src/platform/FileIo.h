@@ -82,8 +82,17 @@ void replaceFile(const std::string& path, std::string_view bytes);
 // failed write raises IoError.
 void saveFile(const std::string& path, std::string_view bytes);
 // Copies src to dst in the same way as replaceFile; returns 0 or the system's error number (nothing
-// is raised). Copying a file onto itself changes nothing and succeeds.
+// is raised). Copying a file onto itself changes nothing and succeeds. Where the file system
+// can share the blocks (a reflink: btrfs, XFS), the copy costs no reading and writing at all.
 int copyReplacing(const std::string& src, const std::string& dst);
+// As copyReplacing, but only as a reflink, which takes no time whatever the size; the system's
+// error number when the file system has none (EOPNOTSUPP, EXDEV, EINVAL) leaves dst as it was.
+int cloneReplacing(const std::string& src, const std::string& dst);
+// A new file beside `path` for a rename into place (NAME.~PID_N, mode 0600, created
+// exclusively, links not followed): the descriptor, or -1 with errno; `name` is set.
+int createBeside(const std::string& path, std::string& name);
+// Writes every byte to an open descriptor; returns 0 or the system's error number.
+int writeFullyTo(int fd, std::string_view bytes);
 // Removes a file (never a folder); true when it is gone afterwards.
 bool removeFile(const std::string& path);
 
@@ -135,6 +144,8 @@ struct FileStatus {
 // The status of a regular file opened for reading only; nullopt when it cannot be
 // opened (missing, a folder, a fifo, no read permission).
 std::optional<FileStatus> statusOf(const std::string& path);
+// The same of a file already open; nullopt when it is no regular file.
+std::optional<FileStatus> statusOfOpen(int fd);
 
 // Length of a regular file opened for reading only, the whole 64 bits; -1 when it
 // cannot be opened.
