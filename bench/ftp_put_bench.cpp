@@ -1,7 +1,9 @@
 // Uploads files through the program's own FTP session, as a run would, and prints
 // how long the stores took. The connection is opened once, the folder changed once;
 // every file is stored `rounds` times under its own name part. FTP_BENCH_ACTIVE=1 in
-// the environment stores in active mode.
+// the environment stores in active mode; FTP_BENCH_TLS=1 stores over explicit FTPS,
+// trusting the certificate whose SHA-256 fingerprint FTP_BENCH_FINGERPRINT names (as
+// `openssl x509 -noout -fingerprint -sha256` prints it) or else the system's trust.
 //
 // Usage: ftp_put_bench HOST PORT USER PASSWORD FOLDER ROUNDS FILE...
 // Prints one line: "files=<n> bytes=<n> connect_ms=<n> put_ms=<n>".
@@ -63,6 +65,8 @@ int main(int argc, char** argv) {
     settings.user = argv[3];
     settings.password = argv[4];
     settings.passive = std::getenv("FTP_BENCH_ACTIVE") == nullptr;
+    settings.tls = std::getenv("FTP_BENCH_TLS") != nullptr;
+    if (const char* pinned = std::getenv("FTP_BENCH_FINGERPRINT")) settings.tlsFingerprint = pinned;
     ClientIdentity identity;
     SystemNameResolver resolver;
     SystemTcpConnector connector;

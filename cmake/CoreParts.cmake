@@ -68,7 +68,8 @@ function(velora_test target)
   endif()
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${target} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main
-                        SQLite::SQLite3 JPEG::JPEG X11::X11 X11::Xinerama Threads::Threads PkgConfig::XXHASH ${T_LIBS})
+                        SQLite::SQLite3 JPEG::JPEG X11::X11 X11::Xinerama Threads::Threads PkgConfig::XXHASH
+                        OpenSSL::SSL ${T_LIBS})
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)

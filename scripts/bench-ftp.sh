@@ -4,6 +4,8 @@
 #   - one 512 MiB file
 #   - 200 files of 1 KiB over one connection (the program's 100 ms pause per file
 #     belongs to the upload pass and is not part of this)
+#   - one 512 MiB file over explicit FTPS (ours with the certificate pinned, curl
+#     --ssl-reqd -k), the server requiring TLS session reuse on the data connection
 # and the peak memory of the large store (maximum resident set size).
 # Usage: scripts/bench-ftp.sh [BUILD_DIR]   (default: build). Needs root for vsftpd.
 set -euo pipefail
@@ -22,14 +24,66 @@ done
 cmake --build "$build" --target ftp_put_bench -j"$(nproc)" >/dev/null
 bench="$(cd "$build" && pwd)/bench/ftp_put_bench"
 
-. "$here/vsftpd-for-bench.sh" bench-ftp
-mkdir -p "$work/small"
+work="$(mktemp -d /tmp/velora-bench-ftp.XXXXXX)"
+server_pid=""
+cleanup() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+port="$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
+
+# Anonymous uploads into <root>/upload; the root itself stays read-only as vsftpd wants.
+mkdir -p "$work/root/upload" "$work/empty" "$work/small"
+chmod 755 "$work/root"
+chown ftp "$work/root/upload"
+# TLS is offered, not forced, so the plain stores above stay plain.
+/usr/bin/openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost \
+  -addext subjectAltName=IP:127.0.0.1,DNS:localhost -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+fingerprint="$(/usr/bin/openssl x509 -noout -fingerprint -sha256 -in "$work/cert.pem")"
+cat > "$work/vsftpd.conf" <<CONF
+listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=$port
+background=NO
+anonymous_enable=YES
+no_anon_password=YES
+anon_root=$work/root
+anon_upload_enable=YES
+anon_other_write_enable=YES
+anon_umask=022
+write_enable=YES
+local_enable=NO
+pasv_enable=YES
+seccomp_sandbox=NO
+isolate=NO
+isolate_network=NO
+secure_chroot_dir=$work/empty
+xferlog_enable=NO
+ssl_enable=YES
+allow_anon_ssl=YES
+require_ssl_reuse=YES
+rsa_cert_file=$work/cert.pem
+rsa_private_key_file=$work/key.pem
+CONF
+/usr/sbin/vsftpd "$work/vsftpd.conf" &
+server_pid=$!
+for _ in $(seq 50); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+  sleep 0.1
+done
 
 echo "bench-ftp: vsftpd on 127.0.0.1:$port, files in $work"
 head -c $((512 * 1024 * 1024)) /dev/urandom > "$work/big.bin"
 for i in $(seq -w 1 200); do head -c 1024 /dev/urandom > "$work/small/f$i.bin"; done
 small_files=("$work"/small/f*.bin)
 small_glob="{$(IFS=,; echo "${small_files[*]}")}"
+url="ftp://127.0.0.1:$port/upload"
 
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 # best_of CMD...: the shortest wall time of $runs runs, in ms
@@ -48,6 +102,10 @@ curl_big=$(best_of curl -sS --disable-epsv -T "$work/big.bin" "$url/big_curl.bin
 ours_small=$(best_of "$bench" 127.0.0.1 "$port" anonymous "" /upload 1 "${small_files[@]}")
 curl_small=$(best_of curl -sS --disable-epsv -T "$small_glob" "$url/")
 
+ours_tls=$(best_of env FTP_BENCH_TLS=1 FTP_BENCH_FINGERPRINT="$fingerprint" "$bench" 127.0.0.1 "$port" anonymous "" /upload 1 "$work/big.bin")
+cmp -s "$work/big.bin" "$work/root/upload/big.bin" || { echo "bench-ftp: our FTPS upload differs!"; exit 1; }
+curl_tls=$(best_of curl -sS --disable-epsv --ssl-reqd -k -T "$work/big.bin" "$url/big_curl.bin")
+
 rss_of() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F: '/Maximum resident set size/ {gsub(/ /,"",$2); print $2}'; }
 ours_rss=$(rss_of "$bench" 127.0.0.1 "$port" anonymous "" /upload 1 "$work/big.bin")
 curl_rss=$(rss_of curl -sS --disable-epsv -T "$work/big.bin" "$url/big_curl.bin")
@@ -56,6 +114,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 mib_s() { awk -v ms="$1" 'BEGIN { if (ms > 0) printf "%.0f", 512 * 1000 / ms; else print "n/a" }'; }
 echo "512 MiB store:      ours ${ours_big} ms ($(mib_s "$ours_big") MiB/s), curl ${curl_big} ms ($(mib_s "$curl_big") MiB/s), ratio ours/curl $(ratio "$ours_big" "$curl_big")"
 echo "200 x 1 KiB stores: ours ${ours_small} ms ($(ratio "$ours_small" 200) ms/file), curl ${curl_small} ms ($(ratio "$curl_small" 200) ms/file), ratio ours/curl $(ratio "$ours_small" "$curl_small")"
+echo "512 MiB FTPS store: ours ${ours_tls} ms ($(mib_s "$ours_tls") MiB/s), curl ${curl_tls} ms ($(mib_s "$curl_tls") MiB/s), ratio ours/curl $(ratio "$ours_tls" "$curl_tls") (target: ours at least 0.8x curl's throughput, ratio at most 1.25)"
 echo "peak memory (512 MiB store): ours ${ours_rss} KiB, curl ${curl_rss} KiB"
 
 # The whole program: peak memory of `velora-cli run` sending the 512 MiB file, with its

@@ -105,12 +105,17 @@ void FtpClient::connect(const FtpLogin& login, int serverPort, int proxyPort, co
     loginFolder_.clear();
     passive_ = login.passive;
     tempRename_ = login.tempRename;
+    tls_ = login.tls;
     const bool viaProxy = login.useProxy && !login.proxyHost.empty();
     const std::string& target = viaProxy ? login.proxyHost : login.host;
     const int port = viaProxy ? proxyPort : serverPort;
     // A control character would never reach the wire in OPEN; nor may it cut the name
     // that is looked up and connected to.
     requireClean(target);
+    // The TLS is with whoever we connect to, the proxy included. A fingerprint that
+    // cannot be read stops the connect before it starts.
+    TlsPeer peer{target, std::nullopt};
+    if (tls_ && !login.tlsFingerprint.empty()) peer.pinned = parseSha256Fingerprint(login.tlsFingerprint);
 
     std::string ip = target;
     if (!TcpSocket::isNumericIPv4(target)) {
@@ -118,11 +123,11 @@ void FtpClient::connect(const FtpLogin& login, int serverPort, int proxyPort, co
         ip = resolver_.resolveIPv4(target);
     }
     status("Connecting to " + ip + ".");
-    control_ = open(ip, port);
+    control_ = TlsStream(open(ip, port));
     reader_.reset();
     status("Connected.");
     try {
-        logIn(login, serverPort, identification);
+        logIn(login, serverPort, identification, peer);
     } catch (...) {
         closeSession();
         throw;
@@ -138,14 +143,17 @@ TcpSocket FtpClient::open(const std::string& ip, int port) {
     return std::move(*socket);
 }
 
-void FtpClient::logIn(const FtpLogin& login, int serverPort, const std::string& identification) {
+void FtpClient::logIn(const FtpLogin& login, int serverPort, const std::string& identification,
+                      const TlsPeer& peer) {
     expect(readReply(timeouts_.readMs), {220});
+    if (tls_) secureControl(peer);
     // A proxy logs its user in with 230 or 331 only; 232 is the target server's answer.
     if (login.useProxy && !login.proxyUser.empty()) authenticate(login.proxyUser, login.proxyPassword, {230, 331});
     // The proxy learns the real target from OPEN; a plain server refuses it, which
     // does no harm.
     command("OPEN " + login.host + (serverPort != 21 ? ":" + std::to_string(serverPort) : ""));
     authenticate(login.user, login.password, {230, 232, 331});
+    if (tls_) protectData();
     features_ = featureLines(command("FEAT"));
     if (!identification.empty() && featureListed(features_, "CLNT")) {
         command("CLNT " + identification);
@@ -170,12 +178,35 @@ void FtpClient::authenticate(const std::string& user, const std::string& passwor
     if (reply.code == 332) throw GeneralError(reply.text());
 }
 
+// Bytes the server sends between its 234 and the handshake come in plain text, where
+// anyone on the way may have put them; they would be read as the reply to the login.
+void FtpClient::secureControl(const TlsPeer& peer) {
+    const FtpReply auth = command("AUTH TLS");
+    if (auth.code != 234) throw GeneralError("TLS abgelehnt: " + auth.text());
+    if (reader_.buffered()) throw GeneralError("TLS abgelehnt: Klartext nach der Zusage des Servers");
+    control_.startTls(peer, timeouts_.connectMs);
+}
+
+void FtpClient::protectData() {
+    for (const char* line : {"PBSZ 0", "PROT P"}) {
+        const FtpReply reply = command(line);
+        if (reply.code != 200) throw GeneralError("TLS abgelehnt: " + std::string(line) + ": " + reply.text());
+    }
+}
+
+void FtpClient::secureData(TlsStream& data) {
+    if (tls_) data.startTlsResuming(control_, timeouts_.connectMs);
+}
+
 void FtpClient::disconnect() { closeSession(); }
 
 void FtpClient::closeSession() {
     if (!control_.isOpen()) return;
+    // Where TLS was asked for and is not up, not even QUIT goes out in plain text.
+    const bool mayTalk = !tls_ || control_.secured();
     try {
-        if (control_.writeAll("QUIT\r\n", timeouts_.quitReplyMs + 1000).ok() && reader_.pending(timeouts_.quitReplyMs)) {
+        if (mayTalk && control_.writeAll("QUIT\r\n", timeouts_.quitReplyMs + 1000).ok() &&
+            reader_.pending(timeouts_.quitReplyMs)) {
             reader_.read(timeouts_.quitReplyMs, timeouts_.quitReplyMs);
         }
     } catch (const Error&) {

@@ -1,7 +1,10 @@
 #pragma once
-// The FTP protocol over one control connection (RFC 959, plain TCP/IPv4): open and
+// The FTP protocol over one control connection (RFC 959, TCP/IPv4): open and
 // log in with the "OPEN" proxy method, change directory, store a file passively or
-// actively, close. Everything the session wants to log leaves through FtpClientEvents.
+// actively, close. With the login's "FTP_TLS" every connection runs in TLS (RFC 4217,
+// explicit: AUTH TLS before the login, PROT P for the data), and a server that will
+// not is refused, never talked to in plain text instead. Everything the session wants
+// to log leaves through FtpClientEvents.
 // The client opens no connection of its own: names and connections come from the
 // resolver and the connector it is given.
 //
@@ -17,6 +20,7 @@
 #include "platform/NameResolver.h"
 #include "platform/TcpConnector.h"
 #include "platform/TcpSocket.h"
+#include "platform/TlsStream.h"
 
 namespace velora {
 
@@ -109,7 +113,13 @@ public:
     static void requireClean(const std::string& line);
 
 private:
-    void logIn(const FtpLogin& login, int serverPort, const std::string& identification);
+    void logIn(const FtpLogin& login, int serverPort, const std::string& identification, const TlsPeer& peer);
+    // AUTH TLS and the handshake, before a word of the login.
+    void secureControl(const TlsPeer& peer);
+    // PBSZ 0 and PROT P: every data connection in TLS from here on.
+    void protectData();
+    // The data connection's handshake, resuming the control connection's session.
+    void secureData(TlsStream& data);
     // USER (answered by one of userCodes), PASS on 331, and no account to give on 332.
     void authenticate(const std::string& user, const std::string& password, std::initializer_list<int> userCodes);
     FtpReply readReply(int timeoutMs);
@@ -127,8 +137,8 @@ private:
     TcpSocket openPassiveData(const std::string& remoteName);
     TcpSocket openActiveData(const std::string& remoteName);
     TcpSocket awaitServerConnection(TcpSocket& listener);
-    std::int64_t sendFile(InputFile& file, TcpSocket& data);
-    void awaitDelivery(TcpSocket& data, std::int64_t written, std::int64_t size);
+    std::int64_t sendFile(InputFile& file, TlsStream& data);
+    void awaitDelivery(TlsStream& data, std::int64_t written, std::int64_t size);
     void readReplyAfterFailedStore();
     std::int64_t store(InputFile& source, const std::string& name, bool& begun);
     // RNFR/RNTO; a refused RNTO (5xx) deletes the target once and tries again.
@@ -144,10 +154,11 @@ private:
     NameResolver& resolver_;
     TcpConnector& connector_;
     FtpTimeouts timeouts_;
-    TcpSocket control_;
+    TlsStream control_;
     ReplyReader reader_{control_};
     bool passive_ = true;
     bool tempRename_ = false;
+    bool tls_ = false;   // the login asked for TLS
     std::string system_;
     std::vector<std::string> features_;
     std::string loginFolder_;   // what "PWD" named after the login; empty: unknown

@@ -75,9 +75,10 @@ std::int64_t FtpClient::store(InputFile& file, const std::string& name, bool& be
     std::exception_ptr failure;
     std::int64_t sent = 0;
     {
-        TcpSocket data = passive_ ? openPassiveData(name) : openActiveData(name);
+        TlsStream data(passive_ ? openPassiveData(name) : openActiveData(name));
         begun = true;
         try {
+            secureData(data);
             sent = sendFile(file, data);
         } catch (const Error&) {
             // A reset tells the server the file is incomplete; a plain close would
@@ -186,7 +187,7 @@ TcpSocket FtpClient::awaitServerConnection(TcpSocket& listener) {
     throw GeneralError("Zeitüberschreitung: keine Datenverbindung vom Server");
 }
 
-std::int64_t FtpClient::sendFile(InputFile& file, TcpSocket& data) {
+std::int64_t FtpClient::sendFile(InputFile& file, TlsStream& data) {
     const std::int64_t size = file.size();
     if (size < 0) throw GeneralError(file.errorText());
     events_.IdFTP1WorkBegin(size);
@@ -222,16 +223,19 @@ std::int64_t FtpClient::sendFile(InputFile& file, TcpSocket& data) {
 // starts only once the server has everything: it closed the data connection, or it
 // answered with nothing left unacknowledged. Only a transfer that stops moving for
 // the stall time-out ends this wait.
-void FtpClient::awaitDelivery(TcpSocket& data, std::int64_t written, std::int64_t size) {
+void FtpClient::awaitDelivery(TlsStream& data, std::int64_t written, std::int64_t size) {
     constexpr int kSliceMs = 100;
-    data.shutdownSend();
+    if (data.shutdownSend(timeouts_.sendStallMs).kind == SendResult::Stalled) throw stalledDataConnection(written, size);
     Deadline stall(timeouts_.sendStallMs);
     long queued = data.unacknowledgedBytes();
     for (;;) {
         // While bytes are unacknowledged a reply cannot be about the whole file.
         const bool replyMayEnd = queued <= 0;
         const int fds[2] = {data.fd(), control_.fd()};
-        const int ready = waitAnyReadable(fds, replyMayEnd ? 2 : 1, stall.cap(kSliceMs));
+        // What the TLS layer holds already never shows in the poll.
+        const int ready = data.buffered()                    ? 0
+                          : replyMayEnd && control_.buffered() ? 1
+                                                               : waitAnyReadable(fds, replyMayEnd ? 2 : 1, stall.cap(kSliceMs));
         int lostBecause = 0;
         if (ready == 0) {
             const PeerState peer = data.takePeerState(&lostBecause);

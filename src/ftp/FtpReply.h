@@ -29,7 +29,7 @@ struct ReplyLimits {
 
 class ReplyReader {
 public:
-    explicit ReplyReader(TcpSocket& socket, ReplyLimits limits = {}) : socket_(socket), limits_(limits) {}
+    explicit ReplyReader(ByteSource& socket, ReplyLimits limits = {}) : socket_(socket), limits_(limits) {}
 
     // Waits at most pieceMs for the reply to begin and as long again for each further
     // piece, and no longer than wholeMs for all of it. Raises GeneralError "Read
@@ -39,6 +39,8 @@ public:
     FtpReply read(int pieceMs, int wholeMs);
     // Bytes are waiting: buffered already or readable within timeoutMs.
     bool pending(int timeoutMs);
+    // Bytes have arrived that no read() has taken yet.
+    bool buffered() const { return !buffer_.empty(); }
     // The last failure of read() left the stream out of step.
     bool outOfStep() const { return outOfStep_; }
     void reset() {
@@ -50,7 +52,7 @@ private:
     std::string readLine(int pieceMs, const Deadline& whole, std::size_t& replyBytes);
     [[noreturn]] void refuse(const std::string& why);
 
-    TcpSocket& socket_;
+    ByteSource& socket_;
     ReplyLimits limits_;
     std::string buffer_;
     bool outOfStep_ = false;

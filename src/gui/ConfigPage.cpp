@@ -23,6 +23,7 @@ ConfigPage::ConfigPage(Settings& settings, RunCycle& cycle, const Environment& e
 
     auto* right = new QVBoxLayout;
     right->addWidget(buildPresets(), 1);
+    right->addWidget(buildSecureDetails());
     right->addWidget(buildExtIp());
 
     auto* top = new QHBoxLayout(this);
@@ -130,47 +131,53 @@ QWidget* ConfigPage::buildLogin() {
     g->addWidget(cb_passiv, 3, 0);
     g->addWidget(cb_ping, 3, 1);
     g->addWidget(Button2, 3, 2);
-    addSecureLogin(g, 4);
+    addSecureLogin(g, 3);
     g->setColumnStretch(1, 1);
     return box;
 }
 
-// The opt-in ways beyond plain FTP: TLS, whole stores under a temporary name, SSH.
-void ConfigPage::addSecureLogin(QGridLayout* g, int row) {
+// The opt-in ways beyond plain FTP, switched on in " FTP Login " in a column of their
+// own beside the login's lines (a further row would make the page taller than the
+// window's designed height); their details sit in a group on the right.
+void ConfigPage::addSecureLogin(QGridLayout* g, int column) {
     auto* cb_ftp_tls = checkBox("cb_ftp_tls", "FTPS (TLS)");
+    auto* cb_temp_rename = checkBox("cb_temp_rename", "Temp-Name + Umbenennen");
+    auto* cb_sftp = checkBox("cb_sftp", "SFTP (SSH)");
+    binder_.bind(cb_ftp_tls, &Settings::cb_ftp_tls);
+    binder_.bind(cb_temp_rename, &Settings::cb_temp_rename);
+    binder_.bind(cb_sftp, &Settings::cb_sftp);
+    g->addWidget(cb_ftp_tls, 0, column);
+    g->addWidget(cb_temp_rename, 1, column);
+    g->addWidget(cb_sftp, 2, column);
+}
+
+QWidget* ConfigPage::buildSecureDetails() {
+    auto* box = groupBox(" FTPS / SFTP ", "gb_secure");
     auto* e_tls_fingerprint = lineEdit("e_tls_fingerprint");
     e_tls_fingerprint->setToolTip("SHA-256-Fingerprint des Server-Zertifikats (openssl x509 -noout -fingerprint "
                                   "-sha256); leer: die Zertifikate des Systems entscheiden");
-    auto* cb_temp_rename = checkBox("cb_temp_rename", "Temp-Name + Umbenennen");
-    auto* cb_sftp = checkBox("cb_sftp", "SFTP (SSH)");
     auto* se_sftp_port = spinBox("se_sftp_port", "Port des SSH-Servers");
     auto* e_sftp_hostkey = lineEdit("e_sftp_hostkey");
     e_sftp_hostkey->setToolTip("Host-Key des Servers wie ssh-keygen -l -E sha256 ihn zeigt (SHA256:...); "
                                "leer: ~/.ssh/known_hosts entscheidet");
     auto* e_sftp_keyfile = lineEdit("e_sftp_keyfile");
     e_sftp_keyfile->setToolTip("Privater Schlüssel (ohne Passphrase); leer: Anmeldung mit dem Pasword");
-    binder_.bind(cb_ftp_tls, &Settings::cb_ftp_tls);
     binder_.bind(e_tls_fingerprint, &Settings::e_tls_fingerprint);
-    binder_.bind(cb_temp_rename, &Settings::cb_temp_rename);
-    binder_.bind(cb_sftp, &Settings::cb_sftp);
     binder_.bind(se_sftp_port, &Settings::se_sftp_port);
     binder_.bind(e_sftp_hostkey, &Settings::e_sftp_hostkey);
     binder_.bind(e_sftp_keyfile, &Settings::e_sftp_keyfile);
 
-    g->addWidget(cb_ftp_tls, row, 0);
-    g->addWidget(label("Fingerprint"), row, 1);
-    g->addWidget(e_tls_fingerprint, row + 1, 0, 1, 3);
-    g->addWidget(cb_temp_rename, row + 2, 0, 1, 3);
-    auto* ssh = new QHBoxLayout;
-    ssh->addWidget(cb_sftp);
-    ssh->addWidget(label("Port"));
-    ssh->addWidget(se_sftp_port);
-    ssh->addStretch(1);
-    g->addLayout(ssh, row + 3, 0, 1, 3);
-    g->addWidget(label("Host-Key"), row + 4, 0);
-    g->addWidget(e_sftp_hostkey, row + 4, 1, 1, 2);
-    g->addWidget(label("Key-Datei"), row + 5, 0);
-    g->addWidget(e_sftp_keyfile, row + 5, 1, 1, 2);
+    auto* g = new QGridLayout(box);
+    g->addWidget(label("TLS Fingerprint"), 0, 0);
+    g->addWidget(e_tls_fingerprint, 0, 1, 1, 3);
+    g->addWidget(label("SFTP Port"), 1, 0);
+    g->addWidget(se_sftp_port, 1, 1);
+    g->addWidget(label("Host-Key"), 2, 0);
+    g->addWidget(e_sftp_hostkey, 2, 1, 1, 3);
+    g->addWidget(label("Key-Datei"), 3, 0);
+    g->addWidget(e_sftp_keyfile, 3, 1, 1, 3);
+    g->setColumnStretch(2, 1);
+    return box;
 }
 
 QWidget* ConfigPage::buildProxy() {

@@ -39,7 +39,8 @@ private:
     QWidget* buildStart();
     QWidget* buildFiles();
     QWidget* buildLogin();
-    void addSecureLogin(QGridLayout* grid, int row);
+    void addSecureLogin(QGridLayout* grid, int column);
+    QWidget* buildSecureDetails();
     QWidget* buildProxy();
     QWidget* buildPresets();
     QWidget* buildExtIp();

@@ -41,7 +41,21 @@ private:
     long long endMs_;
 };
 
-class TcpSocket {
+// What a reader of a peer's replies needs from a connection, plain or TLS.
+class ByteSource {
+public:
+    virtual bool isOpen() const = 0;
+    // True when a read would not block (data, end of stream or an error is pending).
+    virtual bool waitReadable(int timeoutMs) const = 0;
+    // Up to `size` bytes; 0 at the peer's orderly close; nullopt when nothing came
+    // within the time-out.
+    virtual std::optional<std::size_t> readSome(char* buffer, std::size_t size, int timeoutMs) = 0;
+
+protected:
+    ~ByteSource() = default;
+};
+
+class TcpSocket final : public ByteSource {
 public:
     TcpSocket() = default;
     explicit TcpSocket(int fd) : fd_(fd) {}
@@ -56,15 +70,12 @@ public:
     // A listening socket on ip:port (port 0: any free port).
     static TcpSocket listenOn(const std::string& ip, int port);
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const override { return fd_ >= 0; }
     int fd() const { return fd_; }
     void close();
 
-    // True when a read would not block (data, end of stream or an error is pending).
-    bool waitReadable(int timeoutMs) const;
-    // Up to `size` bytes; 0 at the peer's orderly close; nullopt when nothing came
-    // within the time-out.
-    std::optional<std::size_t> readSome(char* buffer, std::size_t size, int timeoutMs);
+    bool waitReadable(int timeoutMs) const override;
+    std::optional<std::size_t> readSome(char* buffer, std::size_t size, int timeoutMs) override;
     // Sends every byte, waiting at most stallTimeoutMs each time the system takes
     // nothing. Ends early when the connection is lost (broken pipe, reset, the network
     // gave up) or the send stalled, so the caller can tell those from a local failure.

@@ -21,6 +21,8 @@ public:
         return it->second;
     }
 
+    void add(const std::string& name, const std::string& ip) { names_[name] = ip; }
+
     std::vector<std::string> asked;
 
 private:

@@ -106,6 +106,16 @@ FakeAction hangUp() {
     return [](FakeFtpServer& s) { s.closeControl(); };
 }
 
+FakeAction acceptTls(TestCertificate certificate) {
+    return [certificate](FakeFtpServer& s) {
+        if (s.write("234 Proceed with negotiation.\r\n")) s.startTls(certificate);
+    };
+}
+
+void FakeFtpServer::startTls(const TestCertificate& certificate) {
+    tls_ = std::make_unique<ServerTls>(control_.fd(), certificate, kWaitMs);
+}
+
 FakeFtpServer::FakeFtpServer(std::vector<FakeStep> script, Fallback fallback)
     : script_(std::move(script)), fallback_(std::move(fallback)), listener_(TcpSocket::listenOn("127.0.0.1", 0)) {
     port_ = listener_.localAddress().port;
@@ -169,7 +179,7 @@ bool FakeFtpServer::readLine(std::string& line, int timeoutMs) {
             return true;
         }
         if (stop_ && waited >= 200) return false;
-        const auto got = control_.readSome(chunk, sizeof chunk, 50);
+        const auto got = tls_ ? tls_->readSome(chunk, sizeof chunk, 50) : control_.readSome(chunk, sizeof chunk, 50);
         if (!got) {
             waited += 50;
             if (waited >= timeoutMs) return false;
@@ -202,6 +212,7 @@ std::string FakeFtpServer::mismatch() const {
 }
 
 bool FakeFtpServer::write(const std::string& bytes) {
+    if (tls_) return tls_->writeAll(bytes);
     return control_.isOpen() && control_.writeAll(bytes, kWaitMs).ok();
 }
 

@@ -8,12 +8,15 @@
 // hangs up.
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/TcpSocket.h"
+#include "support/ServerTls.h"
+#include "support/TestCertificate.h"
 
 namespace velora::test {
 
@@ -55,6 +58,9 @@ FakeAction receivePassiveNeverReading(std::string before);
 FakeAction receiveActive(std::string before, std::string after);
 // Closes the control connection.
 FakeAction hangUp();
+// Answers AUTH TLS with 234 and takes the handshake with `certificate`: the rest of
+// the dialogue runs in TLS.
+FakeAction acceptTls(TestCertificate certificate);
 
 class FakeFtpServer {
 public:
@@ -84,7 +90,11 @@ public:
     void readDataSlowly(TcpSocket& data, std::size_t step, int pauseMs);
     // Waits (bounded) until the client sends something on the control connection.
     void awaitClient();
-    void closeControl() { control_.close(); }
+    void closeControl() {
+        tls_.reset();
+        control_.close();
+    }
+    void startTls(const TestCertificate& certificate);
     void noteDribbled(std::size_t pieces) { dribbled_ = pieces; }
 
 private:
@@ -96,6 +106,7 @@ private:
     Fallback fallback_;
     TcpSocket listener_;
     TcpSocket control_;
+    std::unique_ptr<ServerTls> tls_;
     TcpSocket dataListener_;
     int port_ = 0;
     int dataPort_ = 0;
