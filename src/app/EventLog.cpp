@@ -108,7 +108,7 @@ void EventLog::write(const std::string& text) {
 
     const std::string file = sources_.fileName();
     try {
-        const int rotateFailure = fileio::appendToLog(file, {}, line + "\r\n", sources_.userId(), sources_.rotateBytes());
+        const int rotateFailure = file_.append(file, {}, line + "\r\n", sources_.userId(), sources_.rotateBytes());
         fileFailing_ = false;
         // The line is in the file all the same; the move is tried again with the next.
         if (rotateFailure != 0 && !rotateFailing_)

@@ -2,7 +2,8 @@
 // The one logging routine. Each call shows "date time text" as the last line of the
 // log view (dropping the first line when the view holds more than its limit), lets
 // pending window messages run, and then appends the same line with CR LF to the log
-// file, which it opens and closes within the call.
+// file, which stays open between lines while its name still leads to it
+// (fileio::KeptLog).
 //
 // One call is one line: a CR or LF inside the text (a table field, a server reply) is
 // written as "\r" or "\n", so nobody can forge lines without date and time. Writing
@@ -24,6 +25,7 @@
 #include "app/TextView.h"
 #include "app/UiHost.h"
 #include "platform/Clock.h"
+#include "platform/FileIo.h"
 #include "platform/Locale.h"
 
 namespace velora {
@@ -78,6 +80,7 @@ private:
     const Locale& locale_;
     const EventLogSources& sources_;
     Echo* echo_ = nullptr;
+    fileio::KeptLog file_;
     bool fileFailing_ = false;
     bool rotateFailing_ = false;
 };

@@ -104,6 +104,7 @@ void FtpClient::connect(const FtpLogin& login, int serverPort, int proxyPort, co
     system_.clear();
     loginFolder_.clear();
     passive_ = login.passive;
+    tempRename_ = login.tempRename;
     tls_ = login.tls;
     const bool viaProxy = login.useProxy && !login.proxyHost.empty();
     const std::string& target = viaProxy ? login.proxyHost : login.host;

@@ -95,8 +95,14 @@ public:
     // session in at login, never relative to where earlier commands went.
     void changeDir(const std::string& path);
     // Succeeds only when every byte reached the server and it confirmed the file;
-    // returns how many bytes that was.
+    // returns how many bytes that was. With the login's tempRename the file is stored
+    // as remoteName + ".part" and renamed over remoteName only once confirmed, so
+    // the old file stays whole on the server until the new one is; a store or rename
+    // that fails removes the ".part" again when the connection still allows it.
+    std::int64_t put(InputFile& source, const std::string& remoteName);
     std::int64_t put(const std::string& localFile, const std::string& remoteName);
+
+    static constexpr const char* kPartSuffix = ".part";
 
     const std::string& systemDescription() const { return system_; }
     const std::vector<std::string>& features() const { return features_; }
@@ -134,6 +140,13 @@ private:
     std::int64_t sendFile(InputFile& file, TlsStream& data);
     void awaitDelivery(TlsStream& data, std::int64_t written, std::int64_t size);
     void readReplyAfterFailedStore();
+    std::int64_t store(InputFile& source, const std::string& name, bool& begun);
+    // RNFR/RNTO; a refused RNTO (5xx) deletes the target once and tries again.
+    // keepPart turns true when that deleted the old file and the rename still failed.
+    void renameOver(const std::string& part, const std::string& name, bool& keepPart);
+    // The reply to RNTO, or the one that ended the attempt early.
+    FtpReply tryRename(const std::string& from, const std::string& to);
+    void removeQuietly(const std::string& name);
 
     void status(const std::string& text) { events_.IdFTP1Status(text); }
 
@@ -144,6 +157,7 @@ private:
     TlsStream control_;
     ReplyReader reader_{control_};
     bool passive_ = true;
+    bool tempRename_ = false;
     bool tls_ = false;   // the login asked for TLS
     std::string system_;
     std::vector<std::string> features_;

@@ -2,7 +2,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
-#include <vector>
+#include <memory>
 
 #include "ftp/FtpClient.h"
 #include "platform/Errors.h"
@@ -43,17 +43,40 @@ std::string portArgument(const SocketAddress& addr) {
 
 std::int64_t FtpClient::put(const std::string& localFile, const std::string& remoteName) {
     InputFile file(localFile);
+    return put(file, remoteName);
+}
+
+std::int64_t FtpClient::put(InputFile& file, const std::string& remoteName) {
     if (!file.isOpen())
-        throw GeneralError("Datei \"" + localFile + "\" kann nicht geöffnet werden. " + file.errorText());
-    const std::string name = remoteName.empty() ? namePart(localFile) : remoteName;
+        throw GeneralError("Datei \"" + file.path() + "\" kann nicht geöffnet werden. " + file.errorText());
+    const std::string name = remoteName.empty() ? namePart(file.path()) : remoteName;
+    const std::string storedAs = tempRename_ ? name + kPartSuffix : name;
     // Refuse a bad name before the first command, not between PASV and STOR.
-    requireClean("STOR " + name);
+    requireClean("STOR " + storedAs);
     requireConnected();
+    bool begun = false;
+    if (!tempRename_) return store(file, name, begun);
+    bool keepPart = false;
+    try {
+        const std::int64_t sent = store(file, storedAs, begun);
+        renameOver(storedAs, name, keepPart);
+        return sent;
+    } catch (const Error&) {
+        // A piece of a file is no use to anyone on the server.
+        if (begun && !keepPart) removeQuietly(storedAs);
+        throw;
+    }
+}
+
+// `begun` turns true once the server has taken the data connection: from then on
+// there may be a file of that name on the server, whole or not.
+std::int64_t FtpClient::store(InputFile& file, const std::string& name, bool& begun) {
     status("Starting FTP transfer");
     std::exception_ptr failure;
     std::int64_t sent = 0;
     {
         TlsStream data(passive_ ? openPassiveData(name) : openActiveData(name));
+        begun = true;
         try {
             secureData(data);
             sent = sendFile(file, data);
@@ -72,6 +95,42 @@ std::int64_t FtpClient::put(const std::string& localFile, const std::string& rem
     // Without this reply the server never confirmed the file: no success.
     expect(readReply(timeouts_.readMs), {226, 225, 250});
     return sent;
+}
+
+// Some servers refuse to rename over an existing file; for them the old one is
+// deleted first, which leaves a moment without it, so only after a refusal.
+void FtpClient::renameOver(const std::string& part, const std::string& name, bool& keepPart) {
+    requireClean("RNTO " + name);
+    status("Renaming " + part + " to " + name);
+    FtpReply reply = tryRename(part, name);
+    if (reply.code / 100 == 5) {
+        status("Deleting " + name);
+        const bool oldGone = command("DELE " + name).code == 250;
+        reply = tryRename(part, name);
+        // The old file is gone: the part is the only whole copy left on the server
+        // (the next run stores the file again anyway).
+        keepPart = oldGone && reply.code != 250;
+        if (keepPart) status("Keeping " + part);
+    }
+    expect(reply, {250});
+    status("Renamed.");
+}
+
+FtpReply FtpClient::tryRename(const std::string& from, const std::string& to) {
+    command("RNFR " + from, {350});
+    return command("RNTO " + to);
+}
+
+// Bounded by the reply time-out like every command; a failure here changes nothing,
+// the store has failed already.
+void FtpClient::removeQuietly(const std::string& name) {
+    if (!control_.isOpen()) return;
+    try {
+        status("Removing " + name);
+        command("DELE " + name);
+    } catch (const Error&) {
+        // The failure being reported is the store's.
+    }
 }
 
 // The server answers a broken store too; that reply is read so the next command gets
@@ -132,15 +191,16 @@ std::int64_t FtpClient::sendFile(InputFile& file, TlsStream& data) {
     const std::int64_t size = file.size();
     if (size < 0) throw GeneralError(file.errorText());
     events_.IdFTP1WorkBegin(size);
-    std::vector<char> block(kBlockSize);
+    // Not zeroed first: every byte sent is one just read.
+    const auto block = std::make_unique_for_overwrite<char[]>(kBlockSize);
     std::int64_t written = 0;
     try {
         for (;;) {
-            const long n = file.read(block.data(), block.size());
+            const long n = file.read(block.get(), kBlockSize);
             if (n < 0) throw GeneralError(file.errorText());
             if (n == 0) break;
             const SendResult sent =
-                data.writeAll(std::string_view(block.data(), static_cast<std::size_t>(n)), timeouts_.sendStallMs);
+                data.writeAll(std::string_view(block.get(), static_cast<std::size_t>(n)), timeouts_.sendStallMs);
             written += static_cast<std::int64_t>(sent.written);
             if (sent.kind == SendResult::ConnectionLost) throw brokenDataConnection(written, size, sent.systemError);
             if (sent.kind == SendResult::Stalled) throw stalledDataConnection(written, size);

@@ -78,9 +78,9 @@ void FtpSession::ChangeDir(const std::string& path) {
     }
 }
 
-std::int64_t FtpSession::Put(const std::string& localFile, const std::string& remoteName) {
+std::int64_t FtpSession::Put(InputFile& source, const std::string& remoteName) {
     progress_ = TransferProgress{remoteName, 0, 0, false};
-    return sftpInUse_ ? sftp_->put(localFile, remoteName) : client_->put(localFile, remoteName);
+    return sftpInUse_ ? sftp_->put(source, remoteName) : client_->put(source, remoteName);
 }
 
 void FtpSession::IdFTP1Status(const std::string& text) {

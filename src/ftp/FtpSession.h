@@ -27,7 +27,8 @@ public:
     void B_connectClick(const FtpLogin& login);
     void B_DisconnectClick();   // "DisConnect"
     void ChangeDir(const std::string& path) override;
-    std::int64_t Put(const std::string& localFile, const std::string& remoteName) override;
+    std::int64_t Put(InputFile& source, const std::string& remoteName) override;
+    using FtpOperations::Put;
     bool endRequested() override { return ui_.endRequested(); }
 
     bool connected() const;

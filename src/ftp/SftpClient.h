@@ -53,6 +53,9 @@ public:
     // Stores the whole file (through NAME.part and a rename over NAME when the login
     // asks for it); returns the bytes the server confirmed.
     std::int64_t put(const std::string& localFile, const std::string& remoteName);
+    // The same from a source the caller opened: one that holds its file to a snapshot
+    // or copies every block it reads does so here too.
+    std::int64_t put(InputFile& source, const std::string& remoteName);
 
     // One log line naming the FTP-only settings that are set but have no meaning over
     // SSH ("FTP_TLS", "Passiv", "Proxy"); empty when none is.

@@ -31,9 +31,13 @@ std::string serverText(const sftp::Reply& reply) {
 
 std::int64_t SftpClient::put(const std::string& localFile, const std::string& remoteName) {
     InputFile file(localFile);
+    return put(file, remoteName);
+}
+
+std::int64_t SftpClient::put(InputFile& file, const std::string& remoteName) {
     if (!file.isOpen())
-        throw GeneralError("Datei \"" + localFile + "\" kann nicht geöffnet werden. " + file.errorText());
-    const std::string name = remoteName.empty() ? namePart(localFile) : remoteName;
+        throw GeneralError("Datei \"" + file.path() + "\" kann nicht geöffnet werden. " + file.errorText());
+    const std::string name = remoteName.empty() ? namePart(file.path()) : remoteName;
     requireConnected();
     const std::string target = remotePath(name);
     // NAME itself is never missing nor half written: the bytes go to NAME.part, which

@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
+#include <memory>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -236,6 +239,54 @@ int appendToLog(const std::string& path, std::string_view headerBytes, std::stri
     return createFailure;
 }
 
+int KeptLog::append(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid,
+                    std::uint64_t rotateAtBytes) {
+    if (appendToKept(path, bytes, uid, rotateAtBytes)) return 0;
+    close();
+    const int rotateFailure = appendToLog(path, headerBytes, bytes, uid, rotateAtBytes);
+    keep(path, uid);
+    return rotateFailure;
+}
+
+// The descriptor was a plain file of `uid` when it was opened without following a
+// link; the lstat shows the name still leads to that very file (a link or any other
+// entry put there since has an inode of its own).
+bool KeptLog::appendToKept(const std::string& path, std::string_view bytes, unsigned uid,
+                           std::uint64_t rotateAtBytes) {
+    if (fd_ < 0 || path != path_ || uid != uid_) return false;
+    struct stat now {};
+    if (::lstat(path.c_str(), &now) != 0 || !acceptableLog(now, uid) ||
+        static_cast<std::uint64_t>(now.st_dev) != device_ || static_cast<std::uint64_t>(now.st_ino) != inode_)
+        return false;
+    if (rotateAtBytes > 0 && static_cast<std::uint64_t>(now.st_size) >= rotateAtBytes) return false;
+    if (const int failure = writeFully(fd_, bytes); failure != 0) {
+        // Not written again the long way: part of the line may be in the file already.
+        close();
+        throw IoError(failure);
+    }
+    return true;
+}
+
+void KeptLog::keep(const std::string& path, unsigned uid) {
+    const int fd = openRetrying(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !acceptableLog(info, uid)) {
+        ::close(fd);
+        return;
+    }
+    fd_ = fd;
+    path_ = path;
+    uid_ = uid;
+    device_ = static_cast<std::uint64_t>(info.st_dev);
+    inode_ = static_cast<std::uint64_t>(info.st_ino);
+}
+
+void KeptLog::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
 std::string readAll(const std::string& path) {
     Fd fd(openRetrying(path.c_str(), O_RDONLY));
     if (!fd.valid()) throw IoError(errno);
@@ -253,9 +304,7 @@ void writeAll(const std::string& path, std::string_view bytes) {
 
 namespace {
 
-// A new, exclusively created file beside `path`, so a rename can put it in place.
-// Returns the descriptor and sets `name`, or -1 with errno.
-int createBeside(const std::string& path, std::string& name, mode_t mode = 0600) {
+int createBesideWithMode(const std::string& path, std::string& name, mode_t mode) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = path + ".~" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
@@ -287,7 +336,7 @@ void replaceFile(const std::string& path, std::string_view bytes) {
 
 void saveFile(const std::string& path, std::string_view bytes) {
     std::string name;
-    Fd fd(createBeside(path, name, 0644));
+    Fd fd(createBesideWithMode(path, name, 0644));
     if (!fd.valid()) throw FileCreateError(path, errno);
     const int writeFailure = writeFully(fd.get(), bytes);
     const int closeFailure = fd.close();
@@ -304,7 +353,15 @@ void saveFile(const std::string& path, std::string_view bytes) {
     }
 }
 
-int copyReplacing(const std::string& src, const std::string& dst) {
+int createBeside(const std::string& path, std::string& name) { return createBesideWithMode(path, name, 0600); }
+
+int writeFullyTo(int fd, std::string_view bytes) { return writeFully(fd, bytes); }
+
+namespace {
+
+enum class CopyWay { CloneOrStream, CloneOnly };
+
+int copyTo(const std::string& src, const std::string& dst, CopyWay way) {
     Fd in(openRetrying(src.c_str(), O_RDONLY | O_NONBLOCK));
     if (!in.valid()) return errno;
     struct stat source {};
@@ -316,22 +373,36 @@ int copyReplacing(const std::string& src, const std::string& dst) {
     std::string name;
     Fd out(createBeside(dst, name));
     if (!out.valid()) return errno;
+    if (::ioctl(out.get(), FICLONE, in.get()) == 0) return finishBeside(out, name, dst, 0);
+    if (way == CopyWay::CloneOnly) {
+        const int noClone = errno;
+        out.close();
+        ::unlink(name.c_str());
+        return noClone;
+    }
     // Streamed in blocks: the exported files may be far larger than memory allows.
-    std::string buffer(1 << 16, '\0');
+    constexpr std::size_t kBuffer = 1 << 16;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kBuffer);
     int failure = 0;
     for (;;) {
-        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+        const ssize_t n = ::read(in.get(), buffer.get(), kBuffer);
         if (n < 0) {
             if (errno == EINTR) continue;
             failure = errno;
             break;
         }
         if (n == 0) break;
-        failure = writeFully(out.get(), std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        failure = writeFully(out.get(), std::string_view(buffer.get(), static_cast<std::size_t>(n)));
         if (failure != 0) break;
     }
     return finishBeside(out, name, dst, failure);
 }
+
+}  // namespace
+
+int copyReplacing(const std::string& src, const std::string& dst) { return copyTo(src, dst, CopyWay::CloneOrStream); }
+
+int cloneReplacing(const std::string& src, const std::string& dst) { return copyTo(src, dst, CopyWay::CloneOnly); }
 
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
 
@@ -417,8 +488,12 @@ std::optional<FileStatus> statusOf(const std::string& path) {
     // O_NONBLOCK so that a fifo given by mistake does not hang the caller.
     Fd fd(openRetrying(path.c_str(), O_RDONLY | O_NONBLOCK));
     if (!fd.valid()) return std::nullopt;
+    return statusOfOpen(fd.get());
+}
+
+std::optional<FileStatus> statusOfOpen(int fd) {
     struct stat info {};
-    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
     FileStatus status;
     status.size = static_cast<std::int64_t>(info.st_size);
     status.writeSeconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);

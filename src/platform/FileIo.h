@@ -30,6 +30,35 @@ void appendCreatingWithHeader(const std::string& path, std::string_view headerBy
 // is returned (0 otherwise), and the move is tried again with the next line.
 int appendToLog(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid,
                 std::uint64_t rotateAtBytes = 0);
+// appendToLog for a log written line after line (the event log: a line per 256 KiB of
+// a store): the file stays open between lines and each line costs one lstat and one
+// write, as long as the name still leads to that same plain file of this user's below
+// the rotation size. Anything else (another name or user, a file moved aside, removed
+// or replaced, a full log, a failure) takes appendToLog's way with all its checks,
+// after which the file is kept open again. The one exception to "each call opens and
+// closes its file" above; the descriptor is closed on exec.
+class KeptLog {
+public:
+    KeptLog() = default;
+    ~KeptLog() { close(); }
+    KeptLog(const KeptLog&) = delete;
+    KeptLog& operator=(const KeptLog&) = delete;
+
+    // As appendToLog.
+    int append(const std::string& path, std::string_view headerBytes, std::string_view bytes, unsigned uid,
+               std::uint64_t rotateAtBytes = 0);
+    void close();
+
+private:
+    bool appendToKept(const std::string& path, std::string_view bytes, unsigned uid, std::uint64_t rotateAtBytes);
+    void keep(const std::string& path, unsigned uid);
+
+    int fd_ = -1;
+    std::string path_;
+    unsigned uid_ = 0;
+    std::uint64_t device_ = 0;
+    std::uint64_t inode_ = 0;
+};
 // How many moved-aside logs are kept: NAME.1 (the newest) to NAME.5.
 inline constexpr int kKeptLogs = 5;
 // Moves the log aside: NAME.4 becomes NAME.5 (the former NAME.5 is dropped), ...,
@@ -53,8 +82,17 @@ void replaceFile(const std::string& path, std::string_view bytes);
 // failed write raises IoError.
 void saveFile(const std::string& path, std::string_view bytes);
 // Copies src to dst in the same way as replaceFile; returns 0 or the system's error number (nothing
-// is raised). Copying a file onto itself changes nothing and succeeds.
+// is raised). Copying a file onto itself changes nothing and succeeds. Where the file system
+// can share the blocks (a reflink: btrfs, XFS), the copy costs no reading and writing at all.
 int copyReplacing(const std::string& src, const std::string& dst);
+// As copyReplacing, but only as a reflink, which takes no time whatever the size; the system's
+// error number when the file system has none (EOPNOTSUPP, EXDEV, EINVAL) leaves dst as it was.
+int cloneReplacing(const std::string& src, const std::string& dst);
+// A new file beside `path` for a rename into place (NAME.~PID_N, mode 0600, created
+// exclusively, links not followed): the descriptor, or -1 with errno; `name` is set.
+int createBeside(const std::string& path, std::string& name);
+// Writes every byte to an open descriptor; returns 0 or the system's error number.
+int writeFullyTo(int fd, std::string_view bytes);
 // Removes a file (never a folder); true when it is gone afterwards.
 bool removeFile(const std::string& path);
 
@@ -106,6 +144,8 @@ struct FileStatus {
 // The status of a regular file opened for reading only; nullopt when it cannot be
 // opened (missing, a folder, a fifo, no read permission).
 std::optional<FileStatus> statusOf(const std::string& path);
+// The same of a file already open; nullopt when it is no regular file.
+std::optional<FileStatus> statusOfOpen(int fd);
 
 // Length of a regular file opened for reading only, the whole 64 bits; -1 when it
 // cannot be opened.

@@ -4,6 +4,7 @@
 
 #include "platform/Errors.h"
 #include "platform/FileIo.h"
+#include "platform/InputFile.h"
 #include "platform/Paths.h"
 
 namespace velora {
@@ -129,29 +130,60 @@ SendFileResult UploadPass::SendFile(const std::string& source, const std::string
     }
     const std::string transferCopy = temp_.transferCopyPath();
     TransferCopyGuard removeAfterwards(transferCopy);
+    const bool settled = settling.state == SettledSnapshots::Settling::State::Settled;
+    bool copied = false;
+    if (!ownCopy && settled && settling.status.size >= kSendWhileCopyingFrom) {
+        // A reflink is a snapshot at no cost; without one, copying first would read
+        // and write the whole file once more before the first byte goes out.
+        if (fileio::cloneReplacing(source, transferCopy) != 0)
+            return sendWhileCopying(source, remoteName, settling.status, transferCopy);
+        copied = true;
+    }
     // Without a fresh copy the transfer copy would hold nothing or an earlier row's
     // file; storing that would put other content under this row's name.
-    if (const int failure = fileio::copyReplacing(source, transferCopy); failure != 0) {
-        log_.write("FTP_PUT_SENDE ERROR: Kopie nach VELORA.tmp fehlgeschlagen: " + source + " : " +
-                   IoError::textFor(failure));
-        return {};
-    }
+    if (const int failure = copied ? 0 : fileio::copyReplacing(source, transferCopy); failure != 0)
+        return copyFailed(source, failure);
     // Written to while it was copied (or appeared only then): the copy may be cut short.
-    const bool settled = settling.state == SettledSnapshots::Settling::State::Settled;
     if (!ownCopy && (!settled || !snapshots_.unchanged(source, settling.status))) return stillChanging(source);
+    InputFile copy(transferCopy);
+    return store(copy, source, remoteName);
+}
+
+// The source is read once: each block goes into the transfer copy and to the server,
+// and the store breaks off (as a broken one does, so the server never takes the file
+// as whole) the moment the file is no longer the settled snapshot.
+SendFileResult UploadPass::sendWhileCopying(const std::string& source, const std::string& remoteName,
+                                            const fileio::FileStatus& settled, const std::string& transferCopy) {
+    InputFile file(source);
+    if (!file.isOpen()) return copyFailed(source, file.errorNumber());
+    if (!file.holdTo(settled)) return stillChanging(source);
+    if (const int failure = file.copyInto(transferCopy); failure != 0) return copyFailed(source, failure);
+    return store(file, source, remoteName);
+}
+
+SendFileResult UploadPass::store(InputFile& file, const std::string& source, const std::string& remoteName) {
     const std::int64_t startTick = clock_.tickMs();
     std::int64_t bytes = 0;
     try {
-        bytes = ftp_.Put(transferCopy, remoteName);
+        bytes = ftp_.Put(file, remoteName);
     } catch (const SocketError& e) {
+        if (file.changed()) return stillChanging(source);
         log_.write(std::string("FTP_PUT_SENDE ERROR: EIdSocketError: ") + e.what());
         return {};
     } catch (const std::exception& e) {
+        if (file.changed()) return stillChanging(source);
+        if (file.copyFailure() != 0) return copyFailed(source, file.copyFailure());
         log_.write(std::string("FTP_PUT_SENDE ERROR: Exception: ") + e.what());
         return {};
     }
     log_.write("OK --> Senden der Datei. " + FormatTransferRate(clock_.tickMs() - startTick, bytes));
     return {SendFileResult::Outcome::Sent, bytes};
+}
+
+SendFileResult UploadPass::copyFailed(const std::string& source, int systemError) {
+    log_.write("FTP_PUT_SENDE ERROR: Kopie nach VELORA.tmp fehlgeschlagen: " + source + " : " +
+               IoError::textFor(systemError));
+    return {};
 }
 
 SendFileResult UploadPass::stillChanging(const std::string& source) {

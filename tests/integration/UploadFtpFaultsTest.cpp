@@ -58,6 +58,29 @@ struct FaultRun {
     }
 };
 
+// "Upload_Temp_Rename" on: a store the server confirmed but will not rename over the
+// old file, not even after deleting it, is no export. The row is due again, nothing is
+// counted, and the next row still goes out on the same connection.
+TEST(UploadFtpFaults, AStoreThatCannotBeRenamedIntoPlaceIsNotSent) {
+    const FakeStep rnfrOk{"RNFR", send("350 Ready.\r\n")};
+    const FakeStep rntoRefused{"RNTO", send("553 Not allowed.\r\n")};
+    FaultRun f({kCwdOk, kPasv, kStoreOk, rnfrOk, rntoRefused, {"DELE a.txt", send("550 No such file.\r\n")}, rnfrOk,
+                rntoRefused, {"DELE a.txt.part", send("250 Deleted.\r\n")},
+                kCwdOk, kPasv, kStoreOk, rnfrOk, {"RNTO", send("250 Renamed.\r\n")}});
+    f.w.settings.cb_temp_rename = true;
+    const int r1 = f.row("a.txt", "eins", "/a", "a.txt");
+    const int r2 = f.row("b.txt", "zwei", "/b", "b.txt");
+    EXPECT_EQ(f.run(), (Lines{"CWD /a", "PASV", "STOR a.txt.part", "RNFR a.txt.part", "RNTO a.txt", "DELE a.txt",
+                              "RNFR a.txt.part", "RNTO a.txt", "DELE a.txt.part", "CWD /b", "PASV", "STOR b.txt.part",
+                              "RNFR b.txt.part", "RNTO b.txt", "QUIT"}));
+    EXPECT_TRUE(f.unsentAndDueAgain(r1));
+    EXPECT_TRUE(f.w.logged("FTP_PUT_SENDE ERROR: Exception: 553 Not allowed."));
+    EXPECT_EQ(f.msg(r2), "Send");
+    EXPECT_TRUE(f.w.logged("akt.anzahl -> 1"));
+    EXPECT_EQ(f.w.counters.Send_Files_ges, 1);
+    EXPECT_EQ(f.w.counters.Send_Bytes_ges, 4u);
+}
+
 // A reply that comes after its command gave up must not answer the next one: the
 // session closes, the rows after it fail as with no connection, the next run sends them.
 TEST(UploadFtpFaults, ALateReplyClosesTheSessionAndTheNextRunRetries) {

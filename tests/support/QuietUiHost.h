@@ -15,6 +15,7 @@ public:
     std::function<void()> onPump;
     std::vector<std::string> messages;
     int settingsShown = 0;
+    bool graceOver = false;   // what endGraceOver() answers: a store under way is given up
 
     void pumpEvents() override {
         if (onPump) onPump();
@@ -25,6 +26,7 @@ public:
     std::vector<std::string> pickFiles(const FileDialogRequest&) override { return {}; }
     void hideToTray() override {}
     void settingsChanged() override { ++settingsShown; }
+    bool endGraceOver() override { return graceOver; }
 };
 
 }  // namespace velora::test

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 
 #include "app/EventLog.h"
 #include "platform/Errors.h"
@@ -176,6 +177,64 @@ TEST_F(LogFixture, ChangedFileNameTakesEffectWithTheNextLine) {
     EXPECT_EQ(readFileBytes(logFile), "08.12.2026 14:05:09 two\r\n");
 }
 
+// The file stays open between lines, yet every line goes where the name leads at that
+// moment, and only into a plain file of the user's: whatever was done to the log
+// between two lines (by logrotate, by the user, by someone planting a link).
+TEST_F(LogFixture, EachLineGoesWhereTheNameLeadsNowWhateverHappenedSinceTheLastOne) {
+    const std::string line1 = "08.12.2026 14:05:09 eins\r\n";
+    const std::string line2 = "08.12.2026 14:05:09 zwei\r\n";
+    const std::string target = dir.file("target.txt");
+    struct Case {
+        const char* what;
+        std::function<void()> between;
+        std::string atName;   // what the log's name holds afterwards
+        std::string aside;    // what log.1 holds afterwards
+        bool refused;         // the second line was refused and said so
+    } cases[] = {
+        {"nothing", [] {}, line1 + line2, "", false},
+        {"moved aside", [&] { ASSERT_EQ(::rename(logFile.c_str(), (logFile + ".1").c_str()), 0); }, line2, line1, false},
+        {"removed", [&] { ASSERT_EQ(::unlink(logFile.c_str()), 0); }, line2, "", false},
+        {"replaced by another file",
+         [&] {
+             test::writeFileBytes(logFile + ".new", "neu\r\n");
+             ASSERT_EQ(::rename((logFile + ".new").c_str(), logFile.c_str()), 0);
+         },
+         "neu\r\n" + line2, "", false},
+        {"replaced by a link",
+         [&] {
+             ASSERT_EQ(::unlink(logFile.c_str()), 0);
+             ASSERT_EQ(::symlink(target.c_str(), logFile.c_str()), 0);
+         },
+         "", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& f : {logFile, logFile + ".1"}) ::unlink(f.c_str());
+        test::writeFileBytes(target, "fremd");
+        // A new name first, so every case begins with a line that opens the file.
+        logFile = dir.file("elsewhere.log");
+        log.write("vorher");
+        logFile = dir.file("VELORA.Log");
+        lines.clear();
+        log.write("eins");
+        c.between();
+        log.write("zwei");
+        EXPECT_EQ(readFileBytes(target), "fremd");
+        if (c.refused) {
+            ASSERT_EQ(lines.size(), 3u);
+            EXPECT_EQ(lines[2], "Log Datei " + logFile + " kann nicht geschrieben werden: " + logFile + " ist ein Verweis");
+            continue;
+        }
+        EXPECT_EQ(lines, (std::vector<std::string>{"eins", "zwei"}));
+        EXPECT_EQ(readFileBytes(logFile), c.atName);
+        struct stat st {};
+        if (c.aside.empty()) {
+            EXPECT_NE(::lstat((logFile + ".1").c_str(), &st), 0);
+        } else {
+            EXPECT_EQ(readFileBytes(logFile + ".1"), c.aside);
+        }
+    }
+}
 
 // A server or proxy that repeats the password in its reply: neither the view, the
 // echo (stdout) nor the file ever shows it, and an edited password counts at once.

@@ -150,6 +150,78 @@ TEST(FtpSessionPut, ServerFailuresReachTheCallerWithTheReplyText) {
     }
 }
 
+// With "Upload_Temp_Rename" the file goes up as NAME.part and is renamed over NAME only
+// once the server confirmed it; a server that will not rename over a file gets its
+// old one deleted first, once. Whatever fails, a piece never stays as NAME.part,
+// unless the old file is gone and the part is the only whole copy left.
+TEST(FtpSessionPut, TempRenameStoresAPartAndRenamesItOnlyOverAConfirmedStore) {
+    const FakeStep pasvOk{"PASV", pasv("227 Entering Passive Mode (%s)\r\n")};
+    const FakeStep stored{"STOR", receivePassive("150 go\r\n", "226 done\r\n")};
+    const FakeStep rnfrOk{"RNFR", send("350 Ready for destination name.\r\n")};
+    const FakeStep rntoOk{"RNTO", send("250 Renaming ok.\r\n")};
+    const FakeStep rntoExists{"RNTO", send("553 File exists.\r\n")};
+    struct Case {
+        const char* name;
+        std::vector<FakeStep> steps;
+        std::string error;   // empty: stored
+        Lines wire;          // after the login
+    };
+    const std::vector<Case> cases = {
+        {"renamed at once", {pasvOk, stored, rnfrOk, rntoOk}, "",
+         {"PASV", "STOR a.txt.part", "RNFR a.txt.part", "RNTO a.txt", "QUIT"}},
+        {"RNTO refused, the old file deleted, renamed", {pasvOk, stored, rnfrOk, rntoExists,
+          {"DELE", send("250 Deleted.\r\n")}, rnfrOk, rntoOk}, "",
+         {"PASV", "STOR a.txt.part", "RNFR a.txt.part", "RNTO a.txt", "DELE a.txt", "RNFR a.txt.part", "RNTO a.txt",
+          "QUIT"}},
+        {"refused twice, the old file still there", {pasvOk, stored, rnfrOk, rntoExists,
+          {"DELE", send("550 Permission denied.\r\n")}, rnfrOk, rntoExists, {"DELE", send("250 Deleted.\r\n")}},
+         "553 File exists.",
+         {"PASV", "STOR a.txt.part", "RNFR a.txt.part", "RNTO a.txt", "DELE a.txt", "RNFR a.txt.part", "RNTO a.txt",
+          "DELE a.txt.part", "QUIT"}},
+        {"refused twice after the old file was deleted: the part stays", {pasvOk, stored, rnfrOk, rntoExists,
+          {"DELE", send("250 Deleted.\r\n")}, rnfrOk, rntoExists}, "553 File exists.",
+         {"PASV", "STOR a.txt.part", "RNFR a.txt.part", "RNTO a.txt", "DELE a.txt", "RNFR a.txt.part", "RNTO a.txt",
+          "QUIT"}},
+        {"RNFR refused", {pasvOk, stored, {"RNFR", send("550 No such file.\r\n")}, {"DELE", send("550 No.\r\n")}},
+         "550 No such file.", {"PASV", "STOR a.txt.part", "RNFR a.txt.part", "DELE a.txt.part", "QUIT"}},
+        // Only a refusal for good (5xx) deletes the old file.
+        {"RNTO refused for now", {pasvOk, stored, rnfrOk, {"RNTO", send("450 Busy.\r\n")}, {"DELE", send("250 ok\r\n")}},
+         "450 Busy.", {"PASV", "STOR a.txt.part", "RNFR a.txt.part", "RNTO a.txt", "DELE a.txt.part", "QUIT"}},
+        {"final reply an error", {pasvOk, {"STOR", receivePassive("150 go\r\n", "451 Disk error.\r\n")},
+          {"DELE", send("250 ok\r\n")}}, "451 Disk error.", {"PASV", "STOR a.txt.part", "DELE a.txt.part", "QUIT"}},
+        {"data connection reset", {pasvOk, {"STOR", receivePassiveEndingAfter(1000, DataEnd::Reset, "150 go\r\n",
+          "426 Aborted.\r\n")}, {"DELE", send("250 ok\r\n")}},
+         "Datenverbindung abgebrochen nach \\d+ von 614400 Bytes: .+",
+         {"PASV", "STOR a.txt.part", "DELE a.txt.part", "QUIT"}},
+        // Nothing was stored, so there is nothing to remove.
+        {"STOR refused", {pasvOk, {"STOR", send("550 Permission denied.\r\n")}}, "550 Permission denied.",
+         {"PASV", "STOR a.txt.part", "QUIT"}},
+    };
+    for (const auto& c : cases) {
+        FakeFtpServer server(withLogin(c.steps));
+        SessionHarness h(server.port());
+        h.settings.tempRename = true;
+        h.connect();
+        ASSERT_TRUE(h.session.ftpOpen()) << c.name;
+        const std::string body = patterned(kFileSize);
+        std::int64_t sent = -1;
+        const std::string error = errorOf([&] { sent = h.session.Put(h.dir.write("a.txt", body), "a.txt"); });
+        if (c.error.empty()) {
+            EXPECT_EQ(error, test::kNoError) << c.name;
+            EXPECT_EQ(sent, static_cast<std::int64_t>(kFileSize)) << c.name;
+            EXPECT_TRUE(h.logged("Status --> Renaming a.txt.part to a.txt")) << c.name;
+            EXPECT_TRUE(h.logged("Status --> Renamed.")) << c.name;
+        } else {
+            EXPECT_TRUE(std::regex_match(error, std::regex(c.error))) << c.name << ": " << error;
+            EXPECT_FALSE(h.logged("Status --> Renamed.")) << c.name;
+        }
+        EXPECT_TRUE(h.session.connected()) << c.name;
+        h.session.B_DisconnectClick();
+        EXPECT_EQ(afterLogin(server.finish()), c.wire) << c.name;
+        EXPECT_EQ(server.mismatch(), "") << c.name;
+    }
+}
+
 TEST(FtpSessionPut, ActiveStoreAnnouncesTheListeningAddressAndSendsEveryByte) {
     Connected c({{"PORT", send("200 PORT ok\r\n")}, {"STOR", receiveActive("150 go\r\n", "226 done\r\n")}}, false);
     const std::string body = patterned(kFileSize);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <tuple>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 
 #include "platform/Errors.h"
 #include "support/DieWithParent.h"
+#include "support/FileTimes.h"
 #include "support/OtherUser.h"
 #include "support/TempDir.h"
 
@@ -392,3 +394,90 @@ TEST(InputFileTest, ReadsInBlocksAndReportsWhyItCannotOpen) {
     EXPECT_EQ(missing.size(), -1);
     EXPECT_FALSE(missing.errorText().empty());
 }
+
+namespace velora {
+namespace {
+
+// Reads `file` to its end or its first failure in blocks of `block` bytes, calling
+// `afterBlock` after the first one; the bytes read, and whether the end was reached.
+std::pair<std::string, bool> readThrough(InputFile& file, std::size_t block, const std::function<void()>& afterBlock) {
+    std::string got;
+    std::vector<char> buffer(block);
+    for (long n; (n = file.read(buffer.data(), buffer.size())) != 0;) {
+        if (n < 0) return {got, false};
+        if (got.empty() && afterBlock) afterBlock();
+        got.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+    return {got, true};
+}
+
+// A file read while it is held to its snapshot fails the read at the first block after
+// any change, a change behind what was read included; its copy exists only when the
+// whole, unchanged file was read, and then holds exactly that.
+TEST(InputFileTest, ACopyHoldsWhatWasReadOnlyWhenTheWholeUnchangedFileWasRead) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& path)> change;
+    } cases[] = {
+        {"unchanged", nullptr},
+        {"rewritten behind the reader, same length",
+         [](const std::string& p) {
+             const int fd = ::open(p.c_str(), O_WRONLY);
+             ASSERT_GE(fd, 0);
+             ASSERT_EQ(::pwrite(fd, "X", 1, 0), 1);
+             ::close(fd);
+         }},
+        {"grown", [](const std::string& p) { fileio::append(p, "mehr"); }},
+        {"cut short", [](const std::string& p) { ASSERT_EQ(::truncate(p.c_str(), 10), 0); }},
+        {"replaced under its name",
+         [](const std::string& p) {
+             fileio::writeAll(p + ".neu", "anders");
+             ASSERT_EQ(::rename((p + ".neu").c_str(), p.c_str()), 0);
+         }},
+    };
+    const std::string body(100000, 'b');
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::string path = dir.write("quelle.bin", body);
+        // Written long ago, so a change now has a last write of its own.
+        test::setFileTime(path, ::time(nullptr) - 600);
+        const std::string copy = dir.file("VELORA.tmp");
+        InputFile file(path);
+        ASSERT_TRUE(file.holdTo(*fileio::statusOf(path)));
+        ASSERT_EQ(file.copyInto(copy), 0);
+        const auto [got, whole] = readThrough(file, 4096, [&] {
+            if (c.change) c.change(path);
+        });
+        EXPECT_EQ(whole, !c.change);
+        EXPECT_EQ(file.changed(), c.change != nullptr);
+        if (whole) {
+            EXPECT_EQ(got, body);
+            EXPECT_EQ(fileio::readAll(copy), body);
+        }
+        EXPECT_EQ(fileio::exists(copy), whole);
+        // Never a half copy under another name either.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), whole ? 2 : 1);
+    }
+}
+
+TEST(InputFileTest, HoldingToAnotherSnapshotOrCopyingIntoNowhereFailsAtOnce) {
+    TempDir dir;
+    const std::string path = dir.write("a.bin", "inhalt");
+    fileio::FileStatus older = *fileio::statusOf(path);
+    older.writeSeconds -= 1;
+    InputFile file(path);
+    EXPECT_FALSE(file.holdTo(older));
+    EXPECT_EQ(file.copyInto(dir.file("fehlt/VELORA.tmp")), ENOENT);
+    // Given up before the end: the copy begun is removed with the object.
+    {
+        InputFile partly(path);
+        ASSERT_EQ(partly.copyInto(dir.file("VELORA.tmp")), 0);
+        char c;
+        EXPECT_EQ(partly.read(&c, 1), 1);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+}  // namespace
+}  // namespace velora

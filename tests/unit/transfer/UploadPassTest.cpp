@@ -3,6 +3,9 @@
 // store or copy leaves behind, and that a file still being written waits for a later run.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -19,9 +22,11 @@
 #include "platform/Environment.h"
 #include "platform/Errors.h"
 #include "platform/FileIo.h"
+#include "platform/InputFile.h"
 #include "platform/Locale.h"
 #include "settings/Settings.h"
 #include "PreparationTestSupport.h"
+#include "support/FileTimes.h"
 #include "support/LogHarness.h"
 #include "transfer/UploadPass.h"
 
@@ -64,15 +69,23 @@ public:
         auto f = cwdFailures.find(path);
         if (f != cwdFailures.end()) raise(f->second.first, f->second.second);
     }
-    // Confirms what it read, as a server confirms what arrived.
-    std::int64_t Put(const std::string& localFile, const std::string& remoteName) override {
+    // Reads in blocks as the client does and confirms what it read, as a server
+    // confirms what arrived; a failed read fails the store.
+    std::int64_t Put(InputFile& source, const std::string& remoteName) override {
         calls.push_back("PUT " + remoteName);
         if (duringPut) duringPut();
         clock_.advanceMs(putDurationMs);
         auto f = putFailures.find(remoteName);
         if (f != putFailures.end()) raise(f->second.first, f->second.second);
-        stores.push_back({localFile, remoteName, fileio::readAll(localFile)});
-        return static_cast<std::int64_t>(stores.back().content.size());
+        std::string content;
+        std::vector<char> block(256 * 1024);
+        for (long n; (n = source.read(block.data(), block.size())) != 0;) {
+            if (n < 0) throw GeneralError(source.errorText());
+            content.append(block.data(), static_cast<std::size_t>(n));
+            if (betweenBlocks) betweenBlocks(content.size());
+        }
+        stores.push_back({source.path(), remoteName, content});
+        return static_cast<std::int64_t>(content.size());
     }
 
     std::vector<std::string> calls;
@@ -81,6 +94,7 @@ public:
     std::map<std::string, std::pair<Fail, std::string>> cwdFailures;
     std::map<std::string, std::pair<Fail, std::string>> putFailures;
     std::function<void()> duringPut;
+    std::function<void(std::size_t bytesRead)> betweenBlocks;
     std::int64_t putDurationMs = 0;
 
 private:
@@ -507,6 +521,71 @@ TEST(SettledSnapshot, AFileIsSentOnlyAsMeasuredAndSettledElseWholeByTheNextRun) 
         EXPECT_EQ(rig.cell(Msg, 1), "Send");
         ASSERT_EQ(ftp.stores.size(), 1u);
         EXPECT_EQ(ftp.stores[0].content, "whole, rewritten");
+    }
+}
+
+// --- large files -----------------------------------------------------------------------
+
+// Without a reflink a large file is read once, into the transfer copy and to the server
+// together. A writer at work meanwhile (behind the reader or ahead of it) breaks the
+// store off before its end, so the file is BUSY, never Send in a torn state, and the
+// next pass sends it whole; no copy of any kind is left behind. With reflinks the copy
+// is taken before the store, and the writer changes only what the next pass sends.
+TEST_F(UploadPassTest, ALargeFileChangedWhileItIsSentIsBusyAndNeverSentTorn) {
+    const bool reflinks = fileio::cloneReplacing(dir.write("probe", "p"), dir.file("probe.clone")) == 0;
+    const std::size_t size = UploadPass::kSendWhileCopyingFrom + 1000;
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& path)> change;
+    } cases[] = {
+        {"unchanged", nullptr},
+        {"rewritten behind the reader",
+         [](const std::string& p) {
+             const int fd = ::open(p.c_str(), O_WRONLY);
+             ASSERT_GE(fd, 0);
+             ASSERT_EQ(::pwrite(fd, "X", 1, 0), 1);
+             ::close(fd);
+         }},
+        {"grown", [](const std::string& p) { fileio::append(p, "mehr"); }},
+        {"cut short", [](const std::string& p) { ASSERT_EQ(::truncate(p.c_str(), 4096), 0); }},
+        {"replaced under its name",
+         [](const std::string& p) {
+             fileio::writeAll(p + ".neu", "ganz anders");
+             ASSERT_EQ(::rename((p + ".neu").c_str(), p.c_str()), 0);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        startOver();
+        std::string body(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) body[i] = static_cast<char>(i * 131 + i / 4096);
+        const std::string src = dir.write("big.bin", body);
+        // Written long ago, so a change now has a last write of its own.
+        test::setFileTime(src, ::time(nullptr) - 600);
+        const int r = addRow("Ja", "/big", "big.bin", "NEU", src, "4711", "42");
+        bool changed = false;
+        ftp_.betweenBlocks = [&](std::size_t) {
+            if (c.change && !changed) c.change(src);
+            changed = true;
+        };
+
+        pass_.B_versendenClick();
+
+        if (!c.change || reflinks) {
+            EXPECT_EQ(files_.cell(Msg, r), "Send");
+            ASSERT_EQ(ftp_.stores.size(), 1u);
+            EXPECT_EQ(ftp_.stores[0].content, body);
+            EXPECT_EQ(stats_.counted, std::vector<std::int64_t>{static_cast<std::int64_t>(size)});
+        } else {
+            EXPECT_EQ(files_.cell(Msg, r), "BUSY");
+            EXPECT_EQ(files_.cell(PsAlt, r), "42");
+            EXPECT_TRUE(ftp_.stores.empty());
+            EXPECT_TRUE(stats_.counted.empty());
+            EXPECT_TRUE(logged("Datei ändert sich noch, nicht gesendet -> " + src));
+        }
+        for (const auto& entry : fs::directory_iterator(fs::path(transferCopy()).parent_path()))
+            EXPECT_NE(entry.path().filename().string().rfind("VELORA.tmp", 0), 0u) << entry.path();
+        fs::remove(src);
     }
 }
 
