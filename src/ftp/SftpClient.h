@@ -88,6 +88,7 @@ private:
     std::int64_t sendFile(InputFile& file, const std::string& handle, const std::string& path);
     std::int64_t collectWrite(std::size_t& pending, const std::string& path);
     void replace(const std::string& from, const std::string& to);
+    void replaceQuietly(const std::string& from, const std::string& to);
     bool removeQuietly(const std::string& path);
     void cleanUpAfterFailure(const std::string& handle, const std::string& partPath);
 

@@ -158,7 +158,14 @@ std::int64_t SftpClient::collectWrite(std::size_t& pending, const std::string& p
     return static_cast<std::int64_t>(length);
 }
 
+// The same status lines as the FTP client's rename, so a log reads alike either way.
 void SftpClient::replace(const std::string& from, const std::string& to) {
+    status("Renaming " + namePart(from) + " to " + namePart(to));
+    replaceQuietly(from, to);
+    status("Renamed.");
+}
+
+void SftpClient::replaceQuietly(const std::string& from, const std::string& to) {
     if (posixRename_) {
         // rename(2) on the server: NAME is replaced in one step, never missing.
         const std::uint32_t id = nextId();
@@ -176,6 +183,7 @@ void SftpClient::replace(const std::string& from, const std::string& to) {
     const sftp::Reply first = awaitReply(id, timeouts_.wholeReplyMs);
     const auto status = first.type == sftp::kStatus ? sftp::parseStatus(first.body) : std::nullopt;
     if (status && status->code == sftp::kOk) return;
+    this->status("Deleting " + namePart(to));
     removeQuietly(to);
     id = nextId();
     sftp::Request again(sftp::kRename, id);
