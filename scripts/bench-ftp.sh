@@ -24,66 +24,14 @@ done
 cmake --build "$build" --target ftp_put_bench -j"$(nproc)" >/dev/null
 bench="$(cd "$build" && pwd)/bench/ftp_put_bench"
 
-work="$(mktemp -d /tmp/velora-bench-ftp.XXXXXX)"
-server_pid=""
-cleanup() {
-  if [ -n "$server_pid" ]; then
-    kill "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-port="$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
-
-# Anonymous uploads into <root>/upload; the root itself stays read-only as vsftpd wants.
-mkdir -p "$work/root/upload" "$work/empty" "$work/small"
-chmod 755 "$work/root"
-chown ftp "$work/root/upload"
-# TLS is offered, not forced, so the plain stores above stay plain.
-/usr/bin/openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost \
-  -addext subjectAltName=IP:127.0.0.1,DNS:localhost -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
-fingerprint="$(/usr/bin/openssl x509 -noout -fingerprint -sha256 -in "$work/cert.pem")"
-cat > "$work/vsftpd.conf" <<CONF
-listen=YES
-listen_ipv6=NO
-listen_address=127.0.0.1
-listen_port=$port
-background=NO
-anonymous_enable=YES
-no_anon_password=YES
-anon_root=$work/root
-anon_upload_enable=YES
-anon_other_write_enable=YES
-anon_umask=022
-write_enable=YES
-local_enable=NO
-pasv_enable=YES
-seccomp_sandbox=NO
-isolate=NO
-isolate_network=NO
-secure_chroot_dir=$work/empty
-xferlog_enable=NO
-ssl_enable=YES
-allow_anon_ssl=YES
-require_ssl_reuse=YES
-rsa_cert_file=$work/cert.pem
-rsa_private_key_file=$work/key.pem
-CONF
-/usr/sbin/vsftpd "$work/vsftpd.conf" &
-server_pid=$!
-for _ in $(seq 50); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-  sleep 0.1
-done
+. "$here/vsftpd-for-bench.sh" bench-ftp
+mkdir -p "$work/small"
 
 echo "bench-ftp: vsftpd on 127.0.0.1:$port, files in $work"
 head -c $((512 * 1024 * 1024)) /dev/urandom > "$work/big.bin"
 for i in $(seq -w 1 200); do head -c 1024 /dev/urandom > "$work/small/f$i.bin"; done
 small_files=("$work"/small/f*.bin)
 small_glob="{$(IFS=,; echo "${small_files[*]}")}"
-url="ftp://127.0.0.1:$port/upload"
 
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 # best_of CMD...: the shortest wall time of $runs runs, in ms

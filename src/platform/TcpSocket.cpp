@@ -55,7 +55,13 @@ int pollRetry(pollfd* fds, nfds_t count, int timeoutMs) {
     }
 }
 
-// Errors that end a connection, as opposed to faults of our own use of the socket.
+long long monotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
 bool connectionLost(int code) {
     switch (code) {
     case EPIPE: case ECONNRESET: case ECONNABORTED: case ETIMEDOUT:
@@ -65,13 +71,6 @@ bool connectionLost(int code) {
         return false;
     }
 }
-
-long long monotonicMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-}  // namespace
 
 Deadline::Deadline(int ms) : endMs_(monotonicMs() + std::max(ms, 0)) {}
 

@@ -24,6 +24,10 @@ struct SendResult {
     bool ok() const { return kind == Sent; }
 };
 
+// True for the system errors that end a connection (reset, broken pipe, an unreachable
+// network), as opposed to faults of our own use of the socket.
+bool connectionLost(int systemError);
+
 // What became of a connection we only send on.
 enum class PeerState { Open, Closed, Lost };
 

@@ -102,16 +102,6 @@ std::string reasonOf(SSL* ssl, int result, const Wire& wire, int systemError) {
     return "TLS-Fehler " + std::to_string(kind);
 }
 
-bool connectionLost(int code) {
-    switch (code) {
-    case EPIPE: case ECONNRESET: case ECONNABORTED: case ETIMEDOUT:
-    case EHOSTUNREACH: case ENETUNREACH: case ENETDOWN: case ENETRESET:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // poll() for one event, restarted after a signal; false when the time ran out.
 bool waitFor(int fd, short event, int timeoutMs) {
     pollfd p{fd, event, 0};

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "platform/Errors.h"
+#include "support/WriterChanges.h"
 #include "support/DieWithParent.h"
 #include "support/FileTimes.h"
 #include "support/OtherUser.h"
@@ -415,26 +416,7 @@ std::pair<std::string, bool> readThrough(InputFile& file, std::size_t block, con
 // any change, a change behind what was read included; its copy exists only when the
 // whole, unchanged file was read, and then holds exactly that.
 TEST(InputFileTest, ACopyHoldsWhatWasReadOnlyWhenTheWholeUnchangedFileWasRead) {
-    struct Case {
-        const char* what;
-        std::function<void(const std::string& path)> change;
-    } cases[] = {
-        {"unchanged", nullptr},
-        {"rewritten behind the reader, same length",
-         [](const std::string& p) {
-             const int fd = ::open(p.c_str(), O_WRONLY);
-             ASSERT_GE(fd, 0);
-             ASSERT_EQ(::pwrite(fd, "X", 1, 0), 1);
-             ::close(fd);
-         }},
-        {"grown", [](const std::string& p) { fileio::append(p, "mehr"); }},
-        {"cut short", [](const std::string& p) { ASSERT_EQ(::truncate(p.c_str(), 10), 0); }},
-        {"replaced under its name",
-         [](const std::string& p) {
-             fileio::writeAll(p + ".neu", "anders");
-             ASSERT_EQ(::rename((p + ".neu").c_str(), p.c_str()), 0);
-         }},
-    };
+    const auto cases = test::writerChanges(10);
     const std::string body(100000, 'b');
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -26,6 +26,7 @@
 #include "platform/Locale.h"
 #include "settings/Settings.h"
 #include "PreparationTestSupport.h"
+#include "support/WriterChanges.h"
 #include "support/FileTimes.h"
 #include "support/LogHarness.h"
 #include "transfer/UploadPass.h"
@@ -534,26 +535,7 @@ TEST(SettledSnapshot, AFileIsSentOnlyAsMeasuredAndSettledElseWholeByTheNextRun) 
 TEST_F(UploadPassTest, ALargeFileChangedWhileItIsSentIsBusyAndNeverSentTorn) {
     const bool reflinks = fileio::cloneReplacing(dir.write("probe", "p"), dir.file("probe.clone")) == 0;
     const std::size_t size = UploadPass::kSendWhileCopyingFrom + 1000;
-    struct Case {
-        const char* what;
-        std::function<void(const std::string& path)> change;
-    } cases[] = {
-        {"unchanged", nullptr},
-        {"rewritten behind the reader",
-         [](const std::string& p) {
-             const int fd = ::open(p.c_str(), O_WRONLY);
-             ASSERT_GE(fd, 0);
-             ASSERT_EQ(::pwrite(fd, "X", 1, 0), 1);
-             ::close(fd);
-         }},
-        {"grown", [](const std::string& p) { fileio::append(p, "mehr"); }},
-        {"cut short", [](const std::string& p) { ASSERT_EQ(::truncate(p.c_str(), 4096), 0); }},
-        {"replaced under its name",
-         [](const std::string& p) {
-             fileio::writeAll(p + ".neu", "ganz anders");
-             ASSERT_EQ(::rename((p + ".neu").c_str(), p.c_str()), 0);
-         }},
-    };
+    const auto cases = test::writerChanges(4096);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         startOver();
