@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -25,6 +26,7 @@ std::string InputFile::errorText() const {
 }
 
 std::int64_t InputFile::size() const {
+    if (memory_) return static_cast<std::int64_t>(memorySize_);
     struct stat st {};
     if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
     return static_cast<std::int64_t>(st.st_size);
@@ -40,11 +42,54 @@ int InputFile::copyInto(const std::string& copyPath) {
     copyFd_ = fileio::createBeside(copyPath, copyTemp_);
     if (copyFd_ < 0) return copyError_ = errno;
     copyPath_ = copyPath;
+    // The room for the whole copy is taken before the first block goes out, so a disk
+    // too full for it fails the store before the server has any of it. A file system
+    // that cannot reserve room finds out block by block instead.
+    const std::int64_t length = size();
+    if (length > 0 && ::fallocate(copyFd_, 0, 0, static_cast<off_t>(length)) != 0 && errno != EOPNOTSUPP &&
+        errno != ENOSYS) {
+        const int failure = errno;
+        dropCopy();
+        return copyError_ = failure;
+    }
     return 0;
+}
+
+bool InputFile::takeIntoMemory() {
+    if (failed_ || !held_ || held_->size < 0) return false;
+    const auto size = static_cast<std::size_t>(held_->size);
+    // One byte more than the snapshot's length, so a file grown meanwhile shows.
+    auto memory = std::make_unique_for_overwrite<char[]>(size + 1);
+    std::size_t got = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd_, memory.get() + got, size + 1 - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            fail(errno);
+            return false;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+        if (got > size) break;
+    }
+    if (got != size || !stillAsHeld(true)) {
+        changed_ = true;
+        fail(0);
+        return false;
+    }
+    memory_ = std::move(memory);
+    memorySize_ = size;
+    return true;
 }
 
 long InputFile::read(char* buffer, std::size_t capacity) {
     if (failed_) return -1;
+    if (memory_) {
+        const std::size_t n = std::min(capacity, memorySize_ - memoryOffset_);
+        std::memcpy(buffer, memory_.get() + memoryOffset_, n);
+        memoryOffset_ += n;
+        return static_cast<long>(n);
+    }
     ssize_t n;
     do {
         n = ::read(fd_, buffer, capacity);

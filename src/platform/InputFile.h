@@ -10,6 +10,7 @@
 // what was sent. Each block is read once, whoever sends it (FTP or SFTP).
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -44,8 +45,14 @@ public:
     bool holdTo(const fileio::FileStatus& snapshot);
     // Every block read from now on is also written into a new file beside `copyPath`,
     // renamed to `copyPath` once the whole file has been read (and was still as held).
-    // Returns 0 or the system's error number of the failed create.
+    // Room for the whole file is reserved at once where the file system can.
+    // Returns 0 or the system's error number of the failed create or reservation.
     int copyInto(const std::string& copyPath);
+    // Reads the whole file now, while it is still as held, and serves every later read
+    // from memory: the snapshot of a small file, with nothing written to disk and
+    // nothing left to remove. False when the read fails or the file is no longer as
+    // held (changed() then tells which).
+    bool takeIntoMemory();
 
     // Whether the last failure was a change of the file held to.
     bool changed() const { return changed_; }
@@ -68,6 +75,9 @@ private:
     std::string copyPath_;
     std::string copyTemp_;
     int copyError_ = 0;
+    std::unique_ptr<char[]> memory_;
+    std::size_t memorySize_ = 0;
+    std::size_t memoryOffset_ = 0;
 };
 
 }  // namespace velora

@@ -128,9 +128,14 @@ SendFileResult UploadPass::SendFile(const std::string& source, const std::string
         settling = snapshots_.awaitSettled(source, prepared ? prepared->status : std::nullopt);
         if (settling.state == SettledSnapshots::Settling::State::Changing) return stillChanging(source);
     }
+    const bool settled = settling.state == SettledSnapshots::Settling::State::Settled;
+    // A smaller file is read whole into memory and checked there: its snapshot costs
+    // neither a file created and removed nor a second read. A file that reports no
+    // length (the proc file system's) may still hold bytes, so it takes the copy.
+    if (!ownCopy && settled && settling.status.size > 0 && settling.status.size < kSendWhileCopyingFrom)
+        return sendFromMemory(source, remoteName, settling.status);
     const std::string transferCopy = temp_.transferCopyPath();
     TransferCopyGuard removeAfterwards(transferCopy);
-    const bool settled = settling.state == SettledSnapshots::Settling::State::Settled;
     bool copied = false;
     if (!ownCopy && settled && settling.status.size >= kSendWhileCopyingFrom) {
         // A reflink is a snapshot at no cost; without one, copying first would read
@@ -147,6 +152,18 @@ SendFileResult UploadPass::SendFile(const std::string& source, const std::string
     if (!ownCopy && (!settled || !snapshots_.unchanged(source, settling.status))) return stillChanging(source);
     InputFile copy(transferCopy);
     return store(copy, source, remoteName);
+}
+
+SendFileResult UploadPass::sendFromMemory(const std::string& source, const std::string& remoteName,
+                                          const fileio::FileStatus& settled) {
+    InputFile file(source);
+    if (!file.isOpen()) return copyFailed(source, file.errorNumber());
+    if (!file.holdTo(settled)) return stillChanging(source);
+    if (!file.takeIntoMemory())
+        return file.changed() ? stillChanging(source) : copyFailed(source, file.errorNumber());
+    // Asked once more by name, as after a copy on disk: what was read is what settled.
+    if (!snapshots_.unchanged(source, settled)) return stillChanging(source);
+    return store(file, source, remoteName);
 }
 
 // The source is read once: each block goes into the transfer copy and to the server,

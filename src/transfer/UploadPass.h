@@ -72,14 +72,16 @@ public:
     static constexpr int kRowPauseMs = 100;
     // From this size on, a file without a reflink is copied while it is sent instead
     // of before: there the copy would cost about as much as the store itself. Smaller
-    // files (pictures, pages) keep the stricter order, copy, check, send, so a change
-    // while they are read never reaches the server at all.
+    // files (pictures, pages) keep the stricter order, snapshot in memory, check, send,
+    // so a change while they are read never reaches the server at all.
     static constexpr std::int64_t kSendWhileCopyingFrom = 8 * 1024 * 1024;
 
 private:
     bool isDue(int row) const;
     void sendRow(int row, std::int32_t& passFiles, std::int64_t& passBytes);
     SendFileResult stillChanging(const std::string& source);
+    SendFileResult sendFromMemory(const std::string& source, const std::string& remoteName,
+                                  const fileio::FileStatus& settled);
     SendFileResult sendWhileCopying(const std::string& source, const std::string& remoteName,
                                     const fileio::FileStatus& settled, const std::string& transferCopy);
     SendFileResult store(InputFile& file, const std::string& source, const std::string& remoteName);

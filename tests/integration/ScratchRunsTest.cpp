@@ -12,6 +12,7 @@
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
 #include "support/Namespaces.h"
+#include "transfer/UploadPass.h"
 #include "unit/schedule/RunWorld.h"
 
 namespace velora {
@@ -185,7 +186,9 @@ TEST_F(ScratchRunsTest, ARunWhileAnotherHoldsTheScratchFolderIsSkipped) {
 TEST_F(ScratchRunsTest, AFullScratchDiskFailsOnlyTheRowThatDoesNotFit) {
     const std::string small = w.dir.file("klein");
     fs::create_directory(small);
-    const int big = w.addRow(w.dir.write("big.bin", std::string(3 << 20, 'b')), "/web", "big.bin");
+    // Large enough to be copied on disk; a smaller file is held in memory.
+    const auto size = static_cast<std::size_t>(UploadPass::kSendWhileCopyingFrom);
+    const int big = w.addRow(w.dir.write("big.bin", std::string(size, 'b')), "/web", "big.bin");
     const int cam = w.addRow(w.dir.write("cam.jpg", "bild 1"), "/web", "cam.jpg");
     test::onSmallDisk(small, "1m", [&] {
         w.env.set("temp", small);

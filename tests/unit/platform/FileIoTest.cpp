@@ -443,6 +443,30 @@ TEST(InputFileTest, ACopyHoldsWhatWasReadOnlyWhenTheWholeUnchangedFileWasRead) {
     }
 }
 
+// A small file's snapshot in memory is taken only of the file still as held; once
+// taken, nothing a writer does changes what is read from it.
+TEST(InputFileTest, AMemorySnapshotIsTakenOnlyOfTheHeldFileAndThenStaysAsTaken) {
+    const std::string body(100000, 'm');
+    for (const auto& c : test::writerChanges(10)) {
+        for (const bool changedFirst : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (changedFirst ? ", before the snapshot" : ", after it"));
+            TempDir dir;
+            const std::string path = dir.write("quelle.bin", body);
+            test::setFileTime(path, ::time(nullptr) - 600);
+            InputFile file(path);
+            ASSERT_TRUE(file.holdTo(*fileio::statusOf(path)));
+            const bool spoilt = changedFirst && c.change;
+            if (spoilt) c.change(path);
+            EXPECT_EQ(file.takeIntoMemory(), !spoilt);
+            EXPECT_EQ(file.changed(), spoilt);
+            if (!changedFirst && c.change) c.change(path);
+            const auto [got, whole] = readThrough(file, 4096, nullptr);
+            EXPECT_EQ(whole, !spoilt);
+            if (whole) EXPECT_EQ(got, body);
+        }
+    }
+}
+
 TEST(InputFileTest, HoldingToAnotherSnapshotOrCopyingIntoNowhereFailsAtOnce) {
     TempDir dir;
     const std::string path = dir.write("a.bin", "inhalt");

@@ -205,8 +205,10 @@ TEST_F(UploadPassTest, OneChangedRowWritesEveryLineInOrderAndIsMarkedSend) {
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(ftp_.calls, (std::vector<std::string>{"CWD /web", "PUT index.html"}));
     ASSERT_EQ(ftp_.stores.size(), 1u);
-    EXPECT_EQ(ftp_.stores[0].localFile, transferCopy());
+    // A small file goes out from its snapshot in memory: nothing is copied to disk.
+    EXPECT_EQ(ftp_.stores[0].localFile, src);
     EXPECT_EQ(ftp_.stores[0].content, std::string(2560, 'i'));
+    EXPECT_TRUE(fs::is_empty(temp_.path()));
     EXPECT_EQ(files_.cell(Msg, r), "Send");
     EXPECT_EQ(files_.cell(PsAlt, r), "4711");
     EXPECT_EQ(stats_.counted, std::vector<std::int64_t>{2560});
@@ -490,8 +492,13 @@ TEST(SettledSnapshot, AFileIsSentOnlyAsMeasuredAndSettledElseWholeByTheNextRun) 
             written = written || now;
         };
         const std::string tagCopy = rig.scratch() + "/1_cam.jpg";
+        // The upload asks for the status twice of a settled file: before its snapshot
+        // is taken and after, just before the store.
+        int uploadQueries = 0;
+        bool uploading = false;
         rig.facts.beforeStatus = [&](const std::string&) {
-            const bool copied = fileio::exists(tagCopy) || fileio::exists(rig.temp.transferCopyPath());
+            uploadQueries += uploading ? 1 : 0;
+            const bool copied = fileio::exists(tagCopy) || uploadQueries == 2;
             writeOnce(c.writer == Writer::WhileCopied && copied);
         };
         // Past the pause before the row only while a young file is waited for.
@@ -501,6 +508,7 @@ TEST(SettledSnapshot, AFileIsSentOnlyAsMeasuredAndSettledElseWholeByTheNextRun) 
 
         rig.pass.run();
         writeOnce(c.writer == Writer::AfterPreparation);
+        uploading = true;
         upload.B_versendenClick();
 
         if (c.writer == Writer::None) {
