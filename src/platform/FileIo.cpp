@@ -308,7 +308,7 @@ int createBesideWithMode(const std::string& path, std::string& name, mode_t mode
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = path + ".~" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
-        const int fd = openRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
+        const int fd = openRetrying(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;

@@ -89,7 +89,8 @@ int copyReplacing(const std::string& src, const std::string& dst);
 // error number when the file system has none (EOPNOTSUPP, EXDEV, EINVAL) leaves dst as it was.
 int cloneReplacing(const std::string& src, const std::string& dst);
 // A new file beside `path` for a rename into place (NAME.~PID_N, mode 0600, created
-// exclusively, links not followed): the descriptor, or -1 with errno; `name` is set.
+// exclusively, links not followed, open for reading too): the descriptor, or -1 with
+// errno; `name` is set.
 int createBeside(const std::string& path, std::string& name);
 // Writes every byte to an open descriptor; returns 0 or the system's error number.
 int writeFullyTo(int fd, std::string_view bytes);

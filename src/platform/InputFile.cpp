@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,15 +43,16 @@ int InputFile::copyInto(const std::string& copyPath) {
     copyFd_ = fileio::createBeside(copyPath, copyTemp_);
     if (copyFd_ < 0) return copyError_ = errno;
     copyPath_ = copyPath;
-    // The room for the whole copy is taken before the first block goes out, so a disk
-    // too full for it fails the store before the server has any of it. A file system
-    // that cannot reserve room finds out block by block instead.
+    // A disk without room for the whole copy fails the store before the server has
+    // any of it. Only looked at, not reserved: a reservation makes ext4 allocate every
+    // block at once, which costs more than the copy's writes (a disk filled meanwhile
+    // still fails the store at the block that no longer fits).
+    struct statvfs room {};
     const std::int64_t length = size();
-    if (length > 0 && ::fallocate(copyFd_, 0, 0, static_cast<off_t>(length)) != 0 && errno != EOPNOTSUPP &&
-        errno != ENOSYS) {
-        const int failure = errno;
+    if (length > 0 && ::fstatvfs(copyFd_, &room) == 0 &&
+        static_cast<unsigned long long>(room.f_bavail) * room.f_frsize < static_cast<unsigned long long>(length)) {
         dropCopy();
-        return copyError_ = failure;
+        return copyError_ = ENOSPC;
     }
     return 0;
 }
@@ -101,7 +103,12 @@ long InputFile::read(char* buffer, std::size_t capacity) {
             copyError_ = failure;
             return fail(failure);
         }
+        copied_ += n;
     }
+    return afterBlock(static_cast<long>(n));
+}
+
+long InputFile::afterBlock(long n) {
     // Checked before the block leaves: a write meanwhile, even one behind what was
     // read so far, means the file that goes out is no longer one the writer made.
     if (held_ && !stillAsHeld(n == 0)) {
@@ -112,7 +119,44 @@ long InputFile::read(char* buffer, std::size_t capacity) {
         finishCopy();
         if (copyError_ != 0) return fail(copyError_);
     }
-    return static_cast<long>(n);
+    return n;
+}
+
+InputFile::CopiedBlock InputFile::copyNextBlock(std::size_t capacity) {
+    CopiedBlock block;
+    if (failed_ || !copiesBlocks()) return block;
+    block.fd = copyFd_;
+    block.offset = copied_;
+    ssize_t n = -1;
+    if (!kernelCopyRefused_) {
+        do {
+            n = ::copy_file_range(fd_, nullptr, copyFd_, nullptr, capacity, 0);
+        } while (n < 0 && errno == EINTR);
+        // Refused before anything was copied: reading instead loses nothing.
+        kernelCopyRefused_ = n < 0 && copied_ == 0 &&
+                             (errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP || errno == ENOSYS);
+        if (n < 0 && !kernelCopyRefused_) {
+            copyError_ = errno;
+            fail(copyError_);
+            return block;
+        }
+    }
+    if (kernelCopyRefused_) {
+        block.n = copyByReading(capacity);
+        return block;
+    }
+    copied_ += n;
+    block.n = afterBlock(static_cast<long>(n));
+    return block;
+}
+
+// Through a buffer of our own, for two files the system will not copy between.
+long InputFile::copyByReading(std::size_t capacity) {
+    if (bounceSize_ < capacity) {
+        bounce_ = std::make_unique_for_overwrite<char[]>(capacity);
+        bounceSize_ = capacity;
+    }
+    return read(bounce_.get(), capacity);
 }
 
 long InputFile::fail(int error) {

@@ -45,14 +45,27 @@ public:
     bool holdTo(const fileio::FileStatus& snapshot);
     // Every block read from now on is also written into a new file beside `copyPath`,
     // renamed to `copyPath` once the whole file has been read (and was still as held).
-    // Room for the whole file is reserved at once where the file system can.
-    // Returns 0 or the system's error number of the failed create or reservation.
+    // Returns 0 or the system's error number of the failed create (ENOSPC when the
+    // disk has no room for the whole file).
     int copyInto(const std::string& copyPath);
     // Reads the whole file now, while it is still as held, and serves every later read
     // from memory: the snapshot of a small file, with nothing written to disk and
     // nothing left to remove. False when the read fails or the file is no longer as
     // held (changed() then tells which).
     bool takeIntoMemory();
+
+    // While a copy is written (and the file is not in memory), the next block can
+    // instead be copied by the system alone, and a sender that can pass bytes from a
+    // file to a connection the same way sends it from the copy: fewer copies of each
+    // byte, and the copy still holds exactly what was sent. `n` as read() returns it;
+    // the block lies in the file `fd` from `offset` on.
+    struct CopiedBlock {
+        long n = -1;
+        int fd = -1;
+        std::int64_t offset = 0;
+    };
+    bool copiesBlocks() const { return copyFd_ >= 0 && !memory_; }
+    CopiedBlock copyNextBlock(std::size_t capacity);
 
     // Whether the last failure was a change of the file held to.
     bool changed() const { return changed_; }
@@ -62,6 +75,8 @@ public:
 private:
     bool stillAsHeld(bool atEnd) const;
     long fail(int error);
+    long afterBlock(long n);
+    long copyByReading(std::size_t capacity);
     void finishCopy();
     void dropCopy();
 
@@ -75,6 +90,12 @@ private:
     std::string copyPath_;
     std::string copyTemp_;
     int copyError_ = 0;
+    std::int64_t copied_ = 0;
+    // copy_file_range() refused these two files (another file system, say): the
+    // blocks go through bounce_ instead.
+    bool kernelCopyRefused_ = false;
+    std::unique_ptr<char[]> bounce_;
+    std::size_t bounceSize_ = 0;
     std::unique_ptr<char[]> memory_;
     std::size_t memorySize_ = 0;
     std::size_t memoryOffset_ = 0;

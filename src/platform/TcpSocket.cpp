@@ -6,6 +6,7 @@
 #include <linux/sockios.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -152,6 +153,43 @@ SendResult TcpSocket::writeAll(std::string_view bytes, int stallTimeoutMs) {
             }
             raiseSystem(errno);
         }
+        result.written += static_cast<std::size_t>(n);
+    }
+    return result;
+}
+
+SendResult TcpSocket::sendFromFile(int fileFd, std::int64_t offset, std::size_t count, int stallTimeoutMs) {
+    requireOpen(fd_);
+    // sendfile() has no "don't wait" of its own; on a blocking socket it would wait
+    // for a stalled peer without a bound.
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK) != 0) raiseSystem(errno);
+    struct RestoreFlags {
+        int fd, flags;
+        ~RestoreFlags() { ::fcntl(fd, F_SETFL, flags); }
+    } restore{fd_, flags};
+    SendResult result;
+    auto at = static_cast<off_t>(offset);
+    while (result.written < count) {
+        pollfd p{fd_, POLLOUT, 0};
+        const int rc = pollRetry(&p, 1, stallTimeoutMs);
+        if (rc < 0) raiseSystem(errno);
+        if (rc == 0) {
+            result.kind = SendResult::Stalled;
+            return result;
+        }
+        const ssize_t n = ::sendfile(fd_, fileFd, &at, count - result.written);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            if (connectionLost(errno)) {
+                result.kind = SendResult::ConnectionLost;
+                result.systemError = errno;
+                return result;
+            }
+            raiseSystem(errno);
+        }
+        // The file ended early: its blocks were counted before, so it was cut meanwhile.
+        if (n == 0) raiseSystem(EIO);
         result.written += static_cast<std::size_t>(n);
     }
     return result;

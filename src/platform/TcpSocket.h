@@ -84,6 +84,9 @@ public:
     // nothing. Ends early when the connection is lost (broken pipe, reset, the network
     // gave up) or the send stalled, so the caller can tell those from a local failure.
     SendResult writeAll(std::string_view bytes, int stallTimeoutMs);
+    // As writeAll, for `count` bytes of the file `fileFd` from `offset` on, passed to
+    // the connection by the system without passing through this program.
+    SendResult sendFromFile(int fileFd, std::int64_t offset, std::size_t count, int stallTimeoutMs);
     // No more bytes will be sent: the peer reads the end of the stream once it has
     // taken everything before it.
     void shutdownSend();

@@ -401,6 +401,11 @@ std::optional<std::size_t> TlsStream::readSome(char* buffer, std::size_t size, i
     }
 }
 
+SendResult TlsStream::sendFromFile(int fileFd, std::int64_t offset, std::size_t count, int stallTimeoutMs) {
+    if (tls_) throw SocketError("Senden aus einer Datei ist über TLS nicht möglich");
+    return socket_.sendFromFile(fileFd, offset, count, stallTimeoutMs);
+}
+
 SendResult TlsStream::writeAll(std::string_view bytes, int stallTimeoutMs) {
     if (!tls_) return socket_.writeAll(bytes, stallTimeoutMs);
     requireUsable();

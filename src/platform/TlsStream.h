@@ -59,6 +59,8 @@ public:
     // TLS is up. A connection whose handshake or certificate check failed is not
     // secured and refuses every further read and write: it never goes on in plain text.
     bool secured() const;
+    // No TLS was ever begun: bytes go to the socket as they are.
+    bool plain() const { return !tls_; }
 
     bool isOpen() const override { return socket_.isOpen(); }
     int fd() const { return socket_.fd(); }
@@ -73,6 +75,9 @@ public:
     bool buffered() const;
     std::optional<std::size_t> readSome(char* buffer, std::size_t size, int timeoutMs) override;
     SendResult writeAll(std::string_view bytes, int stallTimeoutMs);
+    // TcpSocket::sendFromFile, on a connection without TLS only (the bytes must pass
+    // through the TLS layer otherwise).
+    SendResult sendFromFile(int fileFd, std::int64_t offset, std::size_t count, int stallTimeoutMs);
     // No more bytes will be sent. With TLS the close_notify goes out first, waiting
     // at most stallTimeoutMs for room to send it.
     SendResult shutdownSend(int stallTimeoutMs);

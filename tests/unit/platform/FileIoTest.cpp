@@ -414,32 +414,59 @@ std::pair<std::string, bool> readThrough(InputFile& file, std::size_t block, con
 
 // A file read while it is held to its snapshot fails the read at the first block after
 // any change, a change behind what was read included; its copy exists only when the
-// whole, unchanged file was read, and then holds exactly that.
+// whole, unchanged file was read, and then holds exactly that. The same holds for the
+// blocks the system copies itself (into a copy on the same file system, or through a
+// buffer of ours into one on another), which are then read back from the copy.
 TEST(InputFileTest, ACopyHoldsWhatWasReadOnlyWhenTheWholeUnchangedFileWasRead) {
+    enum class Way { Read, CopiedBySystem, CopiedAcrossFileSystems };
     const auto cases = test::writerChanges(10);
     const std::string body(100000, 'b');
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        TempDir dir;
-        const std::string path = dir.write("quelle.bin", body);
-        // Written long ago, so a change now has a last write of its own.
-        test::setFileTime(path, ::time(nullptr) - 600);
-        const std::string copy = dir.file("VELORA.tmp");
-        InputFile file(path);
-        ASSERT_TRUE(file.holdTo(*fileio::statusOf(path)));
-        ASSERT_EQ(file.copyInto(copy), 0);
-        const auto [got, whole] = readThrough(file, 4096, [&] {
-            if (c.change) c.change(path);
-        });
-        EXPECT_EQ(whole, !c.change);
-        EXPECT_EQ(file.changed(), c.change != nullptr);
-        if (whole) {
-            EXPECT_EQ(got, body);
-            EXPECT_EQ(fileio::readAll(copy), body);
+    for (const Way way : {Way::Read, Way::CopiedBySystem, Way::CopiedAcrossFileSystems}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + " / way " + std::to_string(static_cast<int>(way)));
+            TempDir dir;
+            const std::string path = dir.write("quelle.bin", body);
+            // Written long ago, so a change now has a last write of its own.
+            test::setFileTime(path, ::time(nullptr) - 600);
+            const std::string copyFolder = way == Way::CopiedAcrossFileSystems ? "/dev/shm" : dir.path();
+            const std::string copy = copyFolder + "/VELORA.tmp." + std::to_string(::getpid());
+            InputFile file(path);
+            ASSERT_TRUE(file.holdTo(*fileio::statusOf(path)));
+            ASSERT_EQ(file.copyInto(copy), 0);
+            std::pair<std::string, bool> result;
+            if (way == Way::Read) {
+                result = readThrough(file, 4096, [&] {
+                    if (c.change) c.change(path);
+                });
+            } else {
+                ASSERT_TRUE(file.copiesBlocks());
+                result.second = true;
+                for (std::string block(4096, '\0');;) {
+                    const InputFile::CopiedBlock copied = file.copyNextBlock(block.size());
+                    if (copied.n <= 0) {
+                        result.second = copied.n == 0;
+                        break;
+                    }
+                    ASSERT_EQ(::pread(copied.fd, block.data(), static_cast<std::size_t>(copied.n), copied.offset),
+                              copied.n);
+                    if (result.first.empty() && c.change) c.change(path);
+                    result.first.append(block.data(), static_cast<std::size_t>(copied.n));
+                }
+            }
+            const auto& [got, whole] = result;
+            EXPECT_EQ(whole, !c.change);
+            EXPECT_EQ(file.changed(), c.change != nullptr);
+            if (whole) {
+                EXPECT_EQ(got, body);
+                EXPECT_EQ(fileio::readAll(copy), body);
+            }
+            EXPECT_EQ(fileio::exists(copy), whole);
+            ::unlink(copy.c_str());
+            // Never a half copy under another name either.
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+            for (const auto& entry : std::filesystem::directory_iterator(copyFolder))
+                EXPECT_NE(entry.path().string().rfind(copy, 0), 0u) << entry.path();
         }
-        EXPECT_EQ(fileio::exists(copy), whole);
-        // Never a half copy under another name either.
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), whole ? 2 : 1);
     }
 }
 
