@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
 
 #include "platform/Errors.h"
 
@@ -181,6 +182,15 @@ SendResult TcpSocket::sendFromFile(int fileFd, std::int64_t offset, std::size_t 
         const ssize_t n = ::sendfile(fd_, fileFd, &at, count - result.written);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            // A file system that cannot hand its pages to a socket (ecryptfs, say): the
+            // rest goes through a buffer of ours.
+            if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+                const SendResult rest = sendThroughBuffer(fileFd, at, count - result.written, stallTimeoutMs);
+                result.kind = rest.kind;
+                result.systemError = rest.systemError;
+                result.written += rest.written;
+                return result;
+            }
             if (connectionLost(errno)) {
                 result.kind = SendResult::ConnectionLost;
                 result.systemError = errno;
@@ -191,6 +201,26 @@ SendResult TcpSocket::sendFromFile(int fileFd, std::int64_t offset, std::size_t 
         // The file ended early: its blocks were counted before, so it was cut meanwhile.
         if (n == 0) raiseSystem(EIO);
         result.written += static_cast<std::size_t>(n);
+    }
+    return result;
+}
+
+SendResult TcpSocket::sendThroughBuffer(int fileFd, std::int64_t offset, std::size_t count, int stallTimeoutMs) {
+    constexpr std::size_t kPiece = 64 * 1024;
+    const auto piece = std::make_unique_for_overwrite<char[]>(kPiece);
+    SendResult result;
+    while (result.written < count) {
+        const ssize_t n = ::pread(fileFd, piece.get(), std::min(kPiece, count - result.written),
+                                  static_cast<off_t>(offset) + static_cast<off_t>(result.written));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) raiseSystem(n < 0 ? errno : EIO);
+        const SendResult sent = writeAll(std::string_view(piece.get(), static_cast<std::size_t>(n)), stallTimeoutMs);
+        result.written += sent.written;
+        if (!sent.ok()) {
+            result.kind = sent.kind;
+            result.systemError = sent.systemError;
+            return result;
+        }
     }
     return result;
 }

@@ -105,6 +105,7 @@ public:
     SocketAddress peerAddress() const;
 
 private:
+    SendResult sendThroughBuffer(int fileFd, std::int64_t offset, std::size_t count, int stallTimeoutMs);
     int release() {
         const int fd = fd_;
         fd_ = -1;
