@@ -57,6 +57,27 @@ int pollRetry(pollfd* fds, nfds_t count, int timeoutMs) {
     }
 }
 
+// Waits for room to send on `fd`: false when none came within the stall time-out.
+bool roomWithin(int fd, int stallTimeoutMs) {
+    pollfd p{fd, POLLOUT, 0};
+    const int rc = pollRetry(&p, 1, stallTimeoutMs);
+    if (rc < 0) raiseSystem(errno);
+    return rc != 0;
+}
+
+SendResult ended(SendResult result, SendResult::Kind kind, int systemError = 0) {
+    result.kind = kind;
+    result.systemError = systemError;
+    return result;
+}
+
+// A failed send ends the connection (told in the result) or is a fault of our own use
+// of the socket (raised).
+SendResult lostOrRaise(const SendResult& result, int systemError) {
+    if (!connectionLost(systemError)) raiseSystem(systemError);
+    return ended(result, SendResult::ConnectionLost, systemError);
+}
+
 long long monotonicMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -136,23 +157,12 @@ SendResult TcpSocket::writeAll(std::string_view bytes, int stallTimeoutMs) {
     requireOpen(fd_);
     SendResult result;
     while (result.written < bytes.size()) {
-        pollfd p{fd_, POLLOUT, 0};
-        const int rc = pollRetry(&p, 1, stallTimeoutMs);
-        if (rc < 0) raiseSystem(errno);
-        if (rc == 0) {
-            result.kind = SendResult::Stalled;
-            return result;
-        }
+        if (!roomWithin(fd_, stallTimeoutMs)) return ended(result, SendResult::Stalled);
         const std::string_view rest = bytes.substr(result.written);
         const ssize_t n = ::send(fd_, rest.data(), rest.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-            if (connectionLost(errno)) {
-                result.kind = SendResult::ConnectionLost;
-                result.systemError = errno;
-                return result;
-            }
-            raiseSystem(errno);
+            return lostOrRaise(result, errno);
         }
         result.written += static_cast<std::size_t>(n);
     }
@@ -172,13 +182,7 @@ SendResult TcpSocket::sendFromFile(int fileFd, std::int64_t offset, std::size_t 
     SendResult result;
     auto at = static_cast<off_t>(offset);
     while (result.written < count) {
-        pollfd p{fd_, POLLOUT, 0};
-        const int rc = pollRetry(&p, 1, stallTimeoutMs);
-        if (rc < 0) raiseSystem(errno);
-        if (rc == 0) {
-            result.kind = SendResult::Stalled;
-            return result;
-        }
+        if (!roomWithin(fd_, stallTimeoutMs)) return ended(result, SendResult::Stalled);
         const ssize_t n = ::sendfile(fd_, fileFd, &at, count - result.written);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
@@ -186,17 +190,10 @@ SendResult TcpSocket::sendFromFile(int fileFd, std::int64_t offset, std::size_t 
             // rest goes through a buffer of ours.
             if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
                 const SendResult rest = sendThroughBuffer(fileFd, at, count - result.written, stallTimeoutMs);
-                result.kind = rest.kind;
-                result.systemError = rest.systemError;
                 result.written += rest.written;
-                return result;
+                return ended(result, rest.kind, rest.systemError);
             }
-            if (connectionLost(errno)) {
-                result.kind = SendResult::ConnectionLost;
-                result.systemError = errno;
-                return result;
-            }
-            raiseSystem(errno);
+            return lostOrRaise(result, errno);
         }
         // The file ended early: its blocks were counted before, so it was cut meanwhile.
         if (n == 0) raiseSystem(EIO);
@@ -216,11 +213,7 @@ SendResult TcpSocket::sendThroughBuffer(int fileFd, std::int64_t offset, std::si
         if (n <= 0) raiseSystem(n < 0 ? errno : EIO);
         const SendResult sent = writeAll(std::string_view(piece.get(), static_cast<std::size_t>(n)), stallTimeoutMs);
         result.written += sent.written;
-        if (!sent.ok()) {
-            result.kind = sent.kind;
-            result.systemError = sent.systemError;
-            return result;
-        }
+        if (!sent.ok()) return ended(result, sent.kind, sent.systemError);
     }
     return result;
 }
